@@ -1,0 +1,37 @@
+# Sourced by the other scripts: installs the Debian packages a command needs, once.
+# Packages already present are not fetched again, so a second run works offline.
+
+orvik_install_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null 2>&1; then
+            sudo=(sudo)
+        else
+            echo "orvik: these packages are missing and installing them needs root: ${missing[*]}" >&2
+            return 1
+        fi
+    fi
+    echo "orvik: installing ${missing[*]}" >&2
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q >&2
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+        "${missing[@]}" >&2
+}
+
+# What building the program needs on Debian 12.
+ORVIK_BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n)
+
+# What the tests need on top of that.
+ORVIK_TEST_PACKAGES=(libgtest-dev libbenchmark-dev xvfb xauth xclip xdotool)
+
+orvik_jobs() {
+    nproc 2>/dev/null || echo 2
+}

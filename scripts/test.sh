@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds and runs every test: a developer build, the same tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer (warnings are errors in both), a short smoke run of the benchmark,
+# and a bounded fuzzing run where clang is installed. Installs what it needs on Debian.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+
+orvik_install_packages "${ORVIK_BUILD_PACKAGES[@]}" "${ORVIK_TEST_PACKAGES[@]}"
+jobs=$(orvik_jobs)
+
+step() { printf '\n== %s ==\n' "$*"; }
+
+for preset in dev asan; do
+    step "build and test: $preset"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$jobs"
+    ctest --preset "$preset" -j "$jobs"
+done
+
+step "benchmark smoke run"
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j "$jobs"
+ORVIK_BENCH_MIB=1 ./build/bench/bin/repair_bench --benchmark_min_time=0.01 >/dev/null
+
+if command -v clang++ >/dev/null 2>&1; then
+    step "fuzzing for ${ORVIK_FUZZ_SECONDS:-60} s"
+    cmake --preset fuzz >/dev/null
+    cmake --build --preset fuzz -j "$jobs"
+    scripts/fuzz.sh "${ORVIK_FUZZ_SECONDS:-60}"
+else
+    step "fuzzing skipped: clang++ is not installed"
+fi
+
+step "all tests passed"

@@ -1,0 +1,159 @@
+#include "reference_repair.h"
+#include "repair/repair_accents.h"
+#include "repair/repair_paths.h"
+
+#include <gtest/gtest.h>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+using orvik::detail::RepairPath;
+
+struct NamedCase
+{
+    const char* name;
+    std::u16string input;
+    std::u16string expected;
+};
+
+// The table rows and the traps around them. Followers are written as escapes because many of
+// them look alike; the comment on each row shows them.
+const NamedCase kCases[] = {
+    { "no_lead_unchanged", u"Bonjour,\r\nla mer\n\test calme.",
+        u"Bonjour,\r\nla mer\n\test calme." },
+    { "empty", u"", u"" },
+    { "row_e_acute", u"\u00C3\u00A9t\u00C3\u00A9", u"été" }, // Ã©tÃ©
+    { "row_c_cedilla", u"gar\u00C3\u00A7on", u"garçon" }, // garÃ§on
+    { "rows_o_e_e_u_u_i_a", // Ã´ Ã¨ Ãª Ã¹ Ã» Ã® Ã¢
+        u"\u00C3\u00B4 \u00C3\u00A8 \u00C3\u00AA \u00C3\u00B9 \u00C3\u00BB \u00C3\u00AE "
+        u"\u00C3\u00A2",
+        u"ô è ê ù û î â" },
+    { "lead_last_is_a_grave", u"voil\u00C3", u"voilà" },
+    { "lead_alone", u"\u00C3", u"à" },
+    { "lead_then_space_keeps_space", u"\u00C3 la", u"à la" },
+    { "lead_then_nbsp_keeps_nbsp", u"\u00C3\u00A0", u"à\u00A0" },
+    { "damaged_capital_keeps_follower", u"\u00C3\u2030", u"à\u2030" }, // Ã‰
+    { "lead_lead_follower", u"\u00C3\u00C3\u00A9", u"àé" }, // ÃÃ©
+    { "two_leads", u"\u00C3\u00C3", u"àà" },
+    { "no_context_check", u"Caf\u00C3\u00A9 \u00C3\u00A9", u"Café é" },
+    { "correct_text_unchanged", u"été à côté, ã", u"été à côté, ã" },
+    { "small_a_tilde_is_no_lead", u"\u00E3\u00A9", u"\u00E3\u00A9" }, // ã©
+    { "follower_without_lead", u"\u00A9 2007", u"\u00A9 2007" },
+    { "follower_twice", u"\u00C3\u00A9\u00A9", u"é\u00A9" },
+    // A surrogate pair, a NUL, a lead and a lone low surrogate.
+    { "surrogates_and_nul_untouched", { 0xD83D, 0xDE00, 0, 0xC3, 0xDC00 },
+        { 0xD83D, 0xDE00, 0, 0xE0, 0xDC00 } },
+};
+
+class RepairPathTest : public testing::TestWithParam<RepairPath>
+{
+protected:
+    void SetUp() override
+    {
+        if (!orvik::detail::IsRepairPathSupported(GetParam()))
+            GTEST_SKIP() << "this processor cannot run the path";
+    }
+
+    std::u16string Repair(std::u16string_view text) const
+    {
+        return orvik::detail::RepairAccentsWith(GetParam(), text);
+    }
+};
+
+std::string Describe(const std::u16string& text)
+{
+    std::string out;
+    for (char16_t c : text) {
+        char buffer[8];
+        std::snprintf(buffer, sizeof buffer, "%04X ", unsigned(c));
+        out += buffer;
+    }
+    return out;
+}
+
+TEST_P(RepairPathTest, NamedCases)
+{
+    for (const NamedCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        // Alone, then padded on both sides so that the vector paths meet the case mid-block.
+        EXPECT_EQ(Describe(Repair(c.input)), Describe(c.expected));
+        const std::u16string pad(37, u'x');
+        EXPECT_EQ(Describe(Repair(pad + c.input + pad)), Describe(pad + c.expected + pad));
+    }
+}
+
+// Leads, followers and plain letters at every offset of texts up to a few blocks long, so that
+// every lane and every block boundary meets a lead, a pair and a pair cut by the boundary.
+TEST_P(RepairPathTest, EveryOffsetAgreesWithReference)
+{
+    const std::u16string pieces[]
+        = { u"\u00C3\u00A9", u"\u00C3", u"\u00C3\u00C3\u00BB", u"\u00A9", u"\u00C3\u00A0" };
+    for (const std::u16string& piece : pieces) {
+        for (std::size_t length = 0; length <= 40; ++length) {
+            for (std::size_t at = 0; at <= length; ++at) {
+                std::u16string text(length, u'e');
+                text.insert(at, piece);
+                ASSERT_EQ(Repair(text), orvik::reference::RepairLiterally(text).text)
+                    << "piece " << Describe(piece) << "at " << at << " in " << length;
+            }
+        }
+    }
+}
+
+// Random texts drawn mostly from the characters that matter, checked against the literal
+// reference, with the properties every repair must have.
+TEST_P(RepairPathTest, RandomTextsAgreeWithReference)
+{
+    const char16_t alphabet[] = { u'\u00C3', u'\u00C3', u'\u00C3', u'\u00A9', u'\u00B4', u'\u00A8',
+        u'\u00AA', u'\u00B9', u'\u00BB', u'\u00A7', u'\u00AE', u'\u00A2', u'\u00A0', u'\u00A1',
+        u'\u00BC', u'\u00E3', u'\u00C2', u'\u0000', u'a', u'\n', char16_t(0xD800), char16_t(0xDFFF),
+        u'\u01C3', u'\uC300', u'\u00C4' };
+    std::mt19937 random(20071106);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(alphabet) - 1);
+    std::uniform_int_distribution<std::size_t> length(0, 300);
+    for (int round = 0; round < 3000; ++round) {
+        std::u16string text(length(random), u' ');
+        for (char16_t& c : text)
+            c = alphabet[pick(random)];
+
+        const std::u16string repaired = Repair(text);
+        const auto expected = orvik::reference::RepairLiterally(text);
+        ASSERT_EQ(repaired, expected.text) << Describe(text);
+        ASSERT_EQ(repaired.find(u'\u00C3'), std::u16string::npos);
+        ASSERT_EQ(repaired.size(), text.size() - expected.tableRepairs);
+        ASSERT_EQ(Repair(repaired), repaired);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPaths, RepairPathTest,
+    testing::ValuesIn(
+        orvik::detail::AllRepairPaths().begin(), orvik::detail::AllRepairPaths().end()),
+    [](const testing::TestParamInfo<RepairPath>& info) {
+        return std::string(orvik::detail::RepairPathName(info.param));
+    });
+
+TEST(RepairAccents, UsesASupportedPathAndAgreesWithIt)
+{
+    const RepairPath best = orvik::detail::BestRepairPath();
+    EXPECT_TRUE(orvik::detail::IsRepairPathSupported(best));
+    const std::u16string text = u"L'\u00C3\u00A9t\u00C3\u00A9 \u00C3 la plage, o\u00C3\u00B9 ?";
+    EXPECT_EQ(orvik::RepairAccents(text), u"L'été à la plage, où ?");
+}
+
+TEST(RepairAccents, LengthLimit)
+{
+    EXPECT_NO_THROW(orvik::CheckRepairLength(0));
+    EXPECT_NO_THROW(orvik::CheckRepairLength(2147483646));
+    for (std::size_t tooLong : { std::size_t { 2147483647 }, std::size_t { 1 } << 40 }) {
+        try {
+            orvik::CheckRepairLength(tooLong);
+            ADD_FAILURE() << "no error for " << tooLong;
+        } catch (const std::length_error& error) {
+            EXPECT_NE(std::string(error.what()).find("trop long"), std::string::npos);
+        }
+    }
+}
+
+} // namespace
