@@ -102,6 +102,19 @@ TEST_P(RepairPathTest, EveryOffsetAgreesWithReference)
     }
 }
 
+// Every code unit after a lead, at a lane that moves with it, so that a follower test that lets
+// through a neighbour of a follower (or misses one) cannot hide.
+TEST_P(RepairPathTest, EveryCodeUnitAfterALead)
+{
+    for (unsigned unit = 0; unit <= 0xFFFF; ++unit) {
+        std::u16string text(unit % 23, u'e');
+        text += u'\u00C3';
+        text += char16_t(unit);
+        text.append(24, u'e');
+        ASSERT_EQ(Repair(text), orvik::reference::RepairLiterally(text).text) << "unit " << unit;
+    }
+}
+
 // Random texts drawn mostly from the characters that matter, checked against the literal
 // reference, with the properties every repair must have.
 TEST_P(RepairPathTest, RandomTextsAgreeWithReference)

@@ -5,8 +5,12 @@
 // code unit at i is dropped depends only on the units at i - 1 and i. A block of code units is
 // therefore repaired in one go: each lead lane takes its letter (its follower + 0x40, or "à"),
 // the lanes right after a lead with a table follower are dropped, and a byte shuffle packs the
-// kept lanes to the front before the whole vector is stored. Blocks without a lead are stored as
-// they are.
+// kept lanes to the front before the whole vector is stored. The input advances by whole blocks;
+// a follower that lies in the next block is dropped there (the carry).
+//
+// Stores are whole vectors even when fewer lanes are kept. The output never gets ahead of the
+// input, so a store at the output never reaches past the end of the block being read, which is
+// inside the buffer.
 #include "repair/repair_kernels.h"
 
 #if ORVIK_HAVE_X86_KERNELS
@@ -41,7 +45,7 @@ constexpr CompactTable MakeCompactTable()
             ++n;
         }
         for (unsigned rest = 2 * n; rest < 16; ++rest)
-            table.shuffle[mask][rest] = 0x80; // zero: these bytes are overwritten later
+            table.shuffle[mask][rest] = 0x80; // zero; a later store overwrites these lanes
         table.kept[mask] = std::uint8_t(n);
     }
     return table;
@@ -49,27 +53,125 @@ constexpr CompactTable MakeCompactTable()
 
 constexpr CompactTable kCompact = MakeCompactTable();
 
-// Scalar finish for the last code units, which are too few for a full block and its lookahead.
-std::size_t Finish(const char16_t* in, const char16_t* end, char16_t* start, char16_t* o)
+// Membership of a byte in the followers' low bytes, by nibbles: the low nibble selects which
+// high nibbles (A or B: every follower lies in A0..BF) hold a follower with that low nibble.
+struct NibbleTables
 {
+    alignas(16) std::array<std::uint8_t, 16> byLow {};
+    alignas(16) std::array<std::uint8_t, 16> byHigh {};
+};
+
+constexpr NibbleTables MakeNibbleTables()
+{
+    NibbleTables tables;
+    tables.byHigh[0xA] = 1;
+    tables.byHigh[0xB] = 2;
+    for (char16_t follower : kFollowers)
+        tables.byLow[follower & 0xF] |= tables.byHigh[(follower >> 4) & 0xF];
+    return tables;
+}
+
+constexpr NibbleTables kNibbles = MakeNibbleTables();
+
+__attribute__((target("ssse3"))) inline __m128i LoadShuffle(unsigned mask)
+{
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(kCompact.shuffle[mask].data()));
+}
+
+// The 16-bit lanes of `next` that hold a follower, as all-ones lanes.
+__attribute__((target("ssse3"))) inline __m128i FollowerLanes(__m128i next)
+{
+    const __m128i nibble = _mm_set1_epi16(0x0F);
+    const __m128i byLow = _mm_load_si128(reinterpret_cast<const __m128i*>(kNibbles.byLow.data()));
+    const __m128i byHigh = _mm_load_si128(reinterpret_cast<const __m128i*>(kNibbles.byHigh.data()));
+    // Low byte of each lane: its two nibbles looked up; the high byte must be zero.
+    const __m128i low = _mm_shuffle_epi8(byLow, _mm_and_si128(next, nibble));
+    const __m128i high = _mm_shuffle_epi8(byHigh, _mm_and_si128(_mm_srli_epi16(next, 4), nibble));
+    const __m128i inSet = _mm_and_si128(low, high);
+    const __m128i highByteZero = _mm_cmpeq_epi16(_mm_srli_epi16(next, 8), _mm_setzero_si128());
+    return _mm_andnot_si128(_mm_cmpeq_epi16(inSet, _mm_setzero_si128()), highByteZero);
+}
+
+__attribute__((target("avx2"))) inline __m256i FollowerLanes(__m256i next)
+{
+    const __m256i nibble = _mm256_set1_epi16(0x0F);
+    const __m256i byLow = _mm256_broadcastsi128_si256(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(kNibbles.byLow.data())));
+    const __m256i byHigh = _mm256_broadcastsi128_si256(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(kNibbles.byHigh.data())));
+    const __m256i low = _mm256_shuffle_epi8(byLow, _mm256_and_si256(next, nibble));
+    const __m256i high
+        = _mm256_shuffle_epi8(byHigh, _mm256_and_si256(_mm256_srli_epi16(next, 4), nibble));
+    const __m256i inSet = _mm256_and_si256(low, high);
+    const __m256i highByteZero
+        = _mm256_cmpeq_epi16(_mm256_srli_epi16(next, 8), _mm256_setzero_si256());
+    return _mm256_andnot_si256(_mm256_cmpeq_epi16(inSet, _mm256_setzero_si256()), highByteZero);
+}
+
+// Repairs the 8 code units at `in` (reading one more) into `o`. `carry` is 1 when lane 0 is the
+// follower of the previous block's last lead; it is set to whether this block passes one on.
+__attribute__((target("ssse3"))) inline void RepairBlock8(
+    const char16_t* in, char16_t*& o, unsigned& carry)
+{
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 1));
+    const __m128i isLead = _mm_cmpeq_epi16(v, _mm_set1_epi16(short(kLead)));
+    const __m128i hit = FollowerLanes(next);
+    const __m128i letter
+        = _mm_or_si128(_mm_and_si128(hit, _mm_add_epi16(next, _mm_set1_epi16(kFollowerToLetter))),
+            _mm_andnot_si128(hit, _mm_set1_epi16(short(kDefaultLetter))));
+    const __m128i repaired
+        = _mm_or_si128(_mm_and_si128(isLead, letter), _mm_andnot_si128(isLead, v));
+
+    // Bit i: lane i is a lead that takes its follower, lane i + 1, with it.
+    const __m128i pairs = _mm_and_si128(isLead, hit);
+    const unsigned pairMask
+        = unsigned(_mm_movemask_epi8(_mm_packs_epi16(pairs, _mm_setzero_si128()))) & 0xFFu;
+    const unsigned drop = ((pairMask << 1) | carry) & 0xFFu;
+    carry = pairMask >> 7;
+
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(repaired, LoadShuffle(drop)));
+    o += kCompact.kept[drop];
+}
+
+__attribute__((target("avx2"))) inline void RepairBlock16(
+    const char16_t* in, char16_t*& o, unsigned& carry)
+{
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 1));
+    const __m256i isLead = _mm256_cmpeq_epi16(v, _mm256_set1_epi16(short(kLead)));
+    const __m256i hit = FollowerLanes(next);
+    const __m256i letter = _mm256_blendv_epi8(_mm256_set1_epi16(short(kDefaultLetter)),
+        _mm256_add_epi16(next, _mm256_set1_epi16(kFollowerToLetter)), hit);
+    const __m256i repaired = _mm256_blendv_epi8(v, letter, isLead);
+
+    // packs works within each 128-bit half: bits 0-7 of the byte mask are lanes 0-7 and bits
+    // 16-23 are lanes 8-15.
+    const __m256i pairs = _mm256_and_si256(isLead, hit);
+    const unsigned bytes
+        = unsigned(_mm256_movemask_epi8(_mm256_packs_epi16(pairs, _mm256_setzero_si256())));
+    const unsigned pairMask = (bytes & 0xFFu) | ((bytes >> 8) & 0xFF00u);
+    const unsigned drop = ((pairMask << 1) | carry) & 0xFFFFu;
+    carry = pairMask >> 15;
+
+    const unsigned dropLow = drop & 0xFFu;
+    const unsigned dropHigh = drop >> 8;
+    const __m128i low = _mm_shuffle_epi8(_mm256_castsi256_si128(repaired), LoadShuffle(dropLow));
+    const __m128i high
+        = _mm_shuffle_epi8(_mm256_extracti128_si256(repaired, 1), LoadShuffle(dropHigh));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), low);
+    o += kCompact.kept[dropLow];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), high);
+    o += kCompact.kept[dropHigh];
+}
+
+// The code units from `in` on, after the blocks: a pending carry drops the first one, the rest
+// go through the scalar kernel.
+std::size_t Finish(
+    const char16_t* in, const char16_t* end, unsigned carry, char16_t* start, char16_t* o)
+{
+    in += carry;
     return std::size_t(o - start) + RepairScalar(in, std::size_t(end - in), o);
-}
-
-__attribute__((target("ssse3"))) inline __m128i FollowerMask(__m128i next)
-{
-    __m128i hit = _mm_cmpeq_epi16(next, _mm_set1_epi16(short(kFollowers[0])));
-    for (std::size_t k = 1; k < kFollowers.size(); ++k)
-        hit = _mm_or_si128(hit, _mm_cmpeq_epi16(next, _mm_set1_epi16(short(kFollowers[k]))));
-    return hit;
-}
-
-__attribute__((target("avx2"))) inline __m256i FollowerMask(__m256i next)
-{
-    __m256i hit = _mm256_cmpeq_epi16(next, _mm256_set1_epi16(short(kFollowers[0])));
-    for (std::size_t k = 1; k < kFollowers.size(); ++k)
-        hit = _mm256_or_si256(
-            hit, _mm256_cmpeq_epi16(next, _mm256_set1_epi16(short(kFollowers[k]))));
-    return hit;
 }
 
 } // namespace
@@ -78,91 +180,77 @@ __attribute__((target("ssse3"))) std::size_t RepairSsse3(
     const char16_t* in, std::size_t length, char16_t* out)
 {
     constexpr std::size_t kLanes = 8;
+    constexpr std::size_t kChunk = 4 * kLanes;
     const char16_t* const end = in + length;
     char16_t* o = out;
+    unsigned carry = 0;
     const __m128i lead = _mm_set1_epi16(short(kLead));
-    const __m128i defaultLetter = _mm_set1_epi16(short(kDefaultLetter));
-    const __m128i toLetter = _mm_set1_epi16(short(kFollowerToLetter));
 
-    // One unit of lookahead: the follower of the block's last lane.
-    while (std::size_t(end - in) > kLanes) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-        const __m128i isLead = _mm_cmpeq_epi16(v, lead);
-        if (_mm_movemask_epi8(isLead) == 0) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
-            in += kLanes;
-            o += kLanes;
-            continue;
+    // Each block reads one code unit past its end: the follower of its last lane.
+    while (std::size_t(end - in) > kChunk) {
+        const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + kLanes));
+        const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * kLanes));
+        const __m128i v3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * kLanes));
+        const __m128i anyLead
+            = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v0, lead), _mm_cmpeq_epi16(v1, lead)),
+                _mm_or_si128(_mm_cmpeq_epi16(v2, lead), _mm_cmpeq_epi16(v3, lead)));
+        if (_mm_movemask_epi8(anyLead) == 0 && carry == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v0);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + kLanes), v1);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 2 * kLanes), v2);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 3 * kLanes), v3);
+            o += kChunk;
+        } else {
+            // Where leads are frequent, most chunks hold one: repairing the whole chunk without
+            // branching beats guessing block by block.
+            for (std::size_t block = 0; block < kChunk; block += kLanes)
+                RepairBlock8(in + block, o, carry);
         }
-        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 1));
-        const __m128i hit = FollowerMask(next);
-        const __m128i letter = _mm_or_si128(_mm_and_si128(hit, _mm_add_epi16(next, toLetter)),
-            _mm_andnot_si128(hit, defaultLetter));
-        const __m128i repaired
-            = _mm_or_si128(_mm_and_si128(isLead, letter), _mm_andnot_si128(isLead, v));
-
-        // Bit i: lane i is a lead that takes its follower (lane i + 1) with it.
-        const __m128i pairs = _mm_and_si128(isLead, hit);
-        const unsigned pairMask
-            = unsigned(_mm_movemask_epi8(_mm_packs_epi16(pairs, _mm_setzero_si128()))) & 0xFFu;
-        const unsigned drop = (pairMask << 1) & 0xFFu;
-
-        const __m128i packed = _mm_shuffle_epi8(repaired,
-            _mm_load_si128(reinterpret_cast<const __m128i*>(kCompact.shuffle[drop].data())));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), packed);
-        o += kCompact.kept[drop];
-        // A follower of the last lane lies in the next block: skip it there.
-        in += kLanes + (pairMask >> 7);
+        in += kChunk;
     }
-    return Finish(in, end, out, o);
+    while (std::size_t(end - in) > kLanes) {
+        RepairBlock8(in, o, carry);
+        in += kLanes;
+    }
+    return Finish(in, end, carry, out, o);
 }
 
 __attribute__((target("avx2"))) std::size_t RepairAvx2(
     const char16_t* in, std::size_t length, char16_t* out)
 {
     constexpr std::size_t kLanes = 16;
+    constexpr std::size_t kChunk = 4 * kLanes;
     const char16_t* const end = in + length;
     char16_t* o = out;
+    unsigned carry = 0;
     const __m256i lead = _mm256_set1_epi16(short(kLead));
-    const __m256i defaultLetter = _mm256_set1_epi16(short(kDefaultLetter));
-    const __m256i toLetter = _mm256_set1_epi16(short(kFollowerToLetter));
 
-    while (std::size_t(end - in) > kLanes) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
-        const __m256i isLead = _mm256_cmpeq_epi16(v, lead);
-        if (_mm256_testz_si256(isLead, isLead)) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), v);
-            in += kLanes;
-            o += kLanes;
-            continue;
+    while (std::size_t(end - in) > kChunk) {
+        const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+        const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + kLanes));
+        const __m256i v2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 2 * kLanes));
+        const __m256i v3 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 3 * kLanes));
+        const __m256i anyLead = _mm256_or_si256(
+            _mm256_or_si256(_mm256_cmpeq_epi16(v0, lead), _mm256_cmpeq_epi16(v1, lead)),
+            _mm256_or_si256(_mm256_cmpeq_epi16(v2, lead), _mm256_cmpeq_epi16(v3, lead)));
+        if (_mm256_testz_si256(anyLead, anyLead) && carry == 0) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), v0);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + kLanes), v1);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 2 * kLanes), v2);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 3 * kLanes), v3);
+            o += kChunk;
+        } else {
+            for (std::size_t block = 0; block < kChunk; block += kLanes)
+                RepairBlock16(in + block, o, carry);
         }
-        const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 1));
-        const __m256i hit = FollowerMask(next);
-        const __m256i letter
-            = _mm256_blendv_epi8(defaultLetter, _mm256_add_epi16(next, toLetter), hit);
-        const __m256i repaired = _mm256_blendv_epi8(v, letter, isLead);
-
-        // packs works within each 128-bit half: bits 0-7 of the byte mask are lanes 0-7 and
-        // bits 16-23 are lanes 8-15.
-        const __m256i pairs = _mm256_and_si256(isLead, hit);
-        const unsigned bytes
-            = unsigned(_mm256_movemask_epi8(_mm256_packs_epi16(pairs, _mm256_setzero_si256())));
-        const unsigned pairMask = (bytes & 0xFFu) | ((bytes >> 8) & 0xFF00u);
-        const unsigned drop = (pairMask << 1) & 0xFFFFu;
-        const unsigned dropLow = drop & 0xFFu;
-        const unsigned dropHigh = drop >> 8;
-
-        const __m128i low = _mm_shuffle_epi8(_mm256_castsi256_si128(repaired),
-            _mm_load_si128(reinterpret_cast<const __m128i*>(kCompact.shuffle[dropLow].data())));
-        const __m128i high = _mm_shuffle_epi8(_mm256_extracti128_si256(repaired, 1),
-            _mm_load_si128(reinterpret_cast<const __m128i*>(kCompact.shuffle[dropHigh].data())));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), low);
-        o += kCompact.kept[dropLow];
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), high);
-        o += kCompact.kept[dropHigh];
-        in += kLanes + (pairMask >> 15);
+        in += kChunk;
     }
-    return Finish(in, end, out, o);
+    while (std::size_t(end - in) > kLanes) {
+        RepairBlock16(in, o, carry);
+        in += kLanes;
+    }
+    return Finish(in, end, carry, out, o);
 }
 
 } // namespace orvik::detail
