@@ -30,7 +30,7 @@ orvik_install_packages() {
 ORVIK_BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n)
 
 # What the tests need on top of that.
-ORVIK_TEST_PACKAGES=(libgtest-dev libbenchmark-dev xvfb xauth xclip xdotool)
+ORVIK_TEST_PACKAGES=(libgtest-dev libbenchmark-dev xvfb xauth xclip xdotool desktop-file-utils appstream)
 
 orvik_jobs() {
     nproc 2>/dev/null || echo 2
