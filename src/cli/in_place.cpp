@@ -187,11 +187,17 @@ InPlaceResult RepairFileInPlace(const std::string& path, StreamBuffers& buffers)
 
     // The owner first: fchown() clears the set-user-ID and set-group-ID bits, fchmod() then sets
     // the original's bits. Where the owner cannot be kept (a user repairing someone else's file in
-    // a folder of their own), those two bits are dropped rather than given to the wrong owner.
+    // a folder of their own), the group still is where the user belongs to it, so that the group
+    // bits keep their meaning, and the two set-ID bits are dropped rather than given to the wrong
+    // owner.
     mode_t mode = status.st_mode & 07777;
     if ((status.st_uid != geteuid() || status.st_gid != getegid())
-        && fchown(temporary.fd(), status.st_uid, status.st_gid) != 0)
+        && fchown(temporary.fd(), status.st_uid, status.st_gid) != 0) {
         mode &= ~mode_t(S_ISUID | S_ISGID);
+        if (fchown(temporary.fd(), uid_t(-1), status.st_gid) != 0) {
+            // Not a member of that group either: the new file keeps the user's own group.
+        }
+    }
     if (fchmod(temporary.fd(), mode) != 0)
         return FailedLeftIntact(
             "impossible de donner au fichier réparé les permissions de l'original", errno);

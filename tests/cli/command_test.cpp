@@ -22,6 +22,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* kSetpriv = "/usr/bin/setpriv";
 constexpr uid_t kNobody = 65534;
+constexpr gid_t kUsers = 100; // the one supplementary group of the runs as kNobody
 
 // Damaged and repaired forms of the same text: "L'Ã©tÃ© Ã la plage.\n".
 const std::string kDamaged = "L'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9 \xC3\x83 la plage.\n";
@@ -37,7 +38,7 @@ struct RunOptions
     bool closeStdout = false; // as ">&-" does
     rlim_t fileSizeLimit = RLIM_INFINITY; // as "ulimit -f" does
     std::string program; // a copy of the program to run instead of the built one
-    bool asNobody = false; // through setpriv, with the uid and gid 65534 and no other group
+    bool asNobody = false; // through setpriv: uid and gid 65534, and the group 100 besides
 };
 
 RunOptions WithInput(std::string input)
@@ -133,7 +134,7 @@ protected:
             = options.program.empty() ? std::string(ORVIK_REPAIR_PROGRAM) : options.program;
         std::vector<std::string> command;
         if (options.asNobody)
-            command = { kSetpriv, "--reuid=65534", "--regid=65534", "--clear-groups", "--" };
+            command = { kSetpriv, "--reuid=65534", "--regid=65534", "--groups=100", "--" };
         command.push_back(program);
         command.insert(command.end(), args.begin(), args.end());
         std::vector<char*> argv;
@@ -418,6 +419,7 @@ TEST_F(CommandTest, InPlaceFailedWriteLeavesTheOriginalIntact)
 // The user cannot create files in the folder: the damaged file there is reported and left intact,
 // a clean file there is no error (it needs no rewrite), and a file elsewhere is still repaired.
 // Root may create files in any folder, so as root the program runs as the unprivileged user 65534.
+// That user may not keep root as the owner of the file it repairs, but keeps its group.
 TEST_F(CommandTest, InPlaceInAReadOnlyFolder)
 {
     const bool root = geteuid() == 0;
@@ -437,7 +439,10 @@ TEST_F(CommandTest, InPlaceInAReadOnlyFolder)
     fs::create_directory(Path("open"));
     WriteFile(Path("locked/damaged.txt"), kDamaged, 0644);
     WriteFile(Path("locked/clean.txt"), kClean, 0644);
-    WriteFile(Path("open/damaged.txt"), kDamaged, 0666);
+    WriteFile(Path("open/damaged.txt"), kDamaged, 0664);
+    if (root) {
+        ASSERT_EQ(chown(Path("open/damaged.txt").c_str(), 0, kUsers), 0);
+    }
     ASSERT_EQ(chmod(Path("open").c_str(), 0777), 0);
     ASSERT_EQ(chmod(Path("locked").c_str(), 0555), 0);
 
@@ -453,10 +458,10 @@ TEST_F(CommandTest, InPlaceInAReadOnlyFolder)
     EXPECT_EQ(ReadFile(Path("locked/clean.txt")), kClean);
     EXPECT_EQ(Listing(Path("locked")), (std::set<std::string> { "clean.txt", "damaged.txt" }));
     EXPECT_EQ(ReadFile(Path("open/damaged.txt")), kRepaired);
-    EXPECT_EQ(Status(Path("open/damaged.txt")).st_mode & 07777, 0666u);
+    EXPECT_EQ(Status(Path("open/damaged.txt")).st_mode & 07777, 0664u);
     if (root) {
-        EXPECT_EQ(Status(Path("open/damaged.txt")).st_uid, kNobody)
-            << "root's file, rewritten by 65534";
+        EXPECT_EQ(Status(Path("open/damaged.txt")).st_uid, kNobody);
+        EXPECT_EQ(Status(Path("open/damaged.txt")).st_gid, kUsers);
     }
 }
 
