@@ -93,7 +93,7 @@ endforeach()
 if(EXPECT_CLI)
     execute_process(COMMAND "${PREFIX}/bin/orvik-repair" --version
         OUTPUT_VARIABLE shown OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE status)
-    if(NOT status EQUAL 0 OR NOT shown STREQUAL "${VERSION}")
+    if(NOT status EQUAL 0 OR NOT shown STREQUAL "orvik-repair ${VERSION}")
         fail("orvik-repair --version shows '${shown}' (status ${status}), not ${VERSION}")
     endif()
 endif()

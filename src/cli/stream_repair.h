@@ -1,0 +1,55 @@
+// Repairing from one file descriptor to another with constant memory.
+#pragma once
+
+#include "cli/utf8_repair.h"
+
+#include <cstddef>
+#include <memory>
+
+namespace orvik::cli {
+
+// Large enough that a read and a write cost little per byte, small enough to stay in cache.
+inline constexpr std::size_t kDefaultReadSize = 256 * 1024;
+
+// The two buffers every copy uses, allocated once for the whole run.
+class StreamBuffers
+{
+public:
+    // `readSize` bytes are asked of each read (at least 1); tests make it small to cut the text
+    // everywhere.
+    explicit StreamBuffers(std::size_t readSize = kDefaultReadSize);
+
+    std::size_t readSize() const { return readSize_; }
+    char* in() { return in_.get(); }
+    // Room for readSize + Utf8Repairer::kMaxHeld bytes.
+    char* out() { return out_.get(); }
+
+private:
+    std::size_t readSize_;
+    std::unique_ptr<char[]> in_;
+    std::unique_ptr<char[]> out_;
+};
+
+struct StreamResult
+{
+    enum class Failure { None, Read, Write };
+    Failure failure = Failure::None;
+    int error = 0; // errno of the failure
+    bool changed = false; // whether some lead was repaired
+};
+
+// Reads `in` to its end and writes the repaired text to `out`. A read failure still writes the
+// repaired text of what was read before it. Stops at the first failure.
+StreamResult RepairStream(int in, int out, StreamBuffers& buffers);
+
+// Reads `in` until the first lead that a repair would change, or to its end. Writes nothing.
+// `changed` tells whether the text needs a repair; reading stops as soon as that is known.
+StreamResult CheckStream(int in, StreamBuffers& buffers);
+
+// read() and write() made whole: retried after a signal, and after EAGAIN on a descriptor that
+// was left non-blocking by whoever handed it over. ReadSome returns -1 with errno on failure;
+// WriteAll returns false with errno on failure.
+long ReadSome(int fd, char* buffer, std::size_t size);
+bool WriteAll(int fd, const char* data, std::size_t size);
+
+} // namespace orvik::cli

@@ -1,0 +1,251 @@
+#include "cli/utf8_repair.h"
+
+#include "repair/repair_table.h"
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+namespace orvik::cli {
+
+namespace {
+
+using orvik::detail::IsFollower;
+using orvik::detail::LetterFor;
+
+// Bytes of the two-byte UTF-8 form of U+0080..U+07FF.
+constexpr unsigned char FirstByte(char16_t c)
+{
+    return static_cast<unsigned char>(0xC0 | (c >> 6));
+}
+constexpr unsigned char SecondByte(char16_t c)
+{
+    return static_cast<unsigned char>(0x80 | (c & 0x3F));
+}
+
+constexpr unsigned char kLeadFirst = FirstByte(orvik::detail::kLead); // C3
+constexpr unsigned char kLeadSecond = SecondByte(orvik::detail::kLead); // 83
+constexpr unsigned char kFollowerFirst = 0xC2; // every follower lies in U+0080..U+00BF
+constexpr unsigned char kDefaultSecond = SecondByte(orvik::detail::kDefaultLetter); // A0, for "à"
+
+static_assert(kLeadFirst == 0xC3 && kLeadSecond == 0x83 && kDefaultSecond == 0xA0);
+// Every replacement letter lies in U+00C0..U+00FF, so it is C3 followed by one byte, and that byte
+// is the follower's own second byte: the repair keeps the follower's byte and drops the rest.
+static_assert(FirstByte(orvik::detail::kDefaultLetter) == kLeadFirst);
+static_assert([] {
+    for (char16_t f : orvik::detail::kFollowers)
+        if (FirstByte(f) != kFollowerFirst || FirstByte(LetterFor(f)) != kLeadFirst
+            || SecondByte(LetterFor(f)) != SecondByte(f))
+            return false;
+    return true;
+}());
+
+// Whether C2 b is a follower.
+bool IsFollowerSecond(unsigned char b)
+{
+    return b >= 0x80 && b <= 0xBF && IsFollower(char16_t(b));
+}
+
+char* PutLetter(char* out, unsigned char followerSecond)
+{
+    out[0] = char(kLeadFirst);
+    out[1] = char(followerSecond);
+    return out + 2;
+}
+
+char* PutDefault(char* out)
+{
+    out[0] = char(kLeadFirst);
+    out[1] = char(kDefaultSecond);
+    return out + 2;
+}
+
+constexpr std::array kAllKernels
+    = { Utf8Kernel::Scalar, Utf8Kernel::Ssse3, Utf8Kernel::Avx2, Utf8Kernel::Avx512 };
+
+} // namespace
+
+Utf8Repairer::Utf8Repairer(Utf8Kernel kernel)
+    : kernel_(kernel)
+{
+    if (!IsUtf8KernelSupported(kernel))
+        throw std::invalid_argument("this processor cannot run the UTF-8 repair kernel");
+}
+
+std::span<const Utf8Kernel> AllUtf8Kernels()
+{
+    return kAllKernels;
+}
+
+const char* Utf8KernelName(Utf8Kernel kernel)
+{
+    switch (kernel) {
+    case Utf8Kernel::Ssse3:
+        return "Ssse3";
+    case Utf8Kernel::Avx2:
+        return "Avx2";
+    case Utf8Kernel::Avx512:
+        return "Avx512";
+    default:
+        return "Scalar";
+    }
+}
+
+bool IsUtf8KernelSupported(Utf8Kernel kernel)
+{
+    switch (kernel) {
+    case Utf8Kernel::Scalar:
+        return true;
+#if ORVIK_HAVE_X86_UTF8_KERNEL
+    case Utf8Kernel::Ssse3:
+        return __builtin_cpu_supports("ssse3");
+    case Utf8Kernel::Avx2:
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi")
+            && __builtin_cpu_supports("popcnt");
+    case Utf8Kernel::Avx512:
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")
+            && __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt");
+#endif
+    default:
+        return false;
+    }
+}
+
+Utf8Kernel BestUtf8Kernel()
+{
+    static const Utf8Kernel best = [] {
+        // A developer can pick a narrower kernel to measure it (an unknown or unsupported name
+        // is ignored), as the benchmark script does.
+        const char* forced = std::getenv("ORVIK_REPAIR_KERNEL");
+        for (Utf8Kernel kernel : kAllKernels) {
+            if (forced && std::string_view(forced) == Utf8KernelName(kernel)
+                && IsUtf8KernelSupported(kernel))
+                return kernel;
+        }
+        Utf8Kernel chosen = Utf8Kernel::Scalar;
+        for (Utf8Kernel kernel : kAllKernels) {
+            if (IsUtf8KernelSupported(kernel))
+                chosen = kernel; // the list goes from the slowest to the fastest
+        }
+        return chosen;
+    }();
+    return best;
+}
+
+std::size_t Utf8Repairer::Feed(std::string_view input, char* out)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(input.data());
+    const std::size_t n = input.size();
+    char* o = out;
+    std::size_t i = 0;
+    [[maybe_unused]] bool blocksDone = kernel_ == Utf8Kernel::Scalar;
+    while (i < n) {
+        if (held_ != 0) {
+            // A sequence cut by the end of a chunk: settle it one byte at a time. A byte that does
+            // not continue it is not consumed here and is read afresh below.
+            const unsigned char b = in[i];
+            if (held_ == 1) { // C3
+                if (b == kLeadSecond) {
+                    held_ = 2;
+                    ++i;
+                    continue;
+                }
+                *o++ = char(kLeadFirst);
+            } else if (held_ == 2) { // C3 83
+                if (b == kFollowerFirst) {
+                    held_ = 3;
+                    ++i;
+                    continue;
+                }
+                o = PutDefault(o);
+                changed_ = true;
+            } else { // C3 83 C2
+                if (IsFollowerSecond(b)) {
+                    o = PutLetter(o, b);
+                    ++i;
+                } else {
+                    o = PutDefault(o);
+                    *o++ = char(kFollowerFirst); // C2 is no lead: it can be written at once
+                }
+                changed_ = true;
+            }
+            held_ = 0;
+            continue;
+        }
+
+#if ORVIK_HAVE_X86_UTF8_KERNEL
+        if (!blocksDone) {
+            // The bulk of the chunk; the few bytes it leaves are finished below.
+            switch (kernel_) {
+            case Utf8Kernel::Avx512:
+                i = detail::RepairBlocksAvx512(in, i, n, o, changed_);
+                break;
+            case Utf8Kernel::Avx2:
+                i = detail::RepairBlocksAvx2(in, i, n, o, changed_);
+                break;
+            default:
+                i = detail::RepairBlocksSsse3(in, i, n, o, changed_);
+                break;
+            }
+            blocksDone = true;
+            continue;
+        }
+#endif
+
+        // Copy everything up to the next C3 in one go: most of the text is not a lead.
+        const auto* found
+            = static_cast<const unsigned char*>(std::memchr(in + i, kLeadFirst, n - i));
+        const std::size_t at = found ? std::size_t(found - in) : n;
+        std::memcpy(o, in + i, at - i);
+        o += at - i;
+        if (!found)
+            break;
+
+        if (n - at < 4) {
+            // The sequence may go on in the next chunk: let the byte-at-a-time path settle it.
+            held_ = 1;
+            i = at + 1;
+        } else if (in[at + 1] != kLeadSecond) {
+            *o++ = char(kLeadFirst); // C3 of some other letter, or a stray one
+            i = at + 1;
+        } else if (in[at + 2] == kFollowerFirst && IsFollowerSecond(in[at + 3])) {
+            o = PutLetter(o, in[at + 3]);
+            changed_ = true;
+            i = at + 4;
+        } else {
+            o = PutDefault(o);
+            changed_ = true;
+            i = at + 2;
+        }
+    }
+    return std::size_t(o - out);
+}
+
+std::size_t Utf8Repairer::Finish(char* out)
+{
+    char* o = out;
+    if (held_ == 1) {
+        *o++ = char(kLeadFirst);
+    } else if (held_ >= 2) {
+        o = PutDefault(o);
+        if (held_ == 3)
+            *o++ = char(kFollowerFirst);
+        changed_ = true;
+    }
+    held_ = 0;
+    return std::size_t(o - out);
+}
+
+std::string RepairUtf8(std::string_view text, Utf8Kernel kernel)
+{
+    std::string result;
+    result.resize_and_overwrite(text.size() + Utf8Repairer::kMaxHeld, [&](char* out, std::size_t) {
+        Utf8Repairer repairer(kernel);
+        const std::size_t fed = repairer.Feed(text, out);
+        return fed + repairer.Finish(out + fed);
+    });
+    return result;
+}
+
+} // namespace orvik::cli

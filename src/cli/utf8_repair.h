@@ -1,0 +1,58 @@
+// The accent repair on UTF-8 bytes, as they stream past.
+//
+// UTF-8 text read as Windows-1252 and saved again as UTF-8 turns each lower-case accented letter
+// into a lead "Ã" (bytes C3 83) and a follower such as "©" (bytes C2 A9). Utf8Repairer gives the
+// same result as RepairAccents on the decoded text, without decoding it:
+// - C3 83 C2 f, where U+00f is one of the nine followers, becomes C3 f (the follower's letter);
+// - any other C3 83 becomes C3 A0 ("à"), and the bytes after it are examined afresh;
+// - every other byte is copied unchanged.
+//
+// What counts as damaged, on input that is not valid UTF-8: C3 can only start a two-byte sequence
+// and 83 is a valid second byte for it, so C3 83 is a well-formed "Ã" whatever precedes it; a
+// decoder that resynchronises (as every UTF-8 decoder does) reads it so too. C2 f is likewise a
+// well-formed follower. Any other byte after a lead, an invalid one included, is "another
+// character": the lead becomes "à" and the byte is copied. Overlong or truncated forms of "Ã" or
+// of a follower never match, so they are copied as they are. The filter therefore only ever
+// replaces well-formed characters by well-formed characters and never makes a file worse.
+#pragma once
+
+#include "cli/utf8_kernels.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace orvik::cli {
+
+class Utf8Repairer
+{
+public:
+    // How many bytes a repairer may hold back between two chunks: the start of a damaged sequence
+    // (C3, C3 83 or C3 83 C2) that the next chunk may complete.
+    static constexpr std::size_t kMaxHeld = 3;
+
+    // Throws std::invalid_argument when this processor cannot run `kernel`.
+    explicit Utf8Repairer(Utf8Kernel kernel = BestUtf8Kernel());
+
+    // Repairs `in`, the next chunk of the text, and writes to `out` the bytes that are now final.
+    // `out` must have room for in.size() + kMaxHeld bytes. Returns how many bytes were written.
+    std::size_t Feed(std::string_view in, char* out);
+
+    // Ends the text: writes the bytes still held back (at most kMaxHeld) and returns their count.
+    // Each text needs a repairer of its own.
+    std::size_t Finish(char* out);
+
+    // Whether a lead has been repaired since the repairer was made: the output differs from the
+    // input exactly when this is true.
+    bool Changed() const { return changed_; }
+
+private:
+    Utf8Kernel kernel_;
+    std::size_t held_ = 0; // how many bytes of C3 83 C2 are held back
+    bool changed_ = false;
+};
+
+// Repairs a whole text held in memory.
+std::string RepairUtf8(std::string_view text, Utf8Kernel kernel = BestUtf8Kernel());
+
+} // namespace orvik::cli
