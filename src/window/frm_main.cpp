@@ -18,21 +18,20 @@ namespace {
 // screen's density itself.
 constexpr int kTwipsPerPixel = 15;
 
-constexpr int Pixels(int twips)
+// Every figure falls on a whole pixel: one that does not fails to compile.
+consteval int Pixels(int twips)
 {
-    return twips / kTwipsPerPixel;
+    return twips % kTwipsPerPixel == 0 ? twips / kTwipsPerPixel
+                                       : throw "a place or size that is not a whole pixel";
 }
 
-QRect FromTwips(int left, int top, int width, int height)
+consteval QRect FromTwips(int left, int top, int width, int height)
 {
     return QRect(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
 }
 
 constexpr int kClientWidth = 6975;
 constexpr int kClientHeight = 5340;
-
-// Every twips figure above and below falls on a whole pixel.
-static_assert(kClientWidth % kTwipsPerPixel == 0 && kClientHeight % kTwipsPerPixel == 0);
 
 // The font both boxes open in; where the machine lacks it, the nearest sans-serif face.
 QFont BoxFont()

@@ -153,12 +153,6 @@ const CommandCase kCases[] = {
         },
         kInitialSource, kInitialResult, { { kFailurePrompt, kErrorTitle } } },
     // Nothing can be shown at all: the window goes on, both boxes as they were.
-    { "ConvertSurvivesMessageBoxesThatAllFail", Click::Convert,
-        [](auto& p) {
-            p.Fail(Operation::ReadSource);
-            p.Fail(Operation::ShowMessage, 99);
-        },
-        kInitialSource, kInitialResult, {} },
 
     // Pasting.
     { "PastePutsTheClipboardInTheSourceAndConverts", Click::Paste,
@@ -173,8 +167,6 @@ const CommandCase kCases[] = {
     { "PasteOfAnImageOnlyEmptiesTheSourceThenRefuses", Click::Paste,
         [](auto& p) { p.clipboardHasOtherData = true; }, u"", kInitialResult,
         { { kNothing, kNothingTitle } }, 0, std::optional<std::u16string>(), true },
-    { "PasteOfAnEmptyClipboardEmptiesTheSourceThenRefuses", Click::Paste, nullptr, u"",
-        kInitialResult, { { kNothing, kNothingTitle } } },
     { "PasteReportsAFailedClipboardReadAndKeepsBothBoxes", Click::Paste,
         [](auto& p) {
             p.clipboardText = Damaged();
@@ -248,19 +240,6 @@ TEST(ConvertTextTest, LetsAFailureOfItsErrorStepReachItsCaller)
     EXPECT_THROW(commands.ConvertText(), PlatformError);
     EXPECT_EQ(platform.busyDepth, 0);
     EXPECT_EQ(platform.result, kInitialResult);
-}
-
-TEST(ConvertTextTest, GivesTheSameResultTwiceInARow)
-{
-    RecordingPlatform platform;
-    platform.source = Damaged();
-    MainCommands commands(platform);
-    commands.ConvertText();
-    const std::u16string first = platform.result;
-    commands.ConvertText();
-    EXPECT_EQ(platform.result, first);
-    EXPECT_EQ(platform.result, Repaired());
-    EXPECT_EQ(platform.resultWrites, 2);
 }
 
 // The result box is read before the clipboard is touched, so that a failed read leaves the
