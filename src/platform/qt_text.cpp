@@ -1,5 +1,7 @@
 #include "platform/qt_text.h"
 
+#include <QString>
+
 namespace orvik {
 
 QString ToQString(std::u16string_view text)

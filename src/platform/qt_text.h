@@ -4,9 +4,10 @@
 // byte-order mark and drop it, which would lose a character of the user's text.
 #pragma once
 
-#include <QString>
 #include <string>
 #include <string_view>
+
+class QString;
 
 namespace orvik {
 

@@ -18,16 +18,17 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
-#include <ctime>
 
 namespace {
 
 qint64 NowNs()
 {
-    timespec now {};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    // The wall clock, as date +%s%N reads it.
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 QByteArray ResidentKib()
