@@ -87,6 +87,22 @@ session() { # bytes
     wait_for_line "$log" 'at rest' 10
     xdotool mousemove --window "$window" 236 16 click 1
     wait_for_line "$log" '^cmdPaste_shown_ms' 120 || { echo "paste did not finish"; return 1; }
+    # The boxes go on laying out a long text in the background: wait until the program is idle
+    # (no CPU used for half a second) before the next click.
+    local clock_ticks busy_until=0 previous now
+    clock_ticks=$(getconf CLK_TCK)
+    previous=$(awk '{ print $14 + $15 }' "/proc/$probe/stat")
+    for step in $(seq 600); do
+        sleep 0.1
+        now=$(awk '{ print $14 + $15 }' "/proc/$probe/stat")
+        [ "$now" != "$previous" ] && busy_until=$step
+        previous=$now
+        [ $((step - busy_until)) -ge 5 ] && break
+    done
+    # Polling starts as the probe reports the repaint, a second after the handler returned.
+    local idle
+    idle=$(printf 'CPU idle again about %d.%d s after the paste handler returned (%s ticks/s)' \
+        $(((busy_until + 10) / 10)) $(((busy_until + 10) % 10)) "$clock_ticks")
     xdotool mousemove --window "$window" 236 344 click 1
     wait_for_line "$log" '^cmdCopy_shown_ms' 120 || { echo "copy did not finish"; return 1; }
     local start end
@@ -95,6 +111,7 @@ session() { # bytes
     end=$(date +%s%N)
     printf '%s damaged bytes, %s lines\n' "$(stat -c %s "$work/damaged-$bytes")" "$(wc -l <"$work/damaged-$bytes")"
     grep -E 'ms|rss' "$log" | sed 's/^/  /'
+    echo "  $idle"
     printf '  xclip read the copied text back in %.1f ms: %s\n' "$(((end - start) / 100000))e-1" \
         "$(cmp -s "$work/copied-$bytes" "$work/expected-$bytes" && echo "exactly the repaired text" || echo "NOT the repaired text")"
     kill "$probe"

@@ -7,9 +7,11 @@
 //
 // Lines printed: "first_frame_ms <ms since launch>"; then for each click on the paste or the copy
 // button "<button>_ms <time from the click to the handler's return> busy <yes|no|->" (whether the
-// busy cursor showed at every box write), "rss_kib <VmRSS> after <button>", and a second later
+// busy cursor showed at every box write), "<button>_box_written_at_ms <t> ..." (when each box
+// write ended), "rss_kib <VmRSS> after <button>", and a second later
 // "<button>_shown_ms <click to the end of the first repaint after the handler> last_repaint_ms
-// <click to the end of the last repaint so far>".
+// <click to the end of the last repaint so far>". At the next click: "event_loop_max_stall_ms
+// <longest wait of the event loop since the previous handler returned>".
 #include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
@@ -18,6 +20,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -78,6 +81,15 @@ private:
             if (auto* box = qobject_cast<QTextEdit*>(widget))
                 connect(box, &QTextEdit::textChanged, this, &Probe::NoteCursor);
         }
+        // Ticks as often as the event loop lets it: the longest gap between two ticks is the
+        // longest time the window could not answer the user.
+        auto* ticker = new QTimer(this);
+        connect(ticker, &QTimer::timeout, this, [this] {
+            if (m_lastTick.isValid())
+                m_maxStallNs = std::max(m_maxStallNs, m_lastTick.nsecsElapsed());
+            m_lastTick.start();
+        });
+        ticker->start(5);
         if (qEnvironmentVariableIsSet("ORVIK_PROBE_QUIT"))
             QApplication::quit();
         else
@@ -89,17 +101,28 @@ private:
 
     void StartClick(const QString& name)
     {
+        if (m_sinceHandler.isValid()) {
+            std::printf(
+                "event_loop_max_stall_ms %.1f since the last click\n", double(m_maxStallNs) / 1e6);
+            std::fflush(stdout);
+        }
         m_busyWhileWriting = true;
         m_boxWritten = false;
         m_handlerDone = false;
         m_firstPaintAfterHandlerNs = 0;
+        m_writesMs.clear();
         m_click.start();
         // Runs once the click handler has returned.
         QTimer::singleShot(0, this, [this, name] {
             m_handlerDone = true;
+            m_sinceHandler.start();
+            m_lastTick.start();
+            m_maxStallNs = 0;
             std::printf("%s_ms %.1f busy %s\n", qPrintable(name),
                 double(m_click.nsecsElapsed()) / 1e6,
                 !m_boxWritten ? "-" : (m_busyWhileWriting ? "yes" : "no"));
+            if (m_boxWritten)
+                std::printf("%s_box_written_at_ms%s\n", qPrintable(name), qPrintable(m_writesMs));
             std::printf("rss_kib %s after %s\n", ResidentKib().constData(), qPrintable(name));
             std::fflush(stdout);
             // The first repaint after the handler puts the new text on screen; the text
@@ -117,11 +140,16 @@ private:
     {
         const QCursor* cursor = QGuiApplication::overrideCursor();
         m_boxWritten = true;
+        m_writesMs += QStringLiteral(" %1").arg(double(m_click.nsecsElapsed()) / 1e6, 0, 'f', 1);
         m_busyWhileWriting = m_busyWhileWriting && cursor && cursor->shape() == Qt::WaitCursor;
     }
 
     bool m_firstFrameSeen = false;
     bool m_handlerDone = false;
+    QElapsedTimer m_sinceHandler;
+    QElapsedTimer m_lastTick;
+    qint64 m_maxStallNs = 0;
+    QString m_writesMs; // when each box write of the click ended
     qint64 m_firstPaintAfterHandlerNs = 0;
     qint64 m_lastPaintDoneNs = 0;
     bool m_busyWhileWriting = true; // the busy cursor showed at every box write of the click
