@@ -3,7 +3,9 @@
 # (xdotool): start to first frame, memory at rest, and paste + convert + copy of 1 MiB and 20 MiB
 # of damaged text. Prints the figures; asserts nothing about them (see the README for the targets).
 #
-#   bash scripts/measure_window.sh [runs]      (runs: start-up runs, 10 by default)
+#   bash scripts/measure_window.sh [runs] [one-line]
+#
+# runs: start-up runs, 10 by default. one-line: also 20 MiB in a single paragraph (slow: ~30 s).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -43,10 +45,14 @@ Après le dîner, la fête a continué jusqu'à l'aube, près du théâtre dése
 Il faut être prêt : la tâche est énorme, mais la qualité du travail sera récompensée.
 Demain, les élèves préparent une pièce où chaque rôle a été réécrit deux fois.
 PROSE
-make_text() { # bytes of damaged text, whole lines
+make_text() { # bytes [one-line]: damaged text of whole lines, or of one paragraph
     iconv -f WINDOWS-1252 -t UTF-8 "$work/prose" >"$work/line-block"
-    LC_ALL=C awk -v want="$1" 'BEGIN { n = 0 } { lines[NR] = $0 } END {
-        while (n < want) for (i = 1; i <= NR && n < want; i++) { print lines[i]; n += length(lines[i]) + 1 } }' \
+    if [ "${2:-}" = one-line ]; then
+        tr '\n' ' ' <"$work/prose" | iconv -f WINDOWS-1252 -t UTF-8 >"$work/line-block"
+    fi
+    LC_ALL=C awk -v want="$1" -v sep="$([ "${2:-}" = one-line ] && echo "" || echo "\n")" '
+        { lines[NR] = $0 }
+        END { n = 0; while (n < want) for (i = 1; i <= NR && n < want; i++) { printf "%s%s", lines[i], sep; n += length(lines[i]) + length(sep) } }' \
         "$work/line-block" >"$work/damaged-$1"
     iconv -f UTF-8 -t WINDOWS-1252 "$work/damaged-$1" | sed 's/à/à\xc2\xa0/g' >"$work/expected-$1"
 }
@@ -75,9 +81,9 @@ sleep 2
 grep -E 'VmRSS|RssAnon|RssFile' "/proc/$orvik/status" | tr -s ' \t' ' '
 kill "$orvik"
 
-session() { # bytes
+session() { # bytes [one-line]
     local bytes=$1 log="$work/probe-$1.log"
-    make_text "$bytes"
+    make_text "$bytes" "${2:-}"
     xclip -selection clipboard -i "$work/damaged-$bytes"
     "$build/bin/orvik_probe" >"$log" 2>/dev/null &
     local probe=$!
@@ -86,7 +92,7 @@ session() { # bytes
     window=$(timeout 30 xdotool search --sync --onlyvisible --name '^orvik - tq 11/2007$' | head -n1)
     wait_for_line "$log" 'at rest' 10
     xdotool mousemove --window "$window" 236 16 click 1
-    wait_for_line "$log" '^cmdPaste_shown_ms' 120 || { echo "paste did not finish"; return 1; }
+    wait_for_line "$log" '^cmdPaste_shown_ms' 300 || { echo "paste did not finish"; return 1; }
     # The boxes go on laying out a long text in the background: wait until the program is idle
     # (no CPU used for half a second) before the next click.
     local clock_ticks busy_until=0 previous now
@@ -121,3 +127,7 @@ echo "== 1 MiB paste + convert + copy"
 session $((1024 * 1024))
 echo "== 20 MiB paste + convert + copy"
 session $((20 * 1024 * 1024))
+if [ "${2:-}" = one-line ]; then
+    echo "== 20 MiB in one paragraph, without any line break: paste + convert + copy"
+    session $((20 * 1024 * 1024)) one-line
+fi
