@@ -26,11 +26,18 @@ orvik_install_packages() {
         "${missing[@]}" >&2
 }
 
-# What building the program needs on Debian 12.
-ORVIK_BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n)
+# What building and running the program needs on Debian 12. The DejaVu fonts are the sans-serif
+# faces the window falls back to; the condensed ones (-extra) let the long button captions keep a
+# larger size.
+ORVIK_BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n
+    fonts-dejavu-core fonts-dejavu-extra)
 
-# What the tests need on top of that.
+# What the tests need on top of that: the window's end-to-end test runs the program in Xvfb, with
+# xclip at the other end of the clipboard and xdotool clicking; the desktop files are validated.
 ORVIK_TEST_PACKAGES=(libgtest-dev libbenchmark-dev xvfb xauth xclip xdotool desktop-file-utils appstream)
+
+# What taking the window's screenshot for the README needs (scripts/screenshot.sh).
+ORVIK_SCREENSHOT_PACKAGES=(xvfb xdotool imagemagick)
 
 orvik_jobs() {
     nproc 2>/dev/null || echo 2

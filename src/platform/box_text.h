@@ -1,0 +1,31 @@
+// The exact plain text of a QTextEdit.
+//
+// QTextEdit::toPlainText() is not exact: it turns the no-break space U+00A0 into a space and the
+// line separator U+2028 into a line feed. ReadBoxText works from the document's raw text instead,
+// where only the block separators need turning into line feeds.
+//
+// What a text document cannot hold: it splits paragraphs at LF, CR, CR LF, U+2029 (paragraph
+// separator) and the non-characters U+FDD0 and U+FDD1 alike, and keeps no trace of which one it
+// was. So every one of them reads back as one LF; every other code unit (U+00A0, U+202F, U+2028,
+// tabs, NUL, combining marks, surrogate pairs and even lone surrogates) reads back as written.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class QTextEdit;
+
+namespace orvik {
+
+// The longest text a box accepts, in UTF-16 code units: a text document counts its positions in
+// an int, and needs one for its final block.
+inline constexpr std::size_t kMaxBoxTextLength = 2147483646;
+
+// The box's whole text, line breaks as LF.
+std::u16string ReadBoxText(const QTextEdit& box);
+
+// Replaces the box's content with `text` as plain text, in the box's own font. Throws PlatformError
+// when the text is longer than kMaxBoxTextLength.
+void WriteBoxText(QTextEdit& box, std::u16string_view text);
+
+} // namespace orvik

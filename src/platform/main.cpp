@@ -1,0 +1,20 @@
+// The program's entry: builds the application, shows the window and runs the event loop until
+// the window is closed.
+#include "platform/french_translations.h"
+#include "platform/startup_message_guard.h"
+#include "window/frm_main.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    orvik::StartupMessageGuard startupMessages;
+    QApplication app(argc, argv);
+    startupMessages.Release();
+    QApplication::setApplicationName(QStringLiteral("orvik"));
+    orvik::InstallFrenchTranslations(app);
+
+    orvik::frmMain window;
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,53 @@
+// What the window code asks of the desktop platform: the text of the two boxes, the clipboard,
+// the message box, the description of the error being handled and the busy cursor. The window code
+// reaches the platform through this interface alone, so that its tests can stand in for it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace orvik {
+
+// The two text boxes of the main window.
+enum class Box {
+    Source, // upper: the text to repair
+    Result, // lower: the repaired text
+};
+
+// Every operation but the busy cursor throws on failure, an exception whose description
+// (DescribeCurrentError) tells the user in French what failed.
+class Platform
+{
+public:
+    virtual ~Platform() = default;
+    Platform(const Platform&) = delete;
+    Platform& operator=(const Platform&) = delete;
+
+    // The box's whole text as plain text, every UTF-16 code unit as the box holds it, each line
+    // break as one LF.
+    virtual std::u16string BoxText(Box box) = 0;
+    // Replaces the box's whole content with `text`, as plain text.
+    virtual void SetBoxText(Box box, std::u16string_view text) = 0;
+
+    virtual void ClearClipboard() = 0;
+    // The clipboard's plain text; an empty string when it holds no text.
+    virtual std::u16string ClipboardText() = 0;
+    // Puts `text` on the clipboard as plain text, in place of whatever it held.
+    virtual void SetClipboardText(std::u16string_view text) = 0;
+
+    // Shows a modal box with `prompt`, `title`, one OK button and no icon, and returns once the
+    // user has closed it.
+    virtual void ShowMessage(std::u16string_view prompt, std::u16string_view title) = 0;
+
+    // Describes, in French, the exception being handled: call it inside a catch block only.
+    virtual std::u16string DescribeCurrentError() = 0;
+
+    // Shows the busy cursor until the matching EndBusy. Calls nest.
+    virtual void BeginBusy() noexcept = 0;
+    virtual void EndBusy() noexcept = 0;
+
+protected:
+    Platform() = default;
+};
+
+} // namespace orvik

@@ -1,0 +1,13 @@
+#include "platform/platform_error.h"
+
+namespace orvik {
+
+PlatformError::PlatformError(const std::string& description)
+    : std::runtime_error(description)
+{ }
+
+PlatformError::PlatformError(const char* description)
+    : std::runtime_error(description)
+{ }
+
+} // namespace orvik

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/platform.h"
+
+class QTextEdit;
+class QWidget;
+
+namespace orvik {
+
+// The platform as Qt Widgets gives it: two QTextEdit boxes, the application's clipboard,
+// QMessageBox and the application's override cursor. The boxes and the message boxes' parent belong
+// to the window, which outlives this object.
+class QtPlatform final : public Platform
+{
+public:
+    QtPlatform(QWidget* messageParent, QTextEdit* source, QTextEdit* result);
+
+    std::u16string BoxText(Box box) override;
+    void SetBoxText(Box box, std::u16string_view text) override;
+    void ClearClipboard() override;
+    std::u16string ClipboardText() override;
+    void SetClipboardText(std::u16string_view text) override;
+    void ShowMessage(std::u16string_view prompt, std::u16string_view title) override;
+    std::u16string DescribeCurrentError() override;
+    void BeginBusy() noexcept override;
+    void EndBusy() noexcept override;
+
+private:
+    QTextEdit& BoxFor(Box box) const;
+
+    QWidget* m_messageParent;
+    QTextEdit* m_source;
+    QTextEdit* m_result;
+};
+
+} // namespace orvik

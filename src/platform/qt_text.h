@@ -1,0 +1,17 @@
+// Conversions between the standard library's UTF-16 strings and QString, code unit for code unit.
+//
+// QString::fromUtf16 and QString::fromStdU16String are not used: they take a leading U+FEFF for a
+// byte-order mark and drop it, which would lose a character of the user's text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class QString;
+
+namespace orvik {
+
+QString ToQString(std::u16string_view text);
+std::u16string ToU16String(const QString& text);
+
+} // namespace orvik

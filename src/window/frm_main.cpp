@@ -1,0 +1,122 @@
+#include "window/frm_main.h"
+
+#include "platform/qt_platform.h"
+#include "window/caption_fit.h"
+#include "window/main_commands.h"
+
+#include <QFont>
+#include <QLocale>
+#include <QPushButton>
+#include <QRect>
+#include <QTextEdit>
+
+namespace orvik {
+
+namespace {
+
+// Places and sizes are drawn in twips, 15 to a logical pixel; Qt scales logical pixels to the
+// screen's density itself.
+constexpr int kTwipsPerPixel = 15;
+
+// Every figure falls on a whole pixel: one that does not fails to compile.
+consteval int Pixels(int twips)
+{
+    return twips % kTwipsPerPixel == 0 ? twips / kTwipsPerPixel
+                                       : throw "a place or size that is not a whole pixel";
+}
+
+consteval QRect FromTwips(int left, int top, int width, int height)
+{
+    return QRect(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
+}
+
+constexpr int kClientWidth = 6975;
+constexpr int kClientHeight = 5340;
+
+// The font both boxes open in; where the machine lacks it, the nearest sans-serif face.
+QFont BoxFont()
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.5);
+    return font;
+}
+
+QTextEdit* MakeBox(QWidget* parent, const char* name, QRect place, const QString& initialText)
+{
+    auto* box = new QTextEdit(parent);
+    box->setObjectName(QLatin1StringView(name));
+    box->setGeometry(place);
+    box->setFont(BoxFont());
+    box->setLocale(QLocale(QLocale::French, QLocale::France));
+    // Tab moves between the window's controls; a tab character can still be pasted.
+    box->setTabChangesFocus(true);
+    box->setPlainText(initialText);
+    return box;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, QRect place, const QString& caption)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1StringView(name));
+    button->setGeometry(place);
+    // No button answers Enter or Esc for the whole window; Space clicks the focused one.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    FitCaption(*button);
+    return button;
+}
+
+} // namespace
+
+frmMain::frmMain(QWidget* parent)
+    : QWidget(parent)
+    , cmdPaste(MakeButton(this, "cmdPaste", FromTwips(1680, 120, 3735, 255),
+          QStringLiteral("COLLER le presse papier ET CONVERTIR")))
+    , rtbSource(MakeBox(this, "rtbSource", FromTwips(120, 480, 6735, 735),
+          QStringLiteral("Collez ici votre texte à convertir")))
+    , CmdConvert(MakeButton(
+          this, "CmdConvert", FromTwips(1680, 1320, 3735, 255), QStringLiteral("CONVERTIR")))
+    , rtbResult(MakeBox(this, "rtbResult", FromTwips(120, 1680, 6735, 3255),
+          QStringLiteral("Votre texte sera converti ici.")))
+    , cmdCopy(MakeButton(this, "cmdCopy", FromTwips(1680, 5040, 3735, 255),
+          QStringLiteral("COPIER le texte converti dans le presse papier")))
+    , m_platform(std::make_unique<QtPlatform>(this, rtbSource, rtbResult))
+    , m_commands(std::make_unique<MainCommands>(*m_platform))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("orvik - tq 11/2007"));
+    setFixedSize(Pixels(kClientWidth), Pixels(kClientHeight));
+    // A fixed frame: no maximise box.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+        | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    setTabOrder(rtbResult, rtbSource);
+    setTabOrder(rtbSource, CmdConvert);
+    setTabOrder(CmdConvert, cmdCopy);
+    setTabOrder(cmdCopy, cmdPaste);
+    rtbResult->setFocus();
+
+    connect(cmdPaste, &QPushButton::clicked, this, &frmMain::cmdPaste_Click);
+    connect(CmdConvert, &QPushButton::clicked, this, &frmMain::CmdConvert_Click);
+    connect(cmdCopy, &QPushButton::clicked, this, &frmMain::cmdCopy_Click);
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::CmdConvert_Click()
+{
+    m_commands->CmdConvert_Click();
+}
+
+void frmMain::cmdPaste_Click()
+{
+    m_commands->cmdPaste_Click();
+}
+
+void frmMain::cmdCopy_Click()
+{
+    m_commands->cmdCopy_Click();
+}
+
+} // namespace orvik

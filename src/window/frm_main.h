@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+class QPushButton;
+class QTextEdit;
+
+namespace orvik {
+
+class MainCommands;
+class QtPlatform;
+
+// The program's one window: the source box (upper) for the damaged text, the result box (lower)
+// for the repaired text, and three buttons: paste the clipboard and convert, convert, copy the
+// result. Its size is fixed. Closing it ends the program; nothing is saved.
+class frmMain final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+private:
+    void CmdConvert_Click();
+    void cmdPaste_Click();
+    void cmdCopy_Click();
+
+    QPushButton* cmdPaste;
+    QTextEdit* rtbSource;
+    QPushButton* CmdConvert;
+    QTextEdit* rtbResult;
+    QPushButton* cmdCopy;
+
+    std::unique_ptr<QtPlatform> m_platform;
+    std::unique_ptr<MainCommands> m_commands;
+};
+
+} // namespace orvik

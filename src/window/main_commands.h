@@ -1,0 +1,50 @@
+// The work behind the main window's three buttons: the conversion and the two clipboard commands.
+// Everything goes through the Platform, so that this code runs as well against Qt as against a
+// test's stand-in.
+#pragma once
+
+#include <string_view>
+
+namespace orvik {
+
+class Platform;
+
+// The texts the user sees.
+inline constexpr std::u16string_view kNothingToConvertPrompt = u"Il n'y a rien à convertir.";
+inline constexpr std::u16string_view kNothingToConvertTitle = u"Orvik : conversion";
+// Followed by the error's description.
+inline constexpr std::u16string_view kErrorPrompt = u"Petite erreur, veuillez réessayer, merci\n\n";
+inline constexpr std::u16string_view kErrorTitle = u"orvik : erreur";
+
+class MainCommands
+{
+public:
+    explicit MainCommands(Platform& platform);
+
+    // Repairs the source box's text into the result box, which is written once, and only when
+    // everything before has succeeded. An empty source box is refused with a message. An error on
+    // the way is reported in the error message box, and the call returns normally; only a failure
+    // to report it (describing the error, showing the box) leaves the function as an exception.
+    void ConvertText();
+
+    // The three click handlers. None lets an exception escape: whatever fails is reported in the
+    // error message box and both boxes keep what they held.
+    void CmdConvert_Click() noexcept;
+    // Puts the clipboard's text in the source box (an empty text when it holds none), then
+    // converts.
+    void cmdPaste_Click() noexcept;
+    // Puts the result box's text on the clipboard, and nothing else: other formats are cleared.
+    // The box is read first, so that a failure to read it leaves the clipboard as it was.
+    void cmdCopy_Click() noexcept;
+
+private:
+    // Shows the error being handled in the error message box. Throws when that fails.
+    void ReportCurrentError();
+    // The same, for the handlers: a failure to report is swallowed, since nothing else could
+    // tell the user, and the window goes on.
+    void ReportCurrentErrorFromHandler() noexcept;
+
+    Platform& m_platform;
+};
+
+} // namespace orvik

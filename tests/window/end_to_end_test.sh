@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The built program in a real X server (Xvfb), with xclip as the other end of the clipboard:
+# xclip offers damaged text, the paste button and then the copy button are clicked with real X
+# events (xdotool), and xclip reads the repaired text back while the program still runs.
+set -euo pipefail
+program=$1
+
+for tool in Xvfb xclip xdotool; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
+done
+
+workdir=$(mktemp -d)
+xvfb_pid=
+orvik_pid=
+cleanup() {
+    [ -n "$orvik_pid" ] && kill "$orvik_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$workdir"
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display itself and writes its number once it accepts connections.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$workdir/display" 2>"$workdir/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$workdir/display" ] && break
+    sleep 0.1
+done
+[ -s "$workdir/display" ] || { echo "FAIL: Xvfb did not start"; cat "$workdir/xvfb.log"; exit 1; }
+export DISPLAY=":$(head -n1 "$workdir/display")"
+export XDG_RUNTIME_DIR="$workdir/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+
+# Damaged text with the characters a careless path would change: no-break space (C2 A0), narrow
+# no-break space (E2 80 AF), a tab, an emoji, a combining accent, and damage the repair leaves.
+printf 'L'\''Ã©tÃ© Ã\xc2\xa0Paris\xe2\x80\xaf: cafÃ©, crÃ¨me, Ã§a, Ã®le\tâ€”\n2e ligne \xf0\x9f\x98\x80 e\xcc\x81\n' \
+    >"$workdir/damaged"
+printf 'L'\''été à\xc2\xa0Paris\xe2\x80\xaf: café, crème, ça, île\tâ€”\n2e ligne \xf0\x9f\x98\x80 e\xcc\x81\n' \
+    >"$workdir/expected"
+xclip -selection clipboard -i "$workdir/damaged"
+
+"$program" >"$workdir/orvik.log" 2>&1 &
+orvik_pid=$!
+window=$(timeout 60 xdotool search --sync --onlyvisible --name '^orvik - tq 11/2007$' | head -n1)
+[ -n "$window" ] || { echo "FAIL: the window did not show"; cat "$workdir/orvik.log"; exit 1; }
+
+# Button centres, in the window's logical pixels: both buttons are 249 x 17 at x = 112.
+xdotool mousemove --window "$window" 236 16 click 1  # COLLER le presse papier ET CONVERTIR
+xdotool mousemove --window "$window" 236 344 click 1 # COPIER le texte converti dans le presse papier
+
+for _ in $(seq 200); do
+    if xclip -selection clipboard -o >"$workdir/copied" 2>/dev/null \
+        && cmp -s "$workdir/copied" "$workdir/expected"; then
+        break
+    fi
+    sleep 0.1
+done
+if ! cmp -s "$workdir/copied" "$workdir/expected"; then
+    echo "FAIL: the clipboard does not hold the repaired text"
+    echo "expected:"; od -c "$workdir/expected"
+    echo "got:"; od -c "$workdir/copied"
+    cat "$workdir/orvik.log"
+    exit 1
+fi
+kill -0 "$orvik_pid" || { echo "FAIL: the program ended"; cat "$workdir/orvik.log"; exit 1; }
+echo "PASS: pasted, converted and copied through a real clipboard"
