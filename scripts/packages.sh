@@ -33,8 +33,10 @@ ORVIK_BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l1
     fonts-dejavu-core fonts-dejavu-extra)
 
 # What the tests need on top of that: the window's end-to-end test runs the program in Xvfb, with
-# xclip at the other end of the clipboard and xdotool clicking; the desktop files are validated.
-ORVIK_TEST_PACKAGES=(libgtest-dev libbenchmark-dev xvfb xauth xclip xdotool desktop-file-utils appstream)
+# xclip at the other end of the clipboard and xdotool clicking; the desktop files are validated and
+# the Debian package is built (dpkg-dev, file).
+ORVIK_TEST_PACKAGES=(libgtest-dev libbenchmark-dev xvfb xauth xclip xdotool desktop-file-utils appstream
+    dpkg-dev file)
 
 # What taking the window's screenshot for the README needs (scripts/screenshot.sh).
 ORVIK_SCREENSHOT_PACKAGES=(xvfb xdotool imagemagick)

@@ -1,5 +1,6 @@
 // The program's entry: builds the application, shows the window and runs the event loop until
 // the window is closed.
+#include "platform/application_identity.h"
 #include "platform/french_translations.h"
 #include "platform/startup_message_guard.h"
 #include "window/frm_main.h"
@@ -11,7 +12,7 @@ int main(int argc, char* argv[])
     orvik::StartupMessageGuard startupMessages;
     QApplication app(argc, argv);
     startupMessages.Release();
-    QApplication::setApplicationName(QStringLiteral("orvik"));
+    orvik::SetApplicationIdentity();
     orvik::InstallFrenchTranslations(app);
 
     orvik::frmMain window;

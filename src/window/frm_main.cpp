@@ -5,14 +5,32 @@
 #include "window/main_commands.h"
 
 #include <QFont>
+#include <QIcon>
 #include <QLocale>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRect>
 #include <QTextEdit>
 
+// The icon's source: a 32 x 32 image in nine colours, compiled in as it stands.
+#include "orvik.xpm"
+
 namespace orvik {
 
 namespace {
+
+// What a screen reader says of a control: its name, then what it does.
+struct Spoken
+{
+    const char* name;
+    const char* description;
+};
+
+void SetSpoken(QWidget& widget, Spoken spoken)
+{
+    widget.setAccessibleName(QString::fromUtf8(spoken.name));
+    widget.setAccessibleDescription(QString::fromUtf8(spoken.description));
+}
 
 // Places and sizes are drawn in twips, 15 to a logical pixel; Qt scales logical pixels to the
 // screen's density itself.
@@ -42,10 +60,12 @@ QFont BoxFont()
     return font;
 }
 
-QTextEdit* MakeBox(QWidget* parent, const char* name, QRect place, const QString& initialText)
+QTextEdit* MakeBox(
+    QWidget* parent, const char* name, QRect place, const QString& initialText, Spoken spoken)
 {
     auto* box = new QTextEdit(parent);
     box->setObjectName(QLatin1StringView(name));
+    SetSpoken(*box, spoken);
     box->setGeometry(place);
     box->setFont(BoxFont());
     box->setLocale(QLocale(QLocale::French, QLocale::France));
@@ -55,10 +75,13 @@ QTextEdit* MakeBox(QWidget* parent, const char* name, QRect place, const QString
     return box;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, QRect place, const QString& caption)
+QPushButton* MakeButton(
+    QWidget* parent, const char* name, QRect place, const QString& caption, Spoken spoken)
 {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QLatin1StringView(name));
+    // The caption in capitals would be spelt out letter by letter by some screen readers.
+    SetSpoken(*button, spoken);
     button->setGeometry(place);
     // No button answers Enter or Esc for the whole window; Space clicks the focused one.
     button->setAutoDefault(false);
@@ -72,20 +95,30 @@ QPushButton* MakeButton(QWidget* parent, const char* name, QRect place, const QS
 frmMain::frmMain(QWidget* parent)
     : QWidget(parent)
     , cmdPaste(MakeButton(this, "cmdPaste", FromTwips(1680, 120, 3735, 255),
-          QStringLiteral("COLLER le presse papier ET CONVERTIR")))
+          QStringLiteral("COLLER le presse papier ET CONVERTIR"),
+          { "Coller et convertir",
+              "Remplace le texte à réparer par celui du presse-papiers, puis le convertit." }))
     , rtbSource(MakeBox(this, "rtbSource", FromTwips(120, 480, 6735, 735),
-          QStringLiteral("Collez ici votre texte à convertir")))
-    , CmdConvert(MakeButton(
-          this, "CmdConvert", FromTwips(1680, 1320, 3735, 255), QStringLiteral("CONVERTIR")))
+          QStringLiteral("Collez ici votre texte à convertir"),
+          { "Texte à réparer",
+              "Zone du haut : collez ou tapez ici le texte dont les accents sont abîmés." }))
+    , CmdConvert(MakeButton(this, "CmdConvert", FromTwips(1680, 1320, 3735, 255),
+          QStringLiteral("CONVERTIR"),
+          { "Convertir",
+              "Répare les accents du texte du haut et écrit le résultat dans la zone du bas." }))
     , rtbResult(MakeBox(this, "rtbResult", FromTwips(120, 1680, 6735, 3255),
-          QStringLiteral("Votre texte sera converti ici.")))
+          QStringLiteral("Votre texte sera converti ici."),
+          { "Texte réparé", "Zone du bas : le texte aux accents réparés, prêt à être copié." }))
     , cmdCopy(MakeButton(this, "cmdCopy", FromTwips(1680, 5040, 3735, 255),
-          QStringLiteral("COPIER le texte converti dans le presse papier")))
+          QStringLiteral("COPIER le texte converti dans le presse papier"),
+          { "Copier le texte converti",
+              "Place le texte réparé dans le presse-papiers, en texte brut." }))
     , m_platform(std::make_unique<QtPlatform>(this, rtbSource, rtbResult))
     , m_commands(std::make_unique<MainCommands>(*m_platform))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("orvik - tq 11/2007"));
+    setWindowIcon(QIcon(QPixmap(orvik_xpm)));
     setFixedSize(Pixels(kClientWidth), Pixels(kClientHeight));
     // A fixed frame: no maximise box.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint

@@ -1,20 +1,26 @@
 // The real window under Qt's offscreen platform: its geometry, captions, tab order and initial
 // contents, the exact round trip of unusual characters through the boxes and the clipboard, and
 // the buttons at work.
+#include "orvik_version.h"
+#include "platform/application_identity.h"
 #include "platform/box_text.h"
 #include "platform/french_translations.h"
 #include "platform/qt_platform.h"
 #include "window/frm_main.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSet>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
@@ -111,6 +117,8 @@ private slots:
     void messageBoxHasTitlePromptAndOneOkButton();
     void busyCursorShowsWhileConverting();
     void qtSpeaksFrench();
+    void screenReadersTellTheControlsApart();
+    void windowAndDesktopShareIconAndIdentity();
 
 private:
     template <typename T> T* Control(const char* name)
@@ -409,6 +417,56 @@ void FrmMainTest::qtSpeaksFrench()
         actions << action->text().section(u'\t', 0, 0); // without the shortcut
     QVERIFY2(actions.contains(QStringLiteral("Co&ller")), qPrintable(actions.join(u'|')));
     QVERIFY2(actions.contains(QStringLiteral("Tout sélectionner")), qPrintable(actions.join(u'|')));
+}
+
+void FrmMainTest::screenReadersTellTheControlsApart()
+{
+    // What a screen reader announces, as the accessibility layer hands it over.
+    const std::pair<const char*, const char*> expected[] = {
+        { "rtbSource", "Texte à réparer" },
+        { "rtbResult", "Texte réparé" },
+        { "cmdPaste", "Coller et convertir" },
+        { "CmdConvert", "Convertir" },
+        { "cmdCopy", "Copier le texte converti" },
+    };
+    QSet<QString> descriptions;
+    for (const auto& [name, spoken] : expected) {
+        QAccessibleInterface* accessible
+            = QAccessible::queryAccessibleInterface(Control<QWidget>(name));
+        QVERIFY2(accessible, name);
+        QCOMPARE(accessible->text(QAccessible::Name), QString::fromUtf8(spoken));
+        const QString description = accessible->text(QAccessible::Description);
+        QVERIFY2(description.size() > 20, name);
+        descriptions.insert(description);
+    }
+    QCOMPARE(descriptions.size(), qsizetype(std::size(expected)));
+}
+
+void FrmMainTest::windowAndDesktopShareIconAndIdentity()
+{
+    const QIcon icon = m_window->windowIcon();
+    QVERIFY(!icon.isNull());
+    QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
+    // The window shows the very pixels the desktop entry's icon has.
+    const QImage shown = icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage installed
+        = QImage(QStringLiteral(ORVIK_ICON_PNG)).convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(shown, installed);
+
+    // The version Qt reports is the one the metainfo file announces, and the desktop file name
+    // names the desktop entry that is installed.
+    orvik::SetApplicationIdentity();
+    QFile metainfo(QStringLiteral(ORVIK_METAINFO_FILE));
+    QVERIFY(metainfo.open(QIODevice::ReadOnly));
+    const QString content = QString::fromUtf8(metainfo.readAll());
+    QVERIFY2(
+        content.contains(
+            QStringLiteral("<release version=\"%1\"").arg(QCoreApplication::applicationVersion())),
+        qPrintable(QCoreApplication::applicationVersion()));
+    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.00.0003"));
+    QVERIFY(QFile::exists(QStringLiteral(ORVIK_DESKTOP_FILE)));
+    QCOMPARE(QGuiApplication::desktopFileName() + QStringLiteral(".desktop"),
+        QFileInfo(QStringLiteral(ORVIK_DESKTOP_FILE)).fileName());
 }
 
 QTEST_MAIN(FrmMainTest)

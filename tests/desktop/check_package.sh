@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a build tree, checks its dependencies and contents, then installs
+# it into a scratch dpkg root and removes it again: nothing of it may stay behind.
+#   check_package.sh BUILD_DIR APP_ID
+set -euo pipefail
+build=$1
+app_id=$2
+work="$build/tests/desktop/package-check"
+rm -rf "$work"
+mkdir -p "$work/out"
+
+(cd "$build" && cpack -G DEB -B "$(realpath "$work/out")" >"$(realpath "$work")/cpack.log" 2>&1) || {
+    cat "$work/cpack.log"
+    echo "cpack failed" >&2
+    exit 1
+}
+package=$(find "$work/out" -maxdepth 1 -name 'orvik_*.deb' -print -quit)
+[ -n "$package" ] || { echo "no orvik_*.deb was built" >&2; exit 1; }
+
+fail() { echo "$package: $*" >&2; exit 1; }
+
+depends=$(dpkg-deb -f "$package" Depends)
+depended=$(tr ',' '\n' <<<"$depends" | awk '{print $1}')
+for needed in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 qt6-translations-l10n; do
+    grep -qxF "$needed" <<<"$depended" || fail "Depends lacks $needed: $depends"
+done
+[ "$(dpkg-deb -f "$package" Version)" = "1.00.0003" ] || fail "wrong version"
+
+expected=(
+    ./usr/bin/orvik
+    ./usr/bin/orvik-repair
+    "./usr/share/applications/$app_id.desktop"
+    "./usr/share/metainfo/$app_id.metainfo.xml"
+    "./usr/share/icons/hicolor/32x32/apps/$app_id.png"
+)
+contents=$(dpkg-deb -c "$package" | awk '{print $NF}')
+for file in "${expected[@]}"; do
+    grep -qxF "$file" <<<"$contents" || fail "does not hold $file"
+done
+
+# Install and remove in a dpkg root of our own: the system's packages are not touched.
+root=$(realpath "$work/root")
+mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers"
+touch "$root/var/lib/dpkg/status"
+dpkg_root=(dpkg --root="$root" --log=/dev/null --force-depends --force-script-chrootless
+    --force-not-root)
+"${dpkg_root[@]}" -i "$package" >/dev/null
+for file in "${expected[@]}"; do
+    [ -f "$root/${file#./}" ] || fail "installing did not put ${file#./} in place"
+done
+"${dpkg_root[@]}" --purge orvik >/dev/null
+left=$(find "$root" -path "$root/var/lib/dpkg" -prune -o -type f -print)
+[ -z "$left" ] || fail "removing left files behind: $left"
+echo "orvik package: dependencies, contents, install and removal checked"
