@@ -152,46 +152,80 @@ std::size_t SettleCarry(const Carry& carry, std::size_t i, char*& o)
 
 } // namespace
 
+namespace {
+
+// The bytes of `v`, read at `in`, that start a lead C3 83.
+__attribute__((target("avx2,bmi,popcnt"))) inline __m256i LeadsAvx2(
+    const unsigned char* in, __m256i v)
+{
+    return _mm256_and_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(char(0xC3))),
+        _mm256_cmpeq_epi8(Load32(in + 1), _mm256_set1_epi8(char(0x83))));
+}
+
+// Repairs the 32 bytes `v` read at `in` (reading 3 more) into `o`, applying and updating `carry`.
+__attribute__((target("avx2,bmi,popcnt"))) inline void RepairBlockAvx2(
+    const unsigned char* in, __m256i v, __m256i leads, char*& o, Carry& carry)
+{
+    constexpr std::size_t kBlock = 32;
+    const __m256i pairs = _mm256_and_si256(leads,
+        _mm256_and_si256(_mm256_cmpeq_epi8(Load32(in + 2), _mm256_set1_epi8(char(0xC2))),
+            IsFollower(Load32(in + 3))));
+    const std::uint32_t leadMask = std::uint32_t(_mm256_movemask_epi8(leads));
+    const std::uint64_t pairMask = std::uint32_t(_mm256_movemask_epi8(pairs));
+    const std::uint64_t drop = (pairMask << 1) | (pairMask << 2) | carry.drop;
+    const __m256i alone = _mm256_andnot_si256(pairs, leads);
+    const __m256i toDefault = _mm256_or_si256(ShiftUpOneByte(alone),
+        _mm256_setr_epi32(int(carry.toDefault ? 0xFF : 0), 0, 0, 0, 0, 0, 0, 0));
+    carry.drop = std::uint32_t(drop >> kBlock);
+    carry.toDefault = (leadMask & ~std::uint32_t(pairMask)) >> (kBlock - 1);
+
+    const __m256i repaired = _mm256_blendv_epi8(v, _mm256_set1_epi8(char(0xA0)), toDefault);
+    const unsigned lowDrop = unsigned(drop & 0xFFFF);
+    const unsigned highDrop = unsigned((drop >> 16) & 0xFFFF);
+    StoreCompacted(_mm256_castsi256_si128(repaired), lowDrop, o);
+    o += 16 - std::popcount(lowDrop);
+    StoreCompacted(_mm256_extracti128_si256(repaired, 1), highDrop, o);
+    o += 16 - std::popcount(highDrop);
+}
+
+} // namespace
+
 __attribute__((target("avx2,bmi,popcnt"))) std::size_t RepairBlocksAvx2(
     const unsigned char* in, std::size_t i, std::size_t n, char*& out, bool& changed)
 {
     constexpr std::size_t kBlock = 32;
+    constexpr std::size_t kChunk = 4 * kBlock;
     constexpr std::size_t kLookahead = 3; // the 83, C2 and follower after a lead in the last byte
-    const __m256i leadFirst = _mm256_set1_epi8(char(0xC3));
-    const __m256i leadSecond = _mm256_set1_epi8(char(0x83));
-    const __m256i followerFirst = _mm256_set1_epi8(char(0xC2));
-    const __m256i defaultSecond = _mm256_set1_epi8(char(0xA0));
     char* o = out;
     Carry carry;
-    for (; n - i >= kBlock + kLookahead; i += kBlock) {
-        const __m256i v0 = Load32(in + i);
-        const __m256i leads = _mm256_and_si256(
-            _mm256_cmpeq_epi8(v0, leadFirst), _mm256_cmpeq_epi8(Load32(in + i + 1), leadSecond));
-        const std::uint32_t leadMask = std::uint32_t(_mm256_movemask_epi8(leads));
-        if ((leadMask | carry.drop | carry.toDefault) == 0) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), v0);
-            o += kBlock;
+    // Four blocks at a time: in prose most chunks hold a lead somewhere, and repairing all four
+    // blocks without a branch each beats mispredicting about half of them.
+    for (; n - i >= kChunk + kLookahead; i += kChunk) {
+        __m256i v[4];
+        __m256i leads[4];
+        for (std::size_t b = 0; b < 4; ++b) {
+            v[b] = Load32(in + i + b * kBlock);
+            leads[b] = LeadsAvx2(in + i + b * kBlock, v[b]);
+        }
+        const __m256i any = _mm256_or_si256(
+            _mm256_or_si256(leads[0], leads[1]), _mm256_or_si256(leads[2], leads[3]));
+        if (_mm256_testz_si256(any, any) && (carry.drop | carry.toDefault) == 0) {
+            for (const __m256i& block : v) {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), block);
+                o += kBlock;
+            }
             continue;
         }
         changed = true;
-        const __m256i pairs = _mm256_and_si256(leads,
-            _mm256_and_si256(_mm256_cmpeq_epi8(Load32(in + i + 2), followerFirst),
-                IsFollower(Load32(in + i + 3))));
-        const std::uint64_t pairMask = std::uint32_t(_mm256_movemask_epi8(pairs));
-        const std::uint64_t drop = (pairMask << 1) | (pairMask << 2) | carry.drop;
-        const __m256i alone = _mm256_andnot_si256(pairs, leads);
-        const __m256i toDefault = _mm256_or_si256(ShiftUpOneByte(alone),
-            _mm256_setr_epi32(int(carry.toDefault ? 0xFF : 0), 0, 0, 0, 0, 0, 0, 0));
-        carry.drop = std::uint32_t(drop >> kBlock);
-        carry.toDefault = (leadMask & ~std::uint32_t(pairMask)) >> (kBlock - 1);
-
-        const __m256i repaired = _mm256_blendv_epi8(v0, defaultSecond, toDefault);
-        const unsigned lowDrop = unsigned(drop & 0xFFFF);
-        const unsigned highDrop = unsigned((drop >> 16) & 0xFFFF);
-        StoreCompacted(_mm256_castsi256_si128(repaired), lowDrop, o);
-        o += 16 - std::popcount(lowDrop);
-        StoreCompacted(_mm256_extracti128_si256(repaired, 1), highDrop, o);
-        o += 16 - std::popcount(highDrop);
+        for (std::size_t b = 0; b < 4; ++b)
+            RepairBlockAvx2(in + i + b * kBlock, v[b], leads[b], o, carry);
+    }
+    for (; n - i >= kBlock + kLookahead; i += kBlock) {
+        const __m256i v = Load32(in + i);
+        const __m256i leads = LeadsAvx2(in + i, v);
+        if (!_mm256_testz_si256(leads, leads) || (carry.drop | carry.toDefault) != 0)
+            changed = true;
+        RepairBlockAvx2(in + i, v, leads, o, carry);
     }
     i = SettleCarry(carry, i, o);
     out = o;

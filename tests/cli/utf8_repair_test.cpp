@@ -135,6 +135,8 @@ TEST_P(Utf8RepairTest, RandomValidTextAgreesWithRepairAccents)
             text += alphabet[pick(random)];
         const std::string utf8 = orvik::test::EncodeEscaped(text);
         const std::string expected = orvik::test::EncodeEscaped(orvik::RepairAccents(text));
+        // Whole, so that the kernels' widest blocks meet leads at every offset; then cut.
+        ASSERT_EQ(Hex(FeedCut(GetParam(), utf8, {})), Hex(expected)) << Hex(utf8);
 
         std::vector<std::size_t> cuts;
         std::uniform_int_distribution<std::size_t> step(1, 40);
@@ -163,6 +165,7 @@ TEST_P(Utf8RepairTest, RandomBytesAgreeWithReference)
             bytes += k < std::size(pieces) ? pieces[k] : std::string(1, char(anyByte(random)));
         }
         const std::string expected = Reference(bytes);
+        ASSERT_EQ(Hex(FeedCut(GetParam(), bytes, {})), Hex(expected)) << Hex(bytes);
         std::vector<std::size_t> cuts;
         std::uniform_int_distribution<std::size_t> step(1, 25);
         for (std::size_t at = step(random); at < bytes.size(); at += step(random))
