@@ -27,13 +27,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/display")"
-export XDG_RUNTIME_DIR="$work/run"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+source scripts/xvfb.sh
+orvik_start_xvfb "$work" 1024x768
+pids+=("$ORVIK_XVFB_PID")
 
 # French prose, stored as UTF-8 and read back as Windows-1252: the damaged text users paste. The
 # repair turns "Ã" + no-break space back into "à" and keeps the no-break space. The prose uses only

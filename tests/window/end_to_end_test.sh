@@ -20,18 +20,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display itself and writes its number once it accepts connections.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$workdir/display" 2>"$workdir/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$workdir/display" ] && break
-    sleep 0.1
-done
-[ -s "$workdir/display" ] || { echo "FAIL: Xvfb did not start"; cat "$workdir/xvfb.log"; exit 1; }
-export DISPLAY=":$(head -n1 "$workdir/display")"
-export XDG_RUNTIME_DIR="$workdir/run"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+source "$(dirname "$0")/../../scripts/xvfb.sh"
+orvik_start_xvfb "$workdir" 800x600 || { echo "FAIL: Xvfb did not start"; exit 1; }
+xvfb_pid=$ORVIK_XVFB_PID
 
 # Damaged text with the characters a careless path would change: no-break space (C2 A0), narrow
 # no-break space (E2 80 AF), a tab, an emoji, a combining accent, and damage the repair leaves.
