@@ -13,9 +13,9 @@ source scripts/packages.sh
 orvik_install_packages "${ORVIK_BUILD_PACKAGES[@]}" "${ORVIK_TEST_PACKAGES[@]}"
 runs=${1:-10}
 build=build/measure
-# Optimised as the release preset is, with the developer targets (the probe among them).
+# Optimised as the release preset is, with the measuring targets (the probe among them).
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-    -DORVIK_DEVELOPER_MODE=ON >/dev/null
+    -DORVIK_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" -j "$(orvik_jobs)" --target orvik orvik_probe >/dev/null
 
 work=$(mktemp -d)
