@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: a developer build, the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer (warnings are errors in both), a short run of the benchmark, and a
-# bounded fuzzing run where clang is installed. Installs what it needs on Debian.
+# UndefinedBehaviorSanitizer (warnings are errors in both), a short run of the benchmark, and,
+# where clang is installed, the tests built with clang and a bounded fuzzing run. Installs what it
+# needs on Debian.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -23,6 +24,11 @@ step "benchmark smoke run"
 ORVIK_BENCH_MIB=1 ./build/dev/bin/repair_bench --benchmark_min_time=0.01 >/dev/null
 
 if command -v clang++ >/dev/null 2>&1; then
+    step "build and test: clang"
+    cmake --preset clang >/dev/null
+    cmake --build --preset clang -j "$jobs"
+    ctest --preset clang -j "$jobs"
+
     step "fuzzing for ${ORVIK_FUZZ_SECONDS:-60} s"
     cmake --preset fuzz >/dev/null
     cmake --build --preset fuzz -j "$jobs"
