@@ -5,13 +5,12 @@
 set -euo pipefail
 program=$1
 workdir=$(mktemp -d)
-xvfb_pid= orvik_pid=
-trap 'kill $orvik_pid $xvfb_pid 2>/dev/null || true; wait; rm -rf "$workdir"' EXIT
+orvik_pid=
+trap 'kill $orvik_pid ${ORVIK_XVFB_PID:-} 2>/dev/null || true; wait; rm -rf "$workdir"' EXIT
 fail() { echo "FAIL: $*"; cat "$workdir/orvik.log" 2>/dev/null; exit 1; }
 
 source "$(dirname "$0")/../../scripts/xvfb.sh"
 orvik_start_xvfb "$workdir" 800x600 || fail "Xvfb did not start"
-xvfb_pid=$ORVIK_XVFB_PID
 
 # Damaged text with the characters a careless path would change: no-break space (C2 A0), narrow
 # no-break space (E2 80 AF), a tab, an emoji, a combining accent, and damage the repair leaves.

@@ -36,7 +36,7 @@ public:
     }
     void ClearClipboard() override
     {
-        Enter("Clear");
+        Enter("ClearClipboard");
         clipboard.clear();
     }
     std::u16string ClipboardText() override
@@ -134,7 +134,7 @@ const Case kCases[] = {
     // The result box is read before the clipboard is touched.
     { "CopyReportsAFailedReadAndLeavesTheClipboard", Click::Copy, {}, { "ReadResult" }, {},
         kFailed },
-    { "CopyReportsAFailedClear", Click::Copy, {}, { "Clear" }, {}, kFailed },
+    { "CopyReportsAFailedClear", Click::Copy, {}, { "ClearClipboard" }, {}, kFailed },
     { "CopyReportsAFailedWrite", Click::Copy, {}, { "WriteClipboard" }, { kSource, kResult, u"" },
         kFailed },
 };
