@@ -4,25 +4,13 @@
 # events (xdotool), and xclip reads the repaired text back while the program still runs.
 set -euo pipefail
 program=$1
-
-for tool in Xvfb xclip xdotool; do
-    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
-done
-
 workdir=$(mktemp -d)
-xvfb_pid=
 orvik_pid=
-cleanup() {
-    [ -n "$orvik_pid" ] && kill "$orvik_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$workdir"
-}
-trap cleanup EXIT
+trap 'kill $orvik_pid ${ORVIK_XVFB_PID:-} 2>/dev/null || true; wait; rm -rf "$workdir"' EXIT
+fail() { echo "FAIL: $*"; cat "$workdir/orvik.log" 2>/dev/null; exit 1; }
 
 source "$(dirname "$0")/../../scripts/xvfb.sh"
-orvik_start_xvfb "$workdir" 800x600 || { echo "FAIL: Xvfb did not start"; exit 1; }
-xvfb_pid=$ORVIK_XVFB_PID
+orvik_start_xvfb "$workdir" 800x600 || fail "Xvfb did not start"
 
 # Damaged text with the characters a careless path would change: no-break space (C2 A0), narrow
 # no-break space (E2 80 AF), a tab, an emoji, a combining accent, and damage the repair leaves.
@@ -35,25 +23,18 @@ xclip -selection clipboard -i "$workdir/damaged"
 "$program" >"$workdir/orvik.log" 2>&1 &
 orvik_pid=$!
 window=$(timeout 60 xdotool search --sync --onlyvisible --name '^orvik - tq 11/2007$' | head -n1)
-[ -n "$window" ] || { echo "FAIL: the window did not show"; cat "$workdir/orvik.log"; exit 1; }
+[ -n "$window" ] || fail "the window did not show"
 
 # Button centres, in the window's logical pixels: both buttons are 249 x 17 at x = 112.
 xdotool mousemove --window "$window" 236 16 click 1  # COLLER le presse papier ET CONVERTIR
 xdotool mousemove --window "$window" 236 344 click 1 # COPIER le texte converti dans le presse papier
 
 for _ in $(seq 200); do
-    if xclip -selection clipboard -o >"$workdir/copied" 2>/dev/null \
-        && cmp -s "$workdir/copied" "$workdir/expected"; then
-        break
-    fi
+    xclip -selection clipboard -o >"$workdir/copied" 2>/dev/null \
+        && cmp -s "$workdir/copied" "$workdir/expected" && break
     sleep 0.1
 done
-if ! cmp -s "$workdir/copied" "$workdir/expected"; then
-    echo "FAIL: the clipboard does not hold the repaired text"
-    echo "expected:"; od -c "$workdir/expected"
-    echo "got:"; od -c "$workdir/copied"
-    cat "$workdir/orvik.log"
-    exit 1
-fi
-kill -0 "$orvik_pid" || { echo "FAIL: the program ended"; cat "$workdir/orvik.log"; exit 1; }
+cmp -s "$workdir/copied" "$workdir/expected" \
+    || fail "the clipboard does not hold the repaired text:$(echo; od -c "$workdir/copied")"
+kill -0 "$orvik_pid" || fail "the program ended"
 echo "PASS: pasted, converted and copied through a real clipboard"

@@ -1,313 +1,198 @@
-// The conversion and the clipboard commands, against the recording stand-in: the messages, the
-// empty cases, a failure at each step, and what the boxes and the clipboard hold afterwards.
+// The conversion and the clipboard commands against a stand-in for the platform: the messages,
+// the empty cases, a failure at each step, and what the boxes and the clipboard hold afterwards.
 #include "platform/error_description.h"
+#include "platform/platform.h"
 #include "platform/platform_error.h"
-#include "recording_platform.h"
 #include "window/main_commands.h"
 
-#include <algorithm>
-#include <functional>
 #include <gtest/gtest.h>
 #include <new>
-#include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
-namespace orvik::testing {
+namespace orvik {
 namespace {
 
-// The texts as the user must see them, written out here rather than taken from the code.
-const std::u16string kNothing = u"Il n'y a rien à convertir.";
-const std::u16string kNothingTitle = u"Orvik : conversion";
-const std::u16string kFailurePrompt
-    = u"Petite erreur, veuillez réessayer, merci\n\nÉchec simulé de l'opération.";
-const std::u16string kErrorTitle = u"orvik : erreur";
+// Two boxes and a clipboard in memory, message boxes recorded instead of shown, and each operation
+// named in `failures` made to fail once.
+class StandIn final : public Platform
+{
+public:
+    std::u16string source, result, clipboard, shown;
+    std::multiset<std::string> failures;
+    int busy = 0, busyFaults = 0, resultWrites = 0;
 
-const std::u16string kInitialSource = u"Collez ici votre texte à convertir";
-const std::u16string kInitialResult = u"Votre texte sera converti ici.";
+    std::u16string BoxText(Box box) override
+    {
+        Enter(box == Box::Source ? "ReadSource" : "ReadResult", busy == 0);
+        return box == Box::Source ? source : result;
+    }
+    void SetBoxText(Box box, std::u16string_view text) override
+    {
+        Enter(box == Box::Source ? "WriteSource" : "WriteResult", busy == 0);
+        (box == Box::Source ? source : result) = text;
+        resultWrites += box == Box::Result;
+    }
+    void ClearClipboard() override
+    {
+        Enter("ClearClipboard");
+        clipboard.clear();
+    }
+    std::u16string ClipboardText() override
+    {
+        Enter("ReadClipboard");
+        return clipboard;
+    }
+    void SetClipboardText(std::u16string_view text) override
+    {
+        Enter("WriteClipboard");
+        clipboard = text;
+    }
+    // Recorded as "[title] prompt", one after the other.
+    void ShowMessage(std::u16string_view prompt, std::u16string_view title) override
+    {
+        Enter("Show", busy != 0);
+        shown += u"[" + std::u16string(title) + u"] " + std::u16string(prompt);
+    }
+    std::u16string DescribeCurrentError() override
+    {
+        Enter("Describe");
+        return DescribeException(std::current_exception());
+    }
+    void BeginBusy() noexcept override { ++busy; }
+    void EndBusy() noexcept override { --busy; }
+
+private:
+    // `busyFault`: a box used without the busy cursor, or a message box shown under it.
+    void Enter(const std::string& operation, bool busyFault = false)
+    {
+        busyFaults += busyFault;
+        if (auto failure = failures.find(operation); failure != failures.end()) {
+            failures.erase(failure);
+            throw PlatformError("Échec simulé.");
+        }
+    }
+};
+
+// The texts as the user must see them, written out here rather than taken from the code.
+const std::u16string kNothing = u"[Orvik : conversion] Il n'y a rien à convertir.";
+const std::u16string kFailed
+    = u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\nÉchec simulé.";
+const std::u16string kSource = u"Collez ici votre texte à convertir";
+const std::u16string kResult = u"Votre texte sera converti ici.";
+const std::u16string kDamaged = u"Ã©tÃ© Ã\u00A0la plage, oÃ¹ Ã§a";
+const std::u16string kRepaired = u"été à\u00A0la plage, où ça";
+
+// What the boxes and the clipboard hold; by default the window's opening sentences and an older
+// text on the clipboard.
+struct Texts
+{
+    std::u16string source = kSource, result = kResult, clipboard = u"ancien";
+};
 
 enum class Click { Convert, Paste, Copy };
 
-struct Message
-{
-    std::u16string prompt;
-    std::u16string title;
-};
-
-struct CommandCase
+struct Case
 {
     const char* name;
     Click click;
-    std::function<void(RecordingPlatform&)> arrange;
-    std::u16string source; // what each box holds afterwards
-    std::u16string result;
-    std::vector<Message> messages;
+    Texts before;
+    std::multiset<std::string> failures;
+    Texts after;
+    std::u16string shown = u"";
     int resultWrites = 0;
-    // Checked only when set: the clipboard's text afterwards (nullopt inside: no text at all),
-    // and whether something other than text is still there.
-    std::optional<std::optional<std::u16string>> clipboardText = std::nullopt;
-    std::optional<bool> clipboardHasOtherData = std::nullopt;
 };
 
-void PrintTo(const CommandCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class CommandTest : public ::testing::TestWithParam<CommandCase>
-{ };
-
-TEST_P(CommandTest, LeavesBoxesClipboardAndMessagesAsExpected)
-{
-    const CommandCase& c = GetParam();
-    RecordingPlatform platform;
-    if (c.arrange)
-        c.arrange(platform);
-    MainCommands commands(platform);
-
-    switch (c.click) {
-    case Click::Convert:
-        commands.CmdConvert_Click();
-        break;
-    case Click::Paste:
-        commands.cmdPaste_Click();
-        break;
-    case Click::Copy:
-        commands.cmdCopy_Click();
-        break;
-    }
-
-    EXPECT_EQ(platform.source, c.source);
-    EXPECT_EQ(platform.result, c.result);
-    ASSERT_EQ(platform.messages.size(), c.messages.size());
-    for (std::size_t i = 0; i < c.messages.size(); ++i) {
-        EXPECT_EQ(platform.messages[i].prompt, c.messages[i].prompt) << "message " << i;
-        EXPECT_EQ(platform.messages[i].title, c.messages[i].title) << "message " << i;
-        EXPECT_EQ(platform.messages[i].busyDepth, 0) << "a message box shown under the busy cursor";
-    }
-    EXPECT_EQ(platform.resultWrites, c.resultWrites);
-    if (c.clipboardText) {
-        EXPECT_EQ(platform.clipboardText, *c.clipboardText);
-    }
-    if (c.clipboardHasOtherData) {
-        EXPECT_EQ(platform.clipboardHasOtherData, *c.clipboardHasOtherData);
-    }
-
-    // The busy cursor covers every box operation and is gone afterwards, whatever happened.
-    EXPECT_EQ(platform.busyDepth, 0);
-    for (int depth : platform.busyDepthAtBoxOperations)
-        EXPECT_GE(depth, 1) << "a box read or written without the busy cursor";
-}
-
-std::u16string Damaged()
-{
-    return u"Ã©tÃ© Ã\u00A0la plage, oÃ¹ Ã§a"; // été à la plage, où ça
-}
-
-std::u16string Repaired()
-{
-    return u"été à\u00A0la plage, où ça";
-}
-
-// No-break spaces, a line separator, a NUL inside and at the end.
-std::u16string Unusual()
-{
-    using namespace std::string_literals;
-    return u"été\u00A0\u202F\u2028\0x\0"s;
-}
-
-const CommandCase kCases[] = {
-    // The conversion.
-    { "ConvertRepairsTheSource", Click::Convert, [](auto& p) { p.source = Damaged(); }, Damaged(),
-        Repaired(), {}, 1 },
-    { "ConvertRightAfterStartCopiesTheSourceSentence", Click::Convert, nullptr, kInitialSource,
-        kInitialSource, {}, 1 },
-    { "ConvertRefusesAnEmptySourceAndLeavesTheResult", Click::Convert,
-        [](auto& p) { p.source.clear(); }, u"", kInitialResult, { { kNothing, kNothingTitle } } },
-    { "ConvertTakesBlanksAndLineBreaksAsText", Click::Convert,
-        [](auto& p) { p.source = u" \n\t\n"; }, u" \n\t\n", u" \n\t\n", {}, 1 },
-    { "ConvertCopiesUndamagedTextUnchanged", Click::Convert,
-        [](auto& p) { p.source = u"Déjà\u202F! \u00C3x \U0001F600 e\u0301"; },
-        u"Déjà\u202F! \u00C3x \U0001F600 e\u0301", u"Déjà\u202F! àx \U0001F600 e\u0301", {}, 1 },
-    { "ConvertReportsAFailedReadAndLeavesTheResult", Click::Convert,
-        [](auto& p) { p.Fail(Operation::ReadSource); }, kInitialSource, kInitialResult,
-        { { kFailurePrompt, kErrorTitle } } },
-    { "ConvertReportsAFailedWriteAndLeavesTheResult", Click::Convert,
-        [](auto& p) {
-            p.source = Damaged();
-            p.Fail(Operation::WriteResult);
-        },
-        Damaged(), kInitialResult, { { kFailurePrompt, kErrorTitle } } },
-    { "ConvertReportsAFailureToShowTheEmptyMessage", Click::Convert,
-        [](auto& p) {
-            p.source.clear();
-            p.Fail(Operation::ShowMessage);
-        },
-        u"", kInitialResult, { { kFailurePrompt, kErrorTitle } } },
-    // Describing the error fails in the conversion's error step: the handler reports that failure.
-    { "ConvertReportsAFailureToDescribeTheError", Click::Convert,
-        [](auto& p) {
-            p.Fail(Operation::ReadSource);
-            p.Fail(Operation::DescribeError);
-        },
-        kInitialSource, kInitialResult, { { kFailurePrompt, kErrorTitle } } },
+const Case kCases[] = {
+    // name, click, before, operations that fail (each once), after, messages shown, result writes
+    { "ConvertRepairsTheSource", Click::Convert, { kDamaged }, {}, { kDamaged, kRepaired }, u"",
+        1 },
+    { "ConvertRefusesAnEmptySource", Click::Convert, { u"" }, {}, { u"" }, kNothing },
+    { "ConvertTakesBlanksAsText", Click::Convert, { u" \n\t" }, {}, { u" \n\t", u" \n\t" }, u"",
+        1 },
+    { "ConvertReportsAFailedRead", Click::Convert, {}, { "ReadSource" }, {}, kFailed },
+    { "ConvertReportsAFailedWrite", Click::Convert, { kDamaged }, { "WriteResult" }, { kDamaged },
+        kFailed },
+    { "ConvertReportsAFailedEmptyMessage", Click::Convert, { u"" }, { "Show" }, { u"" }, kFailed },
+    // The conversion's own report fails; the handler reports that failure.
+    { "ConvertReportsAFailedDescription", Click::Convert, {}, { "ReadSource", "Describe" }, {},
+        kFailed },
+    { "PasteConvertsTheClipboard", Click::Paste, { kSource, kResult, kDamaged }, {},
+        { kDamaged, kRepaired, kDamaged }, u"", 1 },
+    { "PasteOfNoTextEmptiesTheSourceAndRefuses", Click::Paste, { kSource, kResult, u"" }, {},
+        { u"", kResult, u"" }, kNothing },
+    { "PasteReportsAFailedClipboardRead", Click::Paste, {}, { "ReadClipboard" }, {}, kFailed },
+    { "PasteReportsAFailedSourceWrite", Click::Paste, {}, { "WriteSource" }, {}, kFailed },
+    { "PasteKeepsThePastedSourceWhenConversionFails", Click::Paste, { kSource, kResult, kDamaged },
+        { "WriteResult" }, { kDamaged, kResult, kDamaged }, kFailed },
     // Nothing can be shown at all: the window goes on, both boxes as they were.
-
-    // Pasting.
-    { "PastePutsTheClipboardInTheSourceAndConverts", Click::Paste,
-        [](auto& p) { p.clipboardText = Damaged(); }, Damaged(), Repaired(), {}, 1,
-        std::optional<std::u16string>(Damaged()) },
-    { "PasteReplacesWhatWasTyped", Click::Paste,
-        [](auto& p) {
-            p.source = u"déjà tapé";
-            p.clipboardText = u"collé";
-        },
-        u"collé", u"collé", {}, 1 },
-    { "PasteOfAnImageOnlyEmptiesTheSourceThenRefuses", Click::Paste,
-        [](auto& p) { p.clipboardHasOtherData = true; }, u"", kInitialResult,
-        { { kNothing, kNothingTitle } }, 0, std::optional<std::u16string>(), true },
-    { "PasteReportsAFailedClipboardReadAndKeepsBothBoxes", Click::Paste,
-        [](auto& p) {
-            p.clipboardText = Damaged();
-            p.Fail(Operation::ReadClipboard);
-        },
-        kInitialSource, kInitialResult, { { kFailurePrompt, kErrorTitle } } },
-    { "PasteReportsAFailedSourceWriteAndKeepsBothBoxes", Click::Paste,
-        [](auto& p) {
-            p.clipboardText = Damaged();
-            p.Fail(Operation::WriteSource);
-        },
-        kInitialSource, kInitialResult, { { kFailurePrompt, kErrorTitle } } },
-    { "PasteWhoseConversionFailsKeepsThePastedSource", Click::Paste,
-        [](auto& p) {
-            p.clipboardText = Damaged();
-            p.Fail(Operation::WriteResult);
-        },
-        Damaged(), kInitialResult, { { kFailurePrompt, kErrorTitle } } },
-    { "PasteSurvivesMessageBoxesThatAllFail", Click::Paste,
-        [](auto& p) {
-            p.Fail(Operation::ReadClipboard);
-            p.Fail(Operation::ShowMessage, 99);
-        },
-        kInitialSource, kInitialResult, {} },
-
-    // Copying.
-    { "CopyPutsExactlyTheResultTextOnTheClipboard", Click::Copy,
-        [](auto& p) {
-            p.result = Unusual();
-            p.clipboardText = u"ancien";
-            p.clipboardHasOtherData = true;
-        },
-        kInitialSource, Unusual(), {}, 0, std::optional<std::u16string>(Unusual()), false },
-    { "CopyRightAfterStartCopiesTheResultSentence", Click::Copy, nullptr, kInitialSource,
-        kInitialResult, {}, 0, std::optional<std::u16string>(kInitialResult) },
-    { "CopyOfAnEmptyResultLeavesAnEmptyText", Click::Copy, [](auto& p) { p.result.clear(); },
-        kInitialSource, u"", {}, 0, std::optional<std::u16string>(u"") },
-    { "CopyReportsAFailedReadAndLeavesTheClipboard", Click::Copy,
-        [](auto& p) {
-            p.clipboardText = u"ancien";
-            p.clipboardHasOtherData = true;
-            p.Fail(Operation::ReadResult);
-        },
-        kInitialSource, kInitialResult, { { kFailurePrompt, kErrorTitle } }, 0,
-        std::optional<std::u16string>(u"ancien"), true },
-    { "CopyReportsAFailedClearAndLeavesTheClipboard", Click::Copy,
-        [](auto& p) {
-            p.clipboardText = u"ancien";
-            p.Fail(Operation::ClearClipboard);
-        },
-        kInitialSource, kInitialResult, { { kFailurePrompt, kErrorTitle } }, 0,
-        std::optional<std::u16string>(u"ancien") },
-    { "CopyReportsAFailedWriteAndKeepsBothBoxes", Click::Copy,
-        [](auto& p) {
-            p.clipboardText = u"ancien";
-            p.Fail(Operation::WriteClipboard);
-        },
-        kInitialSource, kInitialResult, { { kFailurePrompt, kErrorTitle } }, 0,
-        std::optional<std::u16string>() },
+    { "PasteSurvivesAFailedErrorMessage", Click::Paste, {}, { "ReadClipboard", "Show" }, {} },
+    { "CopyPutsTheResultOnTheClipboard", Click::Copy, {}, {}, { kSource, kResult, kResult } },
+    { "CopyOfAnEmptyResultEmptiesTheClipboard", Click::Copy, { kSource, u"" }, {},
+        { kSource, u"", u"" } },
+    // The result box is read before the clipboard is touched.
+    { "CopyReportsAFailedReadAndLeavesTheClipboard", Click::Copy, {}, { "ReadResult" }, {},
+        kFailed },
+    { "CopyReportsAFailedClear", Click::Copy, {}, { "ClearClipboard" }, {}, kFailed },
+    { "CopyReportsAFailedWrite", Click::Copy, {}, { "WriteClipboard" }, { kSource, kResult, u"" },
+        kFailed },
 };
 
-INSTANTIATE_TEST_SUITE_P(Commands, CommandTest, ::testing::ValuesIn(kCases),
-    [](const ::testing::TestParamInfo<CommandCase>& info) { return std::string(info.param.name); });
-
-TEST(ConvertTextTest, LetsAFailureOfItsErrorStepReachItsCaller)
+TEST(MainCommandsTest, LeaveBoxesClipboardAndMessagesAsExpected)
 {
-    RecordingPlatform platform;
-    platform.Fail(Operation::ReadSource);
-    platform.Fail(Operation::ShowMessage);
-    MainCommands commands(platform);
-    EXPECT_THROW(commands.ConvertText(), PlatformError);
-    EXPECT_EQ(platform.busyDepth, 0);
-    EXPECT_EQ(platform.result, kInitialResult);
-}
-
-// The result box is read before the clipboard is touched, so that a failed read leaves the
-// clipboard as it was.
-TEST(CopyTest, ReadsTheResultBeforeTouchingTheClipboard)
-{
-    RecordingPlatform platform;
-    MainCommands(platform).cmdCopy_Click();
-    const std::vector<Operation> expected
-        = { Operation::ReadResult, Operation::ClearClipboard, Operation::WriteClipboard };
-    EXPECT_EQ(platform.calls, expected);
-}
-
-struct DescriptionCase
-{
-    const char* name;
-    std::function<void()> raise;
-    std::u16string description;
-};
-
-void PrintTo(const DescriptionCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class DescriptionTest : public ::testing::TestWithParam<DescriptionCase>
-{ };
-
-TEST_P(DescriptionTest, DescribesTheErrorInFrench)
-{
-    std::exception_ptr error;
-    try {
-        GetParam().raise();
-    } catch (...) {
-        error = std::current_exception();
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        StandIn p;
+        p.source = c.before.source, p.result = c.before.result, p.clipboard = c.before.clipboard;
+        p.failures = c.failures;
+        MainCommands commands(p);
+        if (c.click == Click::Convert)
+            commands.CmdConvert_Click();
+        else if (c.click == Click::Paste)
+            commands.cmdPaste_Click();
+        else
+            commands.cmdCopy_Click();
+        EXPECT_EQ(p.source, c.after.source);
+        EXPECT_EQ(p.result, c.after.result);
+        EXPECT_EQ(p.clipboard, c.after.clipboard);
+        EXPECT_EQ(p.shown, c.shown);
+        EXPECT_EQ(p.resultWrites, c.resultWrites);
+        EXPECT_TRUE(p.failures.empty()) << "an operation meant to fail was never reached";
+        // The busy cursor covers every box operation, never a message box, and is gone at the end.
+        EXPECT_EQ(p.busyFaults, 0);
+        EXPECT_EQ(p.busy, 0);
     }
-    EXPECT_EQ(DescribeException(error), GetParam().description);
 }
 
-const DescriptionCase kDescriptions[] = {
-    { "PlatformErrorAsItStands", [] { throw PlatformError("Le presse-papiers est inaccessible."); },
-        u"Le presse-papiers est inaccessible." },
-    { "LengthErrorOfTheRepairCoreAsItStands",
-        [] { throw std::length_error("Texte trop long : au plus 2 147 483 646 caractères."); },
-        u"Texte trop long : au plus 2 147 483 646 caractères." },
-    { "LackOfMemoryInPlainFrench", [] { throw std::bad_alloc(); },
-        u"Mémoire insuffisante pour traiter ce texte." },
-    { "OtherStandardErrorPrefixed", [] { throw std::runtime_error("boom"); },
-        u"Erreur inattendue : boom" },
-    { "AnythingElse", [] { throw 42; }, u"Erreur inattendue." },
-    { "NoErrorAtAll", [] {}, u"Erreur inattendue." },
-    // Four-byte sequences become surrogate pairs; broken ones become U+FFFD each byte.
-    { "Utf8DecodedToSurrogatePairs", [] { throw PlatformError("\xF0\x9F\x98\x80!"); },
-        u"\U0001F600!" },
-    { "BrokenUtf8Replaced",
-        [] {
-            throw PlatformError("a\xC3(\xE2\x82\xC0\x80"
-                                "b");
-        },
-        u"a\uFFFD(\uFFFD\uFFFD\uFFFD\uFFFDb" },
-    { "OverlongAndSurrogateFormsReplaced", [] { throw PlatformError("\xC0\xAF\xED\xA0\x80"); },
-        u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD" },
-};
-
-INSTANTIATE_TEST_SUITE_P(Errors, DescriptionTest, ::testing::ValuesIn(kDescriptions),
-    [](const ::testing::TestParamInfo<DescriptionCase>& info) {
-        return std::string(info.param.name);
-    });
+TEST(DescribeExceptionTest, TellsTheUserInFrench)
+{
+    const struct
+    {
+        const char* name;
+        std::exception_ptr error;
+        std::u16string description;
+    } cases[] = {
+        { "platform error as it stands",
+            std::make_exception_ptr(PlatformError("Zone inaccessible.")), u"Zone inaccessible." },
+        { "the repair's refusal as it stands",
+            std::make_exception_ptr(std::length_error("Texte trop long.")), u"Texte trop long." },
+        { "lack of memory", std::make_exception_ptr(std::bad_alloc()),
+            u"Mémoire insuffisante pour traiter ce texte." },
+        { "other standard error, prefixed", std::make_exception_ptr(std::runtime_error("boom")),
+            u"Erreur inattendue : boom" },
+        { "anything else", std::make_exception_ptr(42), u"Erreur inattendue." },
+        { "no error at all", nullptr, u"Erreur inattendue." },
+        { "four-byte UTF-8 to a surrogate pair",
+            std::make_exception_ptr(PlatformError("\xF0\x9F\x98\x80!")), u"\U0001F600!" },
+        // Each byte that starts no valid sequence, overlong and surrogate forms included.
+        { "broken UTF-8 replaced",
+            std::make_exception_ptr(PlatformError("a\xC3(\xE2\x82\xC0\xAF\xED\xA0\x80")),
+            u"a\uFFFD(\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DescribeException(c.error), c.description) << c.name;
+}
 
 } // namespace
-} // namespace orvik::testing
+} // namespace orvik

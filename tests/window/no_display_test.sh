@@ -4,30 +4,22 @@
 set -uo pipefail
 program=$1
 expected="orvik : impossible d'ouvrir la fenêtre, aucun affichage graphique n'est accessible."
-workdir=$(mktemp -d)
-trap 'rm -rf "$workdir"' EXIT
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
 
-status=0
-check() {
-    local name=$1
+check() { # a name, then how the environment is changed
+    local name=$1 err code
     shift
-    timeout 60 env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "$@" "$program" \
-        >"$workdir/out" 2>"$workdir/err" </dev/null
-    local code=$?
-    if [ "$code" -eq 0 ] || [ "$code" -eq 124 ]; then
-        echo "FAIL $name: exit status $code"
-        status=1
-    elif [ -s "$workdir/out" ] || [ "$(cat "$workdir/err")" != "$expected" ]; then
-        echo "FAIL $name: stdout:"
-        cat "$workdir/out"
-        echo "stderr:"
-        cat "$workdir/err"
-        status=1
-    else
-        echo "PASS $name: exit status $code, one line: $(cat "$workdir/err")"
+    err=$(timeout 60 env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "$@" "$program" 2>&1 >"$out" </dev/null)
+    code=$?
+    if [ "$code" -eq 0 ] || [ "$code" -eq 124 ] || [ -s "$out" ] || [ "$err" != "$expected" ]; then
+        echo "FAIL $name: exit status $code, stdout: $(cat "$out"), stderr: $err"
+        return 1
     fi
+    echo "PASS $name: exit status $code, $err"
 }
 
-check "no DISPLAY at all" -u DISPLAY
-check "DISPLAY naming no server" DISPLAY=:31999
+status=0
+check "no DISPLAY at all" -u DISPLAY || status=1
+check "DISPLAY naming no server" DISPLAY=:31999 || status=1
 exit $status
