@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSet>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
@@ -233,10 +234,20 @@ private slots:
 
     void windowAndDesktopShareIconAndIdentity()
     {
-        // The window shows the very pixels of the desktop entry's icon.
-        QCOMPARE(
-            m_window->windowIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32),
-            QImage(QStringLiteral(ORVIK_ICON_PNG)).convertToFormat(QImage::Format_ARGB32));
+        // One 32 x 32 image in at most 16 colours; the window, the desktop entry's PNG and the
+        // Windows ICO all show the pixels of its XPM source.
+        const auto pixels
+            = [](const QImage& image) { return image.convertToFormat(QImage::Format_ARGB32); };
+        const QImage source = pixels(QImage(ORVIK_RESOURCES_DIR "/orvik.xpm"_L1));
+        QCOMPARE(source.size(), QSize(32, 32));
+        QSet<QRgb> colours;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                colours.insert(source.pixel(x, y));
+        QVERIFY(colours.size() <= 16);
+        QCOMPARE(pixels(QImage(ORVIK_RESOURCES_DIR "/orvik.png"_L1)), source);
+        QCOMPARE(pixels(QImage(ORVIK_RESOURCES_DIR "/orvik.ico"_L1)), source);
+        QCOMPARE(pixels(m_window->windowIcon().pixmap(32, 32).toImage()), source);
         // Qt announces the metainfo file's version and the installed desktop entry's name.
         orvik::SetApplicationIdentity();
         QFile metainfo(QStringLiteral(ORVIK_METAINFO_FILE));
