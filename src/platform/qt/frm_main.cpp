@@ -1,7 +1,8 @@
-#include "window/frm_main.h"
+#include "platform/qt/frm_main.h"
 
-#include "platform/qt_platform.h"
-#include "window/caption_fit.h"
+#include "platform/qt/qt_platform.h"
+#include "platform/qt/caption_fit.h"
+#include "window/frm_main_description.h"
 #include "window/main_commands.h"
 
 #include <QFont>
@@ -19,70 +20,54 @@ namespace orvik {
 
 namespace {
 
-// What a screen reader says of a control: its name, then what it does.
-struct Spoken
+QString FromUtf16(std::u16string_view text)
 {
-    const char* name;
-    const char* description;
-};
-
-void SetSpoken(QWidget& widget, Spoken spoken)
-{
-    widget.setAccessibleName(QString::fromUtf8(spoken.name));
-    widget.setAccessibleDescription(QString::fromUtf8(spoken.description));
+    return QStringView(text).toString();
 }
 
-// Places and sizes are drawn in twips, 15 to a logical pixel; Qt scales logical pixels to the
-// screen's density itself.
-constexpr int kTwipsPerPixel = 15;
-
-// Every figure falls on a whole pixel: one that does not fails to compile.
-consteval int Pixels(int twips)
+// Places and sizes are in Qt's logical pixels, which Qt scales to the screen's density itself.
+QRect Place(const ControlDescription& control)
 {
-    return twips % kTwipsPerPixel == 0 ? twips / kTwipsPerPixel
-                                       : throw "a place or size that is not a whole pixel";
+    const auto pixels = [](int twips) { return TwipsToPixels(twips, kStandardDpi); };
+    return QRect(pixels(control.place.left), pixels(control.place.top),
+        pixels(control.place.width), pixels(control.place.height));
 }
 
-consteval QRect FromTwips(int left, int top, int width, int height)
+void Describe(QWidget& widget, const ControlDescription& control)
 {
-    return QRect(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
+    widget.setObjectName(QLatin1StringView(control.name));
+    widget.setAccessibleName(FromUtf16(control.spokenName));
+    widget.setAccessibleDescription(FromUtf16(control.spokenDescription));
+    widget.setGeometry(Place(control));
 }
-
-constexpr int kClientWidth = 6975;
-constexpr int kClientHeight = 5340;
 
 // The font both boxes open in; where the machine lacks it, the nearest sans-serif face.
 QFont BoxFont()
 {
-    QFont font(QStringLiteral("MS Sans Serif"));
+    QFont font(FromUtf16(kMainWindow.boxFontFace));
     font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(8.5);
+    font.setPointSizeF(kMainWindow.boxFontHalfPoints / 2.0);
     return font;
 }
 
-QTextEdit* MakeBox(
-    QWidget* parent, const char* name, QRect place, const QString& initialText, Spoken spoken)
+QTextEdit* MakeBox(QWidget* parent, const char* name)
 {
+    const ControlDescription& control = *FindControl(name);
     auto* box = new QTextEdit(parent);
-    box->setObjectName(QLatin1StringView(name));
-    SetSpoken(*box, spoken);
-    box->setGeometry(place);
+    Describe(*box, control);
     box->setFont(BoxFont());
     box->setLocale(QLocale(QLocale::French, QLocale::France));
     // Tab moves between the window's controls; a tab character can still be pasted.
     box->setTabChangesFocus(true);
-    box->setPlainText(initialText);
+    box->setPlainText(FromUtf16(control.text));
     return box;
 }
 
-QPushButton* MakeButton(
-    QWidget* parent, const char* name, QRect place, const QString& caption, Spoken spoken)
+QPushButton* MakeButton(QWidget* parent, const char* name)
 {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1StringView(name));
-    // The caption in capitals would be spelt out letter by letter by some screen readers.
-    SetSpoken(*button, spoken);
-    button->setGeometry(place);
+    const ControlDescription& control = *FindControl(name);
+    auto* button = new QPushButton(FromUtf16(control.text), parent);
+    Describe(*button, control);
     // No button answers Enter or Esc for the whole window; Space clicks the focused one.
     button->setAutoDefault(false);
     button->setDefault(false);
@@ -94,41 +79,32 @@ QPushButton* MakeButton(
 
 frmMain::frmMain(QWidget* parent)
     : QWidget(parent)
-    , cmdPaste(MakeButton(this, "cmdPaste", FromTwips(1680, 120, 3735, 255),
-          QStringLiteral("COLLER le presse papier ET CONVERTIR"),
-          { "Coller et convertir",
-              "Remplace le texte à réparer par celui du presse-papiers, puis le convertit." }))
-    , rtbSource(MakeBox(this, "rtbSource", FromTwips(120, 480, 6735, 735),
-          QStringLiteral("Collez ici votre texte à convertir"),
-          { "Texte à réparer",
-              "Zone du haut : collez ou tapez ici le texte dont les accents sont abîmés." }))
-    , CmdConvert(MakeButton(this, "CmdConvert", FromTwips(1680, 1320, 3735, 255),
-          QStringLiteral("CONVERTIR"),
-          { "Convertir",
-              "Répare les accents du texte du haut et écrit le résultat dans la zone du bas." }))
-    , rtbResult(MakeBox(this, "rtbResult", FromTwips(120, 1680, 6735, 3255),
-          QStringLiteral("Votre texte sera converti ici."),
-          { "Texte réparé", "Zone du bas : le texte aux accents réparés, prêt à être copié." }))
-    , cmdCopy(MakeButton(this, "cmdCopy", FromTwips(1680, 5040, 3735, 255),
-          QStringLiteral("COPIER le texte converti dans le presse papier"),
-          { "Copier le texte converti",
-              "Place le texte réparé dans le presse-papiers, en texte brut." }))
+    , cmdPaste(MakeButton(this, "cmdPaste"))
+    , rtbSource(MakeBox(this, "rtbSource"))
+    , CmdConvert(MakeButton(this, "CmdConvert"))
+    , rtbResult(MakeBox(this, "rtbResult"))
+    , cmdCopy(MakeButton(this, "cmdCopy"))
     , m_platform(std::make_unique<QtPlatform>(this, rtbSource, rtbResult))
     , m_commands(std::make_unique<MainCommands>(*m_platform))
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("orvik - tq 11/2007"));
+    setWindowTitle(FromUtf16(kMainWindow.caption));
     setWindowIcon(QIcon(QPixmap(orvik_xpm)));
-    setFixedSize(Pixels(kClientWidth), Pixels(kClientHeight));
+    setFixedSize(TwipsToPixels(kMainWindow.clientWidth, kStandardDpi),
+        TwipsToPixels(kMainWindow.clientHeight, kStandardDpi));
     // A fixed frame: no maximise box.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
         | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
-    setTabOrder(rtbResult, rtbSource);
-    setTabOrder(rtbSource, CmdConvert);
-    setTabOrder(CmdConvert, cmdCopy);
-    setTabOrder(cmdCopy, cmdPaste);
-    rtbResult->setFocus();
+    QWidget* previous = nullptr;
+    for (const ControlDescription* control : InTabOrder()) {
+        auto* widget = findChild<QWidget*>(QLatin1StringView(control->name));
+        if (previous)
+            setTabOrder(previous, widget);
+        else
+            widget->setFocus();
+        previous = widget;
+    }
 
     connect(cmdPaste, &QPushButton::clicked, this, &frmMain::cmdPaste_Click);
     connect(CmdConvert, &QPushButton::clicked, this, &frmMain::CmdConvert_Click);

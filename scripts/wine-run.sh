@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Runs a Windows program under wine, alone: in its own copy of the prefix ORVIK_WINE_TEMPLATE and
+# its own Xvfb, both gone when it ends; the exit status is the program's. CMake's cross builds use
+# it as the emulator that runs their tests, side by side. `wine-run.sh --make-template DIR` makes
+# the prefix to copy.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/xvfb.sh"
+source "$here/wine.sh"
+
+if [ "${1:-}" = --make-template ]; then
+    orvik_wine_template "$2"
+    exit
+fi
+
+work=$(mktemp -d)
+cleanup() {
+    orvik_wine_stop
+    [ -n "${ORVIK_XVFB_PID:-}" ] && kill "$ORVIK_XVFB_PID" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+orvik_wine_prefix "$work/prefix" || { echo "wine-run.sh: no wine prefix" >&2; exit 1; }
+orvik_start_xvfb "$work" 1024x768 || exit 1
+orvik_wine "$@"
