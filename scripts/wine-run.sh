@@ -2,14 +2,14 @@
 # Runs a Windows program under wine, alone: in its own copy of the prefix ORVIK_WINE_TEMPLATE and
 # its own Xvfb, both gone when it ends; the exit status is the program's. CMake's cross builds use
 # it as the emulator that runs their tests, side by side. `wine-run.sh --make-template DIR` makes
-# the prefix to copy.
+# the prefix to copy, unless DIR already holds one.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/xvfb.sh"
 source "$here/wine.sh"
 
 if [ "${1:-}" = --make-template ]; then
-    orvik_wine_template "$2"
+    [ -f "$2/system.reg" ] || orvik_wine_template "$2"
     exit
 fi
 

@@ -16,7 +16,13 @@ orvik_wine_template() { # DIR
     mkdir -p "$1"
     local dir
     dir=$(cd "$1" && pwd)
-    WINEPREFIX=$dir orvik_wine wineboot --init && WINEPREFIX=$dir wineserver --wait
+    # Every program runs in a virtual desktop: one X window holding all of its windows, which
+    # spares the waits wine makes for a window manager when there is none.
+    WINEPREFIX=$dir orvik_wine wineboot --init \
+        && WINEPREFIX=$dir orvik_wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f \
+        && WINEPREFIX=$dir orvik_wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default \
+            /d "${ORVIK_WINE_DESKTOP:-800x600}" /f \
+        && WINEPREFIX=$dir wineserver --wait
 }
 
 orvik_wine_prefix() { # DIR

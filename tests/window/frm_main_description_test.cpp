@@ -60,8 +60,9 @@ TEST(FrmMainDescription, LayoutHoldsAtEveryDensity)
                 first = &control;
             EXPECT_EQ(px(at.left), px(first->place.left)) << control.name;
             EXPECT_EQ(px(at.width), px(first->place.width)) << control.name;
-            if (control.kind == ControlKind::Button)
+            if (control.kind == ControlKind::Button) {
                 EXPECT_EQ(px(at.height), px(first->place.height)) << control.name;
+            }
         }
         EXPECT_LT(bottomAbove, height);
     }
