@@ -23,5 +23,17 @@ cleanup() {
 trap cleanup EXIT
 
 orvik_wine_prefix "$work/prefix" || { echo "wine-run.sh: no wine prefix" >&2; exit 1; }
-orvik_start_xvfb "$work" 1024x768 || exit 1
+orvik_start_xvfb "$work" "${ORVIK_WINE_DESKTOP:-1024x768}" || exit 1
+# ORVIK_WINE_DPI: the screen's density, for a run at other than 96 dots per inch, on a virtual
+# desktop of ORVIK_WINE_DESKTOP pixels (WxH) when given, large enough for the window at that density.
+if [ -n "${ORVIK_WINE_DPI:-}" ]; then
+    orvik_wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$ORVIK_WINE_DPI" \
+        /f >/dev/null || exit 1
+fi
+if [ -n "${ORVIK_WINE_DESKTOP:-}" ]; then
+    orvik_wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$ORVIK_WINE_DESKTOP" \
+        /f >/dev/null || exit 1
+fi
+# A desktop already started by `reg` would keep its old size: start afresh.
+[ -n "${ORVIK_WINE_DPI:-}${ORVIK_WINE_DESKTOP:-}" ] && orvik_wine_stop
 orvik_wine "$@"

@@ -21,7 +21,7 @@ orvik_wine_template() { # DIR
     WINEPREFIX=$dir orvik_wine wineboot --init \
         && WINEPREFIX=$dir orvik_wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f \
         && WINEPREFIX=$dir orvik_wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default \
-            /d "${ORVIK_WINE_DESKTOP:-800x600}" /f \
+            /d 800x600 /f \
         && WINEPREFIX=$dir wineserver --wait
 }
 
