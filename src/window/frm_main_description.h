@@ -112,7 +112,8 @@ constexpr std::array<const ControlDescription*, 5> InTabOrder()
 consteval bool WholePixelsAtStandardDpi()
 {
     constexpr int perPixel = kTwipsPerInch / kStandardDpi;
-    bool whole = kMainWindow.clientWidth % perPixel == 0 && kMainWindow.clientHeight % perPixel == 0;
+    bool whole
+        = kMainWindow.clientWidth % perPixel == 0 && kMainWindow.clientHeight % perPixel == 0;
     for (const ControlDescription& control : kMainWindow.controls)
         for (const int figure :
             { control.place.left, control.place.top, control.place.width, control.place.height })

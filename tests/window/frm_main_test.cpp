@@ -4,8 +4,8 @@
 #include "platform/qt/application_identity.h"
 #include "platform/qt/box_text.h"
 #include "platform/qt/french_translations.h"
-#include "platform/qt/qt_platform.h"
 #include "platform/qt/frm_main.h"
+#include "platform/qt/qt_platform.h"
 #include "window/frm_main_description.h"
 
 #include <QAccessible>

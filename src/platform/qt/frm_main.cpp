@@ -1,7 +1,7 @@
 #include "platform/qt/frm_main.h"
 
-#include "platform/qt/qt_platform.h"
 #include "platform/qt/caption_fit.h"
+#include "platform/qt/qt_platform.h"
 #include "window/frm_main_description.h"
 #include "window/main_commands.h"
 
@@ -29,8 +29,8 @@ QString FromUtf16(std::u16string_view text)
 QRect Place(const ControlDescription& control)
 {
     const auto pixels = [](int twips) { return TwipsToPixels(twips, kStandardDpi); };
-    return QRect(pixels(control.place.left), pixels(control.place.top),
-        pixels(control.place.width), pixels(control.place.height));
+    return QRect(pixels(control.place.left), pixels(control.place.top), pixels(control.place.width),
+        pixels(control.place.height));
 }
 
 void Describe(QWidget& widget, const ControlDescription& control)

@@ -49,8 +49,8 @@ int WindowDpi(HWND window)
 
 RECT OuterRect(int clientWidth, int clientHeight, int dpi)
 {
-    static const auto adjust = User32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>(
-        "AdjustWindowRectExForDpi");
+    static const auto adjust
+        = User32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
     RECT rect { 0, 0, clientWidth, clientHeight };
     if (!adjust || !adjust(&rect, kWindowStyle, FALSE, kWindowExStyle, UINT(dpi)))
         AdjustWindowRectEx(&rect, kWindowStyle, FALSE, kWindowExStyle);
@@ -60,8 +60,8 @@ RECT OuterRect(int clientWidth, int clientHeight, int dpi)
 // The system's message font at `dpi`: the one dialog texts and buttons are written in.
 LOGFONTW MessageFont(int dpi)
 {
-    static const auto forDpi = User32<BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT)>(
-        "SystemParametersInfoForDpi");
+    static const auto forDpi
+        = User32<BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT)>("SystemParametersInfoForDpi");
     NONCLIENTMETRICSW metrics {};
     metrics.cbSize = sizeof metrics;
     if (forDpi && forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, UINT(dpi)))
@@ -147,8 +147,9 @@ frmMain::frmMain(bool endsProgram)
         ThrowLastError(u"La fenêtre n'a pas pu être créée.");
 
     const std::u16string caption(kMainWindow.caption);
-    m_window = CreateWindowExW(kWindowExStyle, kWindowClass, Wide(caption), kWindowStyle,
-        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    m_window
+        = CreateWindowExW(kWindowExStyle, kWindowClass, Wide(caption), kWindowStyle, CW_USEDEFAULT,
+            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
     if (!m_window)
         ThrowLastError(u"La fenêtre n'a pas pu être créée.");
     m_dpi = WindowDpi(m_window);
@@ -176,10 +177,11 @@ frmMain::frmMain(bool endsProgram)
     RECT outer {};
     GetWindowRect(m_window, &outer);
     const RECT place = CentredOnWorkArea(m_window, outer);
-    SetWindowPos(m_window, nullptr, place.left, place.top, 0, 0,
-        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(
+        m_window, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    m_platform = std::make_unique<Win32Platform>(m_window, Control("rtbSource"), Control("rtbResult"));
+    m_platform
+        = std::make_unique<Win32Platform>(m_window, Control("rtbSource"), Control("rtbResult"));
     m_commands = std::make_unique<MainCommands>(*m_platform);
 }
 
@@ -264,7 +266,8 @@ bool frmMain::PreTranslate(const MSG& message)
 LRESULT CALLBACK frmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NCCREATE) {
-        auto* self = static_cast<frmMain*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        auto* self
+            = static_cast<frmMain*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->m_window = window;
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }

@@ -59,8 +59,8 @@ std::u16string ReadBoxText(HWND box)
     query.cb = DWORD(text.size() * sizeof(char16_t));
     query.flags = GT_DEFAULT;
     query.codepage = kUtf16CodePage;
-    const LRESULT copied = SendMessageW(box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
-        reinterpret_cast<LPARAM>(text.data()));
+    const LRESULT copied = SendMessageW(
+        box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query), reinterpret_cast<LPARAM>(text.data()));
     if (copied < 0 || copied > length)
         throw PlatformError("La zone de texte n'a pas pu être lue.");
     text.resize(std::size_t(copied));
@@ -90,8 +90,9 @@ void WriteBoxText(HWND box, std::u16string_view text)
     const LRESULT written = SendMessageW(box, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how),
         reinterpret_cast<LPARAM>(terminated.c_str()));
     if (!written || TextLength(box) != LRESULT(expected))
-        throw PlatformError("La zone de texte n'a pas pu recevoir tout le texte : la mémoire manque "
-                            "peut-être.");
+        throw PlatformError(
+            "La zone de texte n'a pas pu recevoir tout le texte : la mémoire manque "
+            "peut-être.");
 }
 
 } // namespace orvik

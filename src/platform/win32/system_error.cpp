@@ -11,15 +11,15 @@ namespace {
 std::u16string SystemMessage(unsigned long code, LANGID language)
 {
     wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-            | FORMAT_MESSAGE_IGNORE_INSERTS,
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, code, language, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     if (length == 0 || !buffer)
         return {};
     std::u16string message(reinterpret_cast<const char16_t*>(buffer), length);
     LocalFree(buffer);
-    while (!message.empty() && (message.back() == u'\r' || message.back() == u'\n'
-               || message.back() == u' '))
+    while (!message.empty()
+        && (message.back() == u'\r' || message.back() == u'\n' || message.back() == u' '))
         message.pop_back();
     return message;
 }
