@@ -170,26 +170,25 @@ TEST_F(Win32Window, TabMovesTheFocusInTheDescribedOrderWithoutTypingATab)
 }
 
 // What a box gives back: RichEdit holds every line break as one CR, read as LF; any other code
-// unit comes back as written. The clipboard holds the text with CR LF line breaks.
+// unit comes back as written. On the clipboard each LF goes with a CR.
 TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)
 {
     struct Row
     {
         const char* name;
-        std::u16string written, boxed;
+        std::u16string written, boxed, clipboard;
+    };
+    const auto same = [](const char* name, std::u16string text) {
+        return Row { name, text, text, text };
     };
     const std::vector<Row> rows = {
-        { "line breaks", u"a\nb\r\nc\rd\n", u"a\nb\nc\nd\n" },
-        { "separators and spaces plain text could change", u"\ta\u00A0b\u202F!\u2028c\u2029d",
-            u"\ta\u00A0b\u202F!\u2028c\u2029d" },
-        { "emoji, combining accent, byte-order mark", u"\uFEFF\U0001F600 e\u0301",
-            u"\uFEFF\U0001F600 e\u0301" },
-        { "lone surrogates",
+        { "line breaks", u"a\nb\r\nc\rd\n", u"a\nb\nc\nd\n", u"a\r\nb\r\nc\rd\r\n" },
+        same("separators and spaces plain text could change", u"\ta\u00A0b\u202F!\u2028c\u2029d"),
+        same("emoji, combining accent, byte-order mark", u"\uFEFF\U0001F600 e\u0301"),
+        same("lone surrogates",
             u"\xDC00"
-            u"a\xD800",
-            u"\xDC00"
-            u"a\xD800" },
-        { "empty", u"", u"" },
+            u"a\xD800"),
+        same("empty", u""),
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -197,9 +196,9 @@ TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)
             platform.SetBoxText(box, row.written);
             EXPECT_EQ(platform.BoxText(box), row.boxed);
         }
-        platform.SetClipboardText(row.boxed);
-        EXPECT_EQ(RawClipboard(), WithCrLf(row.boxed));
-        EXPECT_EQ(platform.ClipboardText(), WithCrLf(row.boxed));
+        platform.SetClipboardText(row.written);
+        EXPECT_EQ(RawClipboard(), row.clipboard);
+        EXPECT_EQ(platform.ClipboardText(), row.clipboard);
     }
     // A NUL would cut the text short in the box: the text is refused whole, the box kept.
     EXPECT_THROW(platform.SetBoxText(Box::Source, std::u16string(u"a\0b", 3)), std::exception);
@@ -239,20 +238,35 @@ TEST_F(Win32Window, PasteConvertCopyThroughTheButtons)
 
 // A clipboard another program holds open is waited for briefly, then reported; both boxes and the
 // clipboard keep what they held, and the window goes on.
-TEST_F(Win32Window, BusyClipboardIsReportedAndNothingIsLost)
+TEST_F(Win32Window, BusyClipboardIsWaitedForThenReportedAndNothingIsLost)
 {
     platform.SetClipboardText(u"ancien");
     platform.SetBoxText(Box::Source, u"source");
     platform.SetBoxText(Box::Result, u"résultat");
+    // Another thread holds the clipboard open, as another program would, until `until` passes.
+    const auto holdClipboard = [](std::atomic<bool>& held, auto until) {
+        return std::thread([&held, until] {
+            held = OpenClipboard(nullptr);
+            while (!until())
+                std::this_thread::sleep_for(5ms);
+            CloseClipboard();
+        });
+    };
     std::atomic<bool> held = false, release = false;
-    std::thread holder([&] {
-        held = OpenClipboard(nullptr);
-        while (!release)
-            std::this_thread::sleep_for(5ms);
-        CloseClipboard();
-    });
+    const auto end = std::chrono::steady_clock::now() + 150ms;
+    std::thread brief
+        = holdClipboard(held, [end] { return std::chrono::steady_clock::now() > end; });
     while (!held)
-        std::this_thread::sleep_for(5ms);
+        std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(ClickAndClose("cmdCopy"), u"");
+    brief.join();
+    EXPECT_EQ(platform.ClipboardText(), u"résultat");
+
+    held = false;
+    std::thread holder = holdClipboard(held, [&release] { return release.load(); });
+    while (!held)
+        std::this_thread::sleep_for(1ms);
+    platform.SetBoxText(Box::Result, u"nouveau");
     for (const char* button : { "cmdCopy", "cmdPaste" }) {
         SCOPED_TRACE(button);
         const std::u16string seen = ClickAndClose(button);
@@ -262,12 +276,10 @@ TEST_F(Win32Window, BusyClipboardIsReportedAndNothingIsLost)
             0u)
             << std::string(seen.begin(), seen.end());
         EXPECT_EQ(platform.BoxText(Box::Source), u"source");
-        EXPECT_EQ(platform.BoxText(Box::Result), u"résultat");
+        EXPECT_EQ(platform.BoxText(Box::Result), u"nouveau");
     }
     release = true;
     holder.join();
-    EXPECT_EQ(platform.ClipboardText(), u"ancien");
-    EXPECT_EQ(ClickAndClose("cmdCopy"), u"");
     EXPECT_EQ(platform.ClipboardText(), u"résultat");
 }
 

@@ -62,8 +62,7 @@ const wchar_t* Wide(const std::u16string& text)
     return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
-} // namespace
-
+// `text` with each LF that does not follow a CR preceded by one: Windows' line break.
 std::u16string WithCrLf(std::u16string_view text)
 {
     std::u16string out;
@@ -75,6 +74,8 @@ std::u16string WithCrLf(std::u16string_view text)
     }
     return out;
 }
+
+} // namespace
 
 Win32Platform::Win32Platform(HWND window, HWND source, HWND result)
     : m_window(window)

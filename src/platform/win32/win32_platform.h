@@ -40,7 +40,4 @@ private:
     HCURSOR m_cursorBefore = nullptr;
 };
 
-// `text` with each LF that does not follow a CR preceded by one.
-std::u16string WithCrLf(std::u16string_view text);
-
 } // namespace orvik
