@@ -6,7 +6,9 @@ include(GNUInstallDirs)
 
 if(WIN32)
     # One folder holding the program, ready to unzip and run.
-    install(TARGETS orvik RUNTIME DESTINATION .)
+    if(TARGET orvik)
+        install(TARGETS orvik RUNTIME DESTINATION .)
+    endif()
     set(CPACK_PACKAGE_NAME "orvik")
     set(CPACK_PACKAGE_VENDOR "${ORVIK_COMPANY_NAME}")
     set(CPACK_PACKAGE_VERSION "${ORVIK_VERSION_DISPLAY}")
