@@ -6,6 +6,7 @@
 #include "window/frm_main_description.h"
 #include "window/main_commands.h"
 
+#include <algorithm>
 #include <commctrl.h>
 #include <richedit.h>
 
