@@ -93,8 +93,11 @@ protected:
     {
         WriteFile(Path(".in"), input);
         std::string command = setup + " cd " + dir_.string() + " && exec " + launcher_;
-        for (const std::string& arg : args)
+        for (std::string arg : args) {
+            for (std::size_t at = 0; (at = arg.find('\'', at)) != std::string::npos; at += 4)
+                arg.replace(at, 1, "'\\''");
             command += " '" + arg + "'";
+        }
         command += " <.in " + (stdoutTo.empty() ? ">.out" : stdoutTo) + " 2>.err";
         const int status = std::system(command.c_str());
         const Outcome outcome { WIFEXITED(status) ? WEXITSTATUS(status) : -1,
@@ -136,15 +139,28 @@ TEST_F(CommandTest, ExitStatusOutputAndMessages)
         { "help_long", { "--help" }, 0, "", kHelp },
         { "version", { "--version" }, 0, "", "orvik-repair " + kVersion + "\n" },
         { "unknown_long_option", { "--frob" }, 2, usage("option inconnue : --frob") },
-        { "unknown_short_option_in_group", { "-ix", a }, 2, usage("option inconnue : -x") },
-        { "unknown_accented_option_shown_whole", { "-i\xC3\xA9" }, 2, // -ié
-            usage("option inconnue : -i\xC3\xA9") },
+        { "unknown_short_option_in_group", { "-xi", a }, 2, usage("option inconnue : -x") },
+        { "unknown_accented_option_shown_whole", { "-\xC3\xA9" }, 2, // -é
+            usage("option inconnue : -\xC3\xA9") },
         { "unknown_option_before_help", { "-z", "--help" }, 2, usage("option inconnue : -z") },
+        { "abbreviations", { "--h", "--vers" }, 0, "", kHelp },
+        { "abbreviation_of_in_place", { "--in" }, 2,
+            usage("-i (--in-place) demande au moins un FICHIER") },
+        { "long_option_without_argument", { "--in=x", a }, 2,
+            usage("l'option --in-place n'accepte pas d'argument") },
+        { "backup_suffix_refused", { "-i.bak", a }, 2,
+            usage("l'option -i n'accepte pas d'argument : -i.bak") },
+        { "option_quoted", { "--fr\nob" }, 2, usage("option inconnue : '--fr'$'\\n''ob'") },
         { "in_place_needs_a_file", { "-i" }, 2,
             usage("-i (--in-place) demande au moins un FICHIER") },
         { "in_place_refuses_stdin", { "--in-place", "-" }, 2,
             usage("-i (--in-place) ne s'applique pas à l'entrée standard (-)") },
         { "double_dash_ends_options", { "--", "-h" }, 1, Said("-h: fichier introuvable") },
+        // Each name on one line that a terminal cannot misread, and that a shell reads back.
+        { "names_quoted", { "a\nb", "\x1B[31m", "\xFF", "l'\xC3\xA9t\xC3\xA9 1" }, 1, // l'été 1
+            Said("'a'$'\\n''b': fichier introuvable") + Said("$'\\033''[31m': fichier introuvable")
+                + Said("$'\\377': fichier introuvable")
+                + Said("'l'\\''\xC3\xA9t\xC3\xA9 1': fichier introuvable") },
         { "bytes_kept_bad_files_told_others_repaired", { a, absent, folder, b }, 1,
             Said(absent, "fichier introuvable") + Said(folder, "c'est un dossier"),
             aRepaired + kRepaired },
