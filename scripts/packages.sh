@@ -34,9 +34,10 @@ ORVIK_BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l1
 
 # What the tests need on top of that: the window's end-to-end test runs the program in Xvfb, with
 # xclip at the other end of the clipboard and xdotool clicking; the desktop files are validated and
-# the Debian package is built (dpkg-dev, file).
+# the Debian package is built (dpkg-dev, file); the filter's in-place test gives files ACLs and
+# extended attributes (acl, attr).
 ORVIK_TEST_PACKAGES=(libgtest-dev libbenchmark-dev xvfb xauth xclip xdotool desktop-file-utils appstream
-    dpkg-dev file)
+    dpkg-dev file acl attr)
 
 # What taking the window's screenshot for the README needs (scripts/screenshot.sh).
 ORVIK_SCREENSHOT_PACKAGES=(xvfb xdotool imagemagick)
