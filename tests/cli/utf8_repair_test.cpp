@@ -32,7 +32,7 @@ std::string Reference(std::string_view bytes)
 
 // Feeds `text` to a repairer in the chunks that `cuts` (increasing positions) mark. Appends a
 // note when Changed() does not tell whether the output differs from the input.
-std::string FeedCut(Utf8Kernel kernel, std::string_view text, const std::vector<std::size_t>& cuts)
+std::string FeedCut(Kernel kernel, std::string_view text, const std::vector<std::size_t>& cuts)
 {
     Utf8Repairer repairer(kernel);
     std::string out;
@@ -80,12 +80,12 @@ const struct
         "\xE0\x83\x83\xC2\xA9\x83\xC2\xA9\xC3\xC3\xA9\xE2\x82\xC3\xA0\xED\xA0\x80\xC3" },
 };
 
-class Utf8RepairTest : public testing::TestWithParam<Utf8Kernel>
+class Utf8RepairTest : public testing::TestWithParam<Kernel>
 {
 protected:
     void SetUp() override
     {
-        if (!IsUtf8KernelSupported(GetParam()))
+        if (!orvik::detail::IsKernelSupported(GetParam()))
             GTEST_SKIP() << "this processor cannot run the kernel";
     }
 
@@ -152,7 +152,7 @@ TEST_P(Utf8RepairTest, RandomTextAgreesWithRepairAccents)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKernels, Utf8RepairTest,
-    testing::ValuesIn(AllUtf8Kernels().begin(), AllUtf8Kernels().end()),
-    [](const auto& info) { return std::string(Utf8KernelName(info.param)); });
+    testing::ValuesIn(Utf8Kernels().begin(), Utf8Kernels().end()),
+    [](const auto& info) { return std::string(orvik::detail::KernelName(info.param)); });
 
 } // namespace
