@@ -8,7 +8,7 @@ french = "L'été à la plage, où le garçon mange une crème brûlée près du
 damaged = french.encode("utf-8").decode("cp1252", errors="replace")
 
 seeds = {
-    "corpus": {
+    "repair": {
         "damaged_prose": damaged.encode("utf-16-le"),
         "correct_prose": french.encode("utf-16-le"),
         "lead_at_end": "voil\u00c3".encode("utf-16-le"),
@@ -16,7 +16,7 @@ seeds = {
         "lone_surrogates": b"\x00\xd8\xc3\x00\xa9\x00\x00\xdc\x00\x00",
         "dense_alphabet": bytes(range(256)),
     },
-    "corpus_utf8": {
+    "utf8_repair": {
         "damaged_prose_cut_every_byte": b"\x00" + damaged.encode("utf-8") * 3,
         "damaged_prose_cut_at_random": b"\x25" + damaged.encode("utf-8") * 3,
         "correct_prose": b"\x07" + french.encode("utf-8"),
@@ -25,7 +25,8 @@ seeds = {
         "dense_alphabet": bytes(range(256)),
     },
 }
-for folder, files in seeds.items():
-    (here / folder).mkdir(exist_ok=True)
+for target, files in seeds.items():
+    folder = here / "corpus" / target
+    folder.mkdir(parents=True, exist_ok=True)
     for name, data in files.items():
-        (here / folder / name).write_bytes(data)
+        (folder / name).write_bytes(data)

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 # target:committed corpus
-targets=(fuzz_repair:fuzz/corpus fuzz_utf8_repair:fuzz/corpus_utf8)
+targets=(fuzz_repair:fuzz/corpus/repair fuzz_utf8_repair:fuzz/corpus/utf8_repair)
 each=$((seconds / ${#targets[@]}))
 [ "$each" -ge 1 ] || each=1
 
