@@ -2,7 +2,6 @@
 #include "reference_repair.h"
 
 #include <gtest/gtest.h>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -83,31 +82,6 @@ TEST_P(Utf8RepairTest, NamedCasesAndEveryByteAfterALeadEverywhere)
             SCOPED_TRACE(lead.size() * 1000 + b);
             ExpectEverywhere(lead + char(b), orvik::reference::RepairBytesLiterally(lead + char(b)));
         }
-    }
-}
-
-// Random texts, valid or not, fed whole (so that the widest blocks and chunks run and carry
-// between them) and in random pieces, against the reference.
-TEST_P(Utf8RepairTest, RandomTextAgreesWithTheReference)
-{
-    const std::string pieces[] = { "\xC3\x83", "\xC3\x83", "\xC3\x83\xC2\xA9", "\xC2\xA9",
-        "\xC2\xBB", "\xC2\xA0", "\xC2\xA1", "\xC2\xBC", "\xC3\xA9", "\xC3\xA3", "\xC3\x82",
-        "\xC5\x83", "\xE2\x82\xAC", "\xE2\x80\xB0", "\xF0\x9F\x98\x80", "\xEF\xBB\xBF", "a", " ",
-        "\r\n", "\xC2", "\xC3", "\x83", "\xA9", "\xE2\x82", "\xF0\x9F", "\xE0\x83\x83", "\xC0\x83",
-        "\xFF", "\xED\xA0\x80" };
-    std::mt19937 random(20071106);
-    std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1), length(0, 150),
-        step(1, 40);
-    for (int round = 0; round < 3000; ++round) {
-        std::string text;
-        for (std::size_t n = length(random); n > 0; --n)
-            text += pieces[pick(random)];
-        const std::string expected = orvik::reference::RepairBytesLiterally(text);
-        ASSERT_EQ(FeedCut(GetParam(), text, {}), expected) << "whole";
-        std::vector<std::size_t> cuts;
-        for (std::size_t at = step(random); at < text.size(); at += step(random))
-            cuts.push_back(at);
-        ASSERT_EQ(FeedCut(GetParam(), text, cuts), expected) << "in pieces";
     }
 }
 
