@@ -23,7 +23,8 @@ void Check(std::string_view text, const std::vector<std::size_t>& cuts)
         // Whole, so that the widest blocks run and carry into each other; then in pieces.
         for (const auto& pieces : { std::vector<std::size_t> {}, cuts }) {
             if (orvik::cli::FeedCut(kernel, text, pieces) != expected) {
-                std::fprintf(stderr, "fuzz_utf8_repair: kernel %s, %s, differs from the reference\n",
+                std::fprintf(stderr,
+                    "fuzz_utf8_repair: kernel %s, %s, differs from the reference\n",
                     orvik::detail::KernelName(kernel), pieces.empty() ? "whole" : "in pieces");
                 std::abort();
             }

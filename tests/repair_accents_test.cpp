@@ -104,8 +104,7 @@ TEST_P(RepairKernelTest, EveryCodeUnitAfterALead)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKernels, RepairKernelTest,
-    testing::ValuesIn(
-        orvik::detail::RepairKernels().begin(), orvik::detail::RepairKernels().end()),
+    testing::ValuesIn(orvik::detail::RepairKernels().begin(), orvik::detail::RepairKernels().end()),
     [](const testing::TestParamInfo<Kernel>& info) {
         return std::string(orvik::detail::KernelName(info.param));
     });

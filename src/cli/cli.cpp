@@ -74,8 +74,7 @@ std::string RefusedOption(int argc, char* const* argv)
             std::string choices;
             for (std::string_view match : matches)
                 choices += (choices.empty() ? "" : ", ") + std::string("--") + std::string(match);
-            return "option ambiguë : " + QuoteName("--" + std::string(name)) + " (" + choices
-                + ")";
+            return "option ambiguë : " + QuoteName("--" + std::string(name)) + " (" + choices + ")";
         }
         return "option inconnue : " + QuoteName("--" + std::string(name));
     }
@@ -107,8 +106,8 @@ Options ParseArguments(std::span<const std::string_view> args)
     Options options;
     opterr = 0; // the messages are ours, in French
     optind = 0; // 0 rather than 1: glibc then starts afresh, even after an earlier parse
-    for (int value; (value = getopt_long(argc, argv.data(), kShortOptions, kLongOptions, nullptr))
-         != -1;) {
+    for (int value;
+         (value = getopt_long(argc, argv.data(), kShortOptions, kLongOptions, nullptr)) != -1;) {
         switch (value) {
         case 'i':
             if (optarg)
@@ -162,7 +161,8 @@ public:
             return Print(std::string(kProgram) + " " + kVersionDisplay + "\n");
         if (options.inPlace)
             return RepairInPlace(options.files);
-        return RepairToOutput(options.files.empty() ? std::vector<std::string> { "-" } : options.files);
+        return RepairToOutput(
+            options.files.empty() ? std::vector<std::string> { "-" } : options.files);
     }
 
 private:
@@ -186,7 +186,8 @@ private:
         for (const std::string& file : files) {
             const bool isStdin = file == "-";
             const std::string name = isStdin ? std::string(kStdinName) : QuoteName(file);
-            const int fd = isStdin ? streams_.in : open(file.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+            const int fd
+                = isStdin ? streams_.in : open(file.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
             if (fd < 0) {
                 Report(name, DescribeError(errno));
                 status = kExitFileError;

@@ -26,11 +26,7 @@ volatile std::sig_atomic_t g_temporaryActive = 0;
 // another program sends from outside. Faults (SIGSEGV, SIGBUS...) are left alone: after one, the
 // program's memory cannot be trusted to name the file. SIGKILL and SIGSTOP cannot be caught.
 constexpr int kEndingSignals[] = { SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1,
-    SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGPOLL,
-#ifdef SIGPWR
-    SIGPWR,
-#endif
-};
+    SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGPOLL };
 
 extern "C" void RemoveTemporaryAndDie(int signal)
 {

@@ -80,13 +80,15 @@ std::size_t PrintableMultibyte(std::string_view s)
         return follows(1) && !(b0 == 0xC2 && byte(1) < 0xA0) ? 2 : 0;
     if (b0 >= 0xE0 && b0 <= 0xEF) {
         // No overlong forms (E0 80..9F) and no surrogates (ED A0..BF).
-        const bool second = b0 == 0xE0 ? follows(1, 0xA0) : b0 == 0xED ? follows(1, 0x80, 0x9F)
-                                                                        : follows(1);
+        const bool second = b0 == 0xE0 ? follows(1, 0xA0)
+            : b0 == 0xED               ? follows(1, 0x80, 0x9F)
+                                       : follows(1);
         return second && follows(2) ? 3 : 0;
     }
     if (b0 >= 0xF0 && b0 <= 0xF4) {
-        const bool second = b0 == 0xF0 ? follows(1, 0x90) : b0 == 0xF4 ? follows(1, 0x80, 0x8F)
-                                                                        : follows(1);
+        const bool second = b0 == 0xF0 ? follows(1, 0x90)
+            : b0 == 0xF4               ? follows(1, 0x80, 0x8F)
+                                       : follows(1);
         return second && follows(2) && follows(3) ? 4 : 0;
     }
     return 0;

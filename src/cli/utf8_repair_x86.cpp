@@ -105,8 +105,7 @@ std::size_t SettleCarry(const Carry& carry, std::size_t i, char*& o)
 }
 
 // The bytes of `v`, read at `in`, that start a lead C3 83.
-__attribute__((target("avx2"))) inline __m256i LeadsAvx2(
-    const unsigned char* in, __m256i v)
+__attribute__((target("avx2"))) inline __m256i LeadsAvx2(const unsigned char* in, __m256i v)
 {
     return _mm256_and_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(char(0xC3))),
         _mm256_cmpeq_epi8(Load32(in + 1), _mm256_set1_epi8(char(0x83))));

@@ -4,22 +4,22 @@
 #include "orvik_version.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <poll.h>
 #include <set>
+#include <spawn.h>
 #include <sstream>
 #include <string>
-#include <csignal>
-#include <poll.h>
-#include <spawn.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -133,7 +133,8 @@ protected:
 std::map<std::string, std::string> Attributes(const fs::path& path)
 {
     std::string names(std::size_t(std::max<ssize_t>(llistxattr(path.c_str(), nullptr, 0), 0)), 0);
-    names.resize(std::size_t(std::max<ssize_t>(llistxattr(path.c_str(), names.data(), names.size()), 0)));
+    names.resize(
+        std::size_t(std::max<ssize_t>(llistxattr(path.c_str(), names.data(), names.size()), 0)));
     std::map<std::string, std::string> attributes;
     for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
         const std::string name = names.c_str() + at;

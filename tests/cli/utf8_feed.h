@@ -12,7 +12,8 @@ namespace orvik::cli {
 
 // Feeds `text` to a repairer in the chunks that `cuts` (increasing positions) mark. Appends a
 // note when Changed() does not tell whether the output differs from the input.
-inline std::string FeedCut(Kernel kernel, std::string_view text, const std::vector<std::size_t>& cuts)
+inline std::string FeedCut(
+    Kernel kernel, std::string_view text, const std::vector<std::size_t>& cuts)
 {
     Utf8Repairer repairer(kernel);
     std::string out;

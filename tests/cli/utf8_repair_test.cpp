@@ -73,14 +73,16 @@ TEST_P(Utf8RepairTest, NamedCasesAndEveryByteAfterALeadEverywhere)
 {
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        ASSERT_EQ(orvik::reference::RepairBytesLiterally(c.input), c.expected) << "the case contradicts the reference";
+        ASSERT_EQ(orvik::reference::RepairBytesLiterally(c.input), c.expected)
+            << "the case contradicts the reference";
         ExpectEverywhere(c.input, c.expected);
     }
     // A follower test that lets a neighbour of a follower through, or misses one, cannot hide.
     for (int b = 0; b < 256; ++b) {
         for (const std::string lead : { "\xC3\x83", "\xC3\x83\xC2" }) {
             SCOPED_TRACE(lead.size() * 1000 + b);
-            ExpectEverywhere(lead + char(b), orvik::reference::RepairBytesLiterally(lead + char(b)));
+            ExpectEverywhere(
+                lead + char(b), orvik::reference::RepairBytesLiterally(lead + char(b)));
         }
     }
 }
