@@ -110,10 +110,10 @@ Options ParseArguments(std::span<const std::string_view> args)
          (value = getopt_long(argc, argv.data(), kShortOptions, kLongOptions, nullptr)) != -1;) {
         switch (value) {
         case 'i':
+            options.inPlace = true;
             if (optarg)
                 options.usageError = "l'option -i n'accepte pas d'argument : "
                     + QuoteName(std::string("-i") + optarg);
-            options.inPlace = true;
             break;
         case 'h':
             options.help = true;
