@@ -35,9 +35,10 @@ ORVIK_BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l1
 # What the tests need on top of that: the window's end-to-end test runs the program in Xvfb, with
 # xclip at the other end of the clipboard and xdotool clicking; the desktop files are validated, the
 # manual pages rendered (man-db, groff-base), and the Debian package is built (dpkg-dev, file) and
-# checked by lintian.
+# checked by lintian; the filter's in-place test gives files ACLs and extended attributes (acl,
+# attr).
 ORVIK_TEST_PACKAGES=(libgtest-dev libbenchmark-dev xvfb xauth xclip xdotool desktop-file-utils appstream
-    dpkg-dev file man-db groff-base lintian)
+    dpkg-dev file man-db groff-base lintian acl attr)
 
 # What taking the window's screenshot for the README needs (scripts/screenshot.sh).
 ORVIK_SCREENSHOT_PACKAGES=(xvfb xdotool imagemagick)
