@@ -3,7 +3,7 @@
 // of each text is 64 MiB of UTF-16 unless ORVIK_BENCH_MIB says otherwise.
 #include "french_text.h"
 #include "repair/repair_accents.h"
-#include "repair/repair_paths.h"
+#include "repair/repair_kernels.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -14,7 +14,7 @@
 
 namespace {
 
-using orvik::detail::RepairPath;
+using orvik::detail::Kernel;
 
 struct Corpus
 {
@@ -70,10 +70,10 @@ void Repair(benchmark::State& state, const Corpus* corpus)
         std::int64_t(state.iterations()) * std::int64_t(corpus->text.size() * 2));
 }
 
-void RepairWith(benchmark::State& state, const Corpus* corpus, RepairPath path)
+void RepairWith(benchmark::State& state, const Corpus* corpus, Kernel kernel)
 {
     for (auto _ : state) {
-        std::u16string repaired = orvik::detail::RepairAccentsWith(path, corpus->text);
+        std::u16string repaired = orvik::detail::RepairAccentsWith(kernel, corpus->text);
         benchmark::DoNotOptimize(repaired.data());
     }
     state.SetBytesProcessed(
@@ -126,8 +126,8 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    std::printf("RepairAccents uses the %s path\n",
-        orvik::detail::RepairPathName(orvik::detail::BestRepairPath()));
+    std::printf("RepairAccents uses the %s kernel\n",
+        orvik::detail::KernelName(orvik::detail::BestRepairKernel()));
     for (const Corpus& corpus : Corpora()) {
         const std::string suffix = std::string("/") + corpus.name;
         benchmark::RegisterBenchmark(("copy" + suffix).c_str(), Copy, &corpus)
@@ -136,13 +136,13 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(("repair" + suffix).c_str(), Repair, &corpus)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
-        for (RepairPath path : orvik::detail::AllRepairPaths()) {
-            if (path == orvik::detail::BestRepairPath()
-                || !orvik::detail::IsRepairPathSupported(path))
+        for (Kernel kernel : orvik::detail::RepairKernels()) {
+            if (kernel == orvik::detail::BestRepairKernel()
+                || !orvik::detail::IsKernelSupported(kernel))
                 continue;
             benchmark::RegisterBenchmark(
-                (std::string("path_") + orvik::detail::RepairPathName(path) + suffix).c_str(),
-                RepairWith, &corpus, path)
+                (std::string("kernel_") + orvik::detail::KernelName(kernel) + suffix).c_str(),
+                RepairWith, &corpus, kernel)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
         }

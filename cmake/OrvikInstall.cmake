@@ -5,10 +5,11 @@
 include(GNUInstallDirs)
 
 if(WIN32)
-    # One folder holding the program, ready to unzip and run.
+    # One folder holding the program, its license and its changelog, ready to unzip and run.
     if(TARGET orvik)
         install(TARGETS orvik RUNTIME DESTINATION .)
     endif()
+    install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/CHANGELOG.md" DESTINATION .)
     set(CPACK_PACKAGE_NAME "orvik")
     set(CPACK_PACKAGE_VENDOR "${ORVIK_COMPANY_NAME}")
     set(CPACK_PACKAGE_VERSION "${ORVIK_VERSION_DISPLAY}")
@@ -30,16 +31,39 @@ if(TARGET orvik_repair_cli)
     install(TARGETS orvik_repair_cli RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 endif()
 
+# The license and the changelog in share/doc/orvik, as Debian lays them out. Each program's manual
+# page, in English and in French.
+install(FILES "${ORVIK_DOC_DIR}/copyright" "${ORVIK_DOC_DIR}/changelog.gz"
+    DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+foreach(target_and_page orvik:orvik orvik_repair_cli:orvik-repair)
+    string(REPLACE ":" ";" target_and_page "${target_and_page}")
+    list(GET target_and_page 0 target)
+    list(GET target_and_page 1 page)
+    if(TARGET ${target})
+        install(FILES "${ORVIK_MAN_DIR}/${page}.1.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+        install(FILES "${ORVIK_MAN_DIR}/fr/${page}.1.gz"
+            DESTINATION "${CMAKE_INSTALL_MANDIR}/fr/man1")
+    endif()
+endforeach()
+
 set(CPACK_PACKAGE_NAME "orvik")
 set(CPACK_PACKAGE_VENDOR "${ORVIK_COMPANY_NAME}")
 set(CPACK_PACKAGE_VERSION "${ORVIK_VERSION_DISPLAY}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "repair French accented letters damaged by a wrong decoding")
-set(CPACK_PACKAGE_DESCRIPTION
-    "When French text stored as UTF-8 is read back as Windows-1252, each accented letter shows as two characters. orvik turns them back into the right letter and changes nothing else.")
+# Lines of at most 80 columns, as dpkg shows them; CPack indents each by one space.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "When French text stored as UTF-8 is read back as Windows-1252, each accented"
+    "letter shows as two characters, such as Ã© for é. orvik turns them back into"
+    "the right letter and changes nothing else."
+    ""
+    "The package holds the window, orvik, which repairs the text pasted into it and"
+    "copies the result back to the clipboard, and orvik-repair, a command-line"
+    "filter that repairs UTF-8 files and pipelines, in place if asked.")
 set(CPACK_GENERATOR "DEB")
 set(CPACK_DEBIAN_FILE_NAME "DEB-DEFAULT")
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "orvik maintainers <maintainers@orvik.invalid>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ORVIK_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
+set(CPACK_STRIP_FILES ON)
 # Library dependencies come from the binaries; the French texts of Qt's own dialogs and menus
 # come from the translations package.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -1,9 +1,9 @@
-// Feeds arbitrary UTF-16 to every repair path and checks it against the literal reference and
+// Feeds arbitrary UTF-16 to every repair kernel and checks it against the literal reference and
 // the properties every repair must have. Built with libFuzzer (clang, ORVIK_BUILD_FUZZ) or, with
 // replay_main.cpp, as a plain program that replays a corpus.
 #include "reference_repair.h"
 #include "repair/repair_accents.h"
-#include "repair/repair_paths.h"
+#include "repair/repair_kernels.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -12,30 +12,30 @@
 
 namespace {
 
-[[noreturn]] void Fail(const char* what, orvik::detail::RepairPath path)
+[[noreturn]] void Fail(const char* what, orvik::detail::Kernel kernel)
 {
-    std::fprintf(stderr, "fuzz_repair: %s (path %s)\n", what, orvik::detail::RepairPathName(path));
+    std::fprintf(stderr, "fuzz_repair: %s (kernel %s)\n", what, orvik::detail::KernelName(kernel));
     std::abort();
 }
 
 void Check(const std::u16string& text)
 {
     const auto expected = orvik::reference::RepairLiterally(text);
-    for (auto path : orvik::detail::AllRepairPaths()) {
-        if (!orvik::detail::IsRepairPathSupported(path))
+    for (auto kernel : orvik::detail::RepairKernels()) {
+        if (!orvik::detail::IsKernelSupported(kernel))
             continue;
-        const std::u16string repaired = orvik::detail::RepairAccentsWith(path, text);
+        const std::u16string repaired = orvik::detail::RepairAccentsWith(kernel, text);
         if (repaired != expected.text)
-            Fail("differs from the reference", path);
+            Fail("differs from the reference", kernel);
         if (repaired.find(u'\u00C3') != std::u16string::npos)
-            Fail("a lead survived", path);
+            Fail("a lead survived", kernel);
         if (repaired.size() != text.size() - expected.tableRepairs)
-            Fail("length is not the input's less one per table repair", path);
-        if (orvik::detail::RepairAccentsWith(path, repaired) != repaired)
-            Fail("repairing twice changed the text", path);
+            Fail("length is not the input's less one per table repair", kernel);
+        if (orvik::detail::RepairAccentsWith(kernel, repaired) != repaired)
+            Fail("repairing twice changed the text", kernel);
     }
     if (orvik::RepairAccents(text) != expected.text)
-        Fail("RepairAccents differs from the reference", orvik::detail::BestRepairPath());
+        Fail("RepairAccents differs from the reference", orvik::detail::BestRepairKernel());
 }
 
 // The code units that matter, so that random bytes also make dense runs of leads and followers.

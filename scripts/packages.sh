@@ -33,10 +33,12 @@ ORVIK_BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l1
     fonts-dejavu-core fonts-dejavu-extra)
 
 # What the tests need on top of that: the window's end-to-end test runs the program in Xvfb, with
-# xclip at the other end of the clipboard and xdotool clicking; the desktop files are validated and
-# the Debian package is built (dpkg-dev, file).
+# xclip at the other end of the clipboard and xdotool clicking; the desktop files are validated, the
+# manual pages rendered (man-db, groff-base), and the Debian package is built (dpkg-dev, file) and
+# checked by lintian; the filter's in-place test gives files ACLs and extended attributes (acl,
+# attr).
 ORVIK_TEST_PACKAGES=(libgtest-dev libbenchmark-dev xvfb xauth xclip xdotool desktop-file-utils appstream
-    dpkg-dev file)
+    dpkg-dev file man-db groff-base lintian acl attr)
 
 # What building orvik.exe for Windows and testing it under wine needs: the mingw-w64 cross compiler
 # with the posix thread model, GoogleTest's sources to cross-build it, wine with the fonts of its

@@ -1,5 +1,6 @@
 // A deliberately literal accent repair, kept slow and plain so that it can judge the fast one:
 // 1-based positions, the text rebuilt from three pieces at every lead, its own copy of the table.
+// RepairBytesLiterally does the same to UTF-8 bytes, to judge the filter.
 #pragma once
 
 #include <cstddef>
@@ -52,6 +53,26 @@ inline Repaired RepairLiterally(std::u16string text)
     }
     result.text = std::move(text);
     return result;
+}
+
+// What the filter must give for `bytes`: the literal repair of the text they hold, invalid bytes
+// kept. Only C2 and C3 start the characters a repair reads or writes (U+0080..U+00FF), and neither
+// can be a later byte of any UTF-8 character, so decoding those two-byte forms and keeping every
+// other byte as the lone surrogate U+DC00 + byte leaves the repair with the same work to do.
+inline std::string RepairBytesLiterally(std::string_view bytes)
+{
+    std::u16string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned char b = bytes[i], next = i + 1 < bytes.size() ? bytes[i + 1] : 0;
+        const bool twoBytes = (b == 0xC2 || b == 0xC3) && (next & 0xC0) == 0x80;
+        text += char16_t(twoBytes ? (b & 0x1F) << 6 | (next & 0x3F) : b < 0x80 ? b : 0xDC00 + b);
+        i += twoBytes;
+    }
+    std::string out; // ASCII and kept bytes (U+DC80..U+DCFF) take one byte, U+0080..U+00FF two
+    for (char16_t c : RepairLiterally(std::move(text)).text)
+        out += c < 0x80 || c > 0xFF ? std::string(1, char(c))
+                                    : std::string { char(0xC0 | c >> 6), char(0x80 | (c & 0x3F)) };
+    return out;
 }
 
 } // namespace orvik::reference

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <getopt.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,53 +25,114 @@ struct Options
     bool inPlace = false;
     bool help = false;
     bool version = false;
-    std::vector<std::string_view> files;
+    std::vector<std::string> files;
     std::string usageError; // set when the arguments cannot be run
 };
 
+// Values of the options that have no short letter.
+enum : int { kOptionVersion = 256 };
+
+// The long options; getopt_long takes any unambiguous abbreviation of them (--in, --vers).
+constexpr option kLongOptions[] = {
+    { "in-place", no_argument, nullptr, 'i' },
+    { "help", no_argument, nullptr, 'h' },
+    { "version", no_argument, nullptr, kOptionVersion },
+    { nullptr, 0, nullptr, 0 },
+};
+// -i takes an optional argument only so that what is stuck to it (the sed habit -i.bak) comes
+// back whole and gets a message of its own; any such argument is refused.
+constexpr char kShortOptions[] = "hi::";
+
+bool IsOptionValue(int value)
+{
+    for (const option* o = kLongOptions; o->name; ++o) {
+        if (o->val == value)
+            return true;
+    }
+    return false;
+}
+
+// The message for the option getopt_long has just refused in `argv`.
+std::string RefusedOption(int argc, char* const* argv)
+{
+    if (optopt == 0 || IsOptionValue(optopt)) {
+        // A long option: getopt_long has passed the whole word.
+        const std::string_view word = argv[optind - 1];
+        const std::string_view name = word.substr(2, word.find('=') - 2);
+        std::vector<std::string_view> matches;
+        for (const option* o = kLongOptions; o->name; ++o) {
+            if (std::string_view(o->name) == name) {
+                matches = { o->name };
+                break;
+            }
+            if (std::string_view(o->name).starts_with(name))
+                matches.push_back(o->name);
+        }
+        if (matches.size() == 1 && optopt != 0)
+            return "l'option --" + std::string(matches[0]) + " n'accepte pas d'argument";
+        if (matches.size() > 1) {
+            std::string choices;
+            for (std::string_view match : matches)
+                choices += (choices.empty() ? "" : ", ") + std::string("--") + std::string(match);
+            return "option ambiguë : " + QuoteName("--" + std::string(name)) + " (" + choices + ")";
+        }
+        return "option inconnue : " + QuoteName("--" + std::string(name));
+    }
+    // glibc hands the letter over as a char, negative for a byte of a multi-byte letter.
+    const auto letter = static_cast<unsigned char>(optopt);
+    if (letter < 0x80)
+        return "option inconnue : " + QuoteName(std::string("-") + char(letter));
+    // One byte of a multi-byte letter would print as garbage: show the word it is in, which is
+    // still being read unless it was the word's last byte.
+    const bool current = optind < argc
+        && std::string_view(argv[optind]).find(char(letter)) != std::string_view::npos;
+    return "option inconnue : " + QuoteName(argv[current ? optind : optind - 1]);
+}
+
 // Options may come before, between or after the files; "--" ends them; "-" is standard input;
-// short options may be grouped ("-ih"). The first of --help, --version or an unknown option
+// short options may be grouped ("-hi"). The first of --help, --version or a refused option
 // decides.
 Options ParseArguments(std::span<const std::string_view> args)
 {
+    // getopt_long wants writable C strings, and reorders them.
+    std::vector<std::string> words { std::string(kProgram) };
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const int argc = int(words.size());
+
     Options options;
-    bool optionsEnded = false;
-    for (std::string_view arg : args) {
-        if (optionsEnded || arg == "-" || !arg.starts_with('-')) {
-            options.files.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg.starts_with("--")) {
-            if (arg == "--in-place")
-                options.inPlace = true;
-            else if (arg == "--help")
-                options.help = true;
-            else if (arg == "--version")
-                options.version = true;
-            else
-                options.usageError = "option inconnue : " + std::string(arg);
-        } else {
-            for (char letter : arg.substr(1)) {
-                if (letter == 'i') {
-                    options.inPlace = true;
-                } else if (letter == 'h') {
-                    options.help = true;
-                } else {
-                    // A byte of a multi-byte letter alone would print as garbage: show it all.
-                    options.usageError = "option inconnue : "
-                        + (static_cast<unsigned char>(letter) < 0x80 ? std::string("-") + letter
-                                                                     : std::string(arg));
-                    break;
-                }
-            }
+    opterr = 0; // the messages are ours, in French
+    optind = 0; // 0 rather than 1: glibc then starts afresh, even after an earlier parse
+    for (int value;
+         (value = getopt_long(argc, argv.data(), kShortOptions, kLongOptions, nullptr)) != -1;) {
+        switch (value) {
+        case 'i':
+            options.inPlace = true;
+            if (optarg)
+                options.usageError = "l'option -i n'accepte pas d'argument : "
+                    + QuoteName(std::string("-i") + optarg);
+            break;
+        case 'h':
+            options.help = true;
+            break;
+        case kOptionVersion:
+            options.version = true;
+            break;
+        default:
+            options.usageError = RefusedOption(argc, argv.data());
+            break;
         }
         if (options.help || options.version || !options.usageError.empty())
             return options;
     }
+    options.files.assign(argv.begin() + optind, argv.end() - 1);
     if (options.inPlace) {
         if (options.files.empty())
             options.usageError = "-i (--in-place) demande au moins un FICHIER";
-        for (std::string_view file : options.files) {
+        for (const std::string& file : options.files) {
             if (file == "-")
                 options.usageError = "-i (--in-place) ne s'applique pas à l'entrée standard (-)";
         }
@@ -99,11 +161,8 @@ public:
             return Print(std::string(kProgram) + " " + kVersionDisplay + "\n");
         if (options.inPlace)
             return RepairInPlace(options.files);
-        if (options.files.empty()) {
-            constexpr std::string_view standardInput[] = { "-" };
-            return RepairToOutput(standardInput);
-        }
-        return RepairToOutput(options.files);
+        return RepairToOutput(
+            options.files.empty() ? std::vector<std::string> { "-" } : options.files);
     }
 
 private:
@@ -116,7 +175,7 @@ private:
         return kExitFileError;
     }
 
-    int RepairToOutput(std::span<const std::string_view> files)
+    int RepairToOutput(const std::vector<std::string>& files)
     {
         // An input that is the output file itself would be read while it grows (">>"), or was
         // emptied by the shell before the start (">"): refuse it rather than loop or lose more.
@@ -124,12 +183,11 @@ private:
         const bool outputIsFile = fstat(streams_.out, &output) == 0 && S_ISREG(output.st_mode);
 
         int status = kExitOk;
-        for (std::string_view file : files) {
+        for (const std::string& file : files) {
             const bool isStdin = file == "-";
-            const std::string name(isStdin ? kStdinName : file);
-            const int fd = isStdin
-                ? streams_.in
-                : open(std::string(file).c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+            const std::string name = isStdin ? std::string(kStdinName) : QuoteName(file);
+            const int fd
+                = isStdin ? streams_.in : open(file.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
             if (fd < 0) {
                 Report(name, DescribeError(errno));
                 status = kExitFileError;
@@ -160,20 +218,21 @@ private:
         return status;
     }
 
-    int RepairInPlace(std::span<const std::string_view> files)
+    int RepairInPlace(const std::vector<std::string>& files)
     {
         RemoveTemporaryFileOnSignals();
         int status = kExitOk;
-        for (std::string_view file : files) {
-            const InPlaceResult result = RepairFileInPlace(std::string(file), buffers_);
+        for (const std::string& file : files) {
+            const InPlaceResult result = RepairFileInPlace(file, buffers_);
             if (result.outcome == InPlaceResult::Outcome::Failed) {
-                Report(file, result.reason);
+                Report(QuoteName(file), result.reason);
                 status = kExitFileError;
             }
         }
         return status;
     }
 
+    // `file` is already quoted, or one of the names of the standard streams.
     void Report(std::string_view file, std::string_view reason)
     {
         Tell(std::string(kProgram) + ": " + std::string(file) + ": " + std::string(reason) + "\n");

@@ -7,8 +7,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits.h>
+#include <optional>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace orvik::cli {
 
@@ -19,13 +22,44 @@ namespace {
 char g_temporaryPath[PATH_MAX];
 volatile std::sig_atomic_t g_temporaryActive = 0;
 
+// Every signal whose default action ends the program and that a user, a terminal, a limit or
+// another program sends from outside. Faults (SIGSEGV, SIGBUS...) are left alone: after one, the
+// program's memory cannot be trusted to name the file. SIGKILL and SIGSTOP cannot be caught.
+constexpr int kEndingSignals[] = { SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1,
+    SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGPOLL };
+
 extern "C" void RemoveTemporaryAndDie(int signal)
 {
     if (g_temporaryActive)
         unlink(g_temporaryPath);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
+    struct sigaction action
+    { };
+    action.sa_handler = SIG_DFL;
+    sigaction(signal, &action, nullptr);
+    // Blocked while its handler runs: it ends the program as soon as the handler returns.
+    raise(signal);
 }
+
+// Holds back the signals above while the new file's name and existence may disagree (while it is
+// created, and while it is renamed), so that the handler never misses it nor removes another.
+class SignalsHeld
+{
+public:
+    SignalsHeld()
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int signal : kEndingSignals)
+            sigaddset(&held, signal);
+        sigprocmask(SIG_BLOCK, &held, &previous_);
+    }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+
+private:
+    sigset_t previous_;
+};
 
 // "dir/" for "dir/name", "./" for "name": where the new file goes.
 std::string FolderOf(const std::string& path)
@@ -66,6 +100,7 @@ public:
             errno = ENAMETOOLONG;
             return false;
         }
+        const SignalsHeld held;
         std::memcpy(g_temporaryPath, path_.c_str(), path_.size() + 1);
         const int fd = mkostemp(g_temporaryPath, O_CLOEXEC);
         if (fd < 0)
@@ -81,6 +116,7 @@ public:
     {
         if (fd_ >= 0)
             close(fd_);
+        const SignalsHeld held;
         if (exists_) {
             unlink(path_.c_str());
             g_temporaryActive = 0;
@@ -101,6 +137,7 @@ public:
     // Renames the new file over `original`; from then on it is no longer removed.
     bool RenameOver(const std::string& original)
     {
+        const SignalsHeld held;
         if (rename(path_.c_str(), original.c_str()) != 0)
             return false;
         g_temporaryActive = 0;
@@ -120,9 +157,102 @@ InPlaceResult Failed(std::string reason)
 }
 
 // "what (errno description) ; fichier laissé intact"
-InPlaceResult FailedLeftIntact(const char* what, int error)
+InPlaceResult FailedLeftIntact(const std::string& what, int error)
 {
-    return Failed(std::string(what) + " (" + DescribeError(error) + ") ; fichier laissé intact");
+    return Failed(what + " (" + DescribeError(error) + ") ; fichier laissé intact");
+}
+
+// Copies every extended attribute of `from` to `to`: user attributes, POSIX ACLs, security
+// labels. Lists and values are asked for again when they grow between two calls.
+std::optional<InPlaceResult> CopyExtendedAttributes(int from, int to)
+{
+    std::vector<char> names;
+    for (;;) {
+        const ssize_t size = flistxattr(from, nullptr, 0);
+        if (size < 0) {
+            if (errno == ENOTSUP)
+                return std::nullopt; // a file system without them
+            return FailedLeftIntact("lecture des attributs étendus impossible", errno);
+        }
+        names.resize(std::size_t(size));
+        const ssize_t got = flistxattr(from, names.data(), names.size());
+        if (got >= 0) {
+            names.resize(std::size_t(got));
+            break;
+        }
+        if (errno != ERANGE)
+            return FailedLeftIntact("lecture des attributs étendus impossible", errno);
+    }
+
+    constexpr std::string_view kAccessAcl = "system.posix_acl_access";
+    bool hasAccessAcl = false;
+    std::vector<char> value;
+    for (std::size_t at = 0; at < names.size(); at += std::strlen(names.data() + at) + 1) {
+        const char* name = names.data() + at;
+        const auto failed = [&](const char* what) {
+            return FailedLeftIntact(
+                std::string(what) + " l'attribut étendu " + QuoteName(name), errno);
+        };
+        ssize_t size;
+        for (;;) {
+            size = fgetxattr(from, name, nullptr, 0);
+            if (size >= 0) {
+                value.resize(std::size_t(size));
+                size = fgetxattr(from, name, value.data(), value.size());
+            }
+            if (size >= 0 || errno != ERANGE)
+                break;
+        }
+        if (size < 0 && errno == ENODATA)
+            continue; // removed since it was listed
+        if (size < 0)
+            return failed("impossible de lire");
+        if (fsetxattr(to, name, value.data(), std::size_t(size), 0) != 0)
+            return failed("impossible de recopier");
+        hasAccessAcl = hasAccessAcl || name == kAccessAcl;
+    }
+    // A default ACL of the folder gave the new file an ACL that the original does not have.
+    if (!hasAccessAcl && fremovexattr(to, kAccessAcl.data()) != 0 && errno != ENODATA
+        && errno != ENOTSUP)
+        return FailedLeftIntact("impossible de retirer l'ACL héritée du dossier", errno);
+    return std::nullopt;
+}
+
+// Gives the new file `fd` the owner, group, permission bits and extended attributes of the
+// original, `from`, whose status is `original`.
+std::optional<InPlaceResult> KeepMetadata(int from, const struct stat& original, int fd)
+{
+    // The new file has the user's owner, and the user's group or, in a set-group-ID folder, the
+    // folder's: compare with what it has, not with the user's.
+    struct stat made;
+    if (fstat(fd, &made) != 0)
+        return FailedLeftIntact("état du fichier temporaire illisible", errno);
+    mode_t mode = original.st_mode & 07777;
+    // First the owner: fchown() clears the set-ID bits, which fchmod() sets again at the end.
+    if ((made.st_uid != original.st_uid || made.st_gid != original.st_gid)
+        && fchown(fd, original.st_uid, original.st_gid) != 0) {
+        // Not allowed to give the file away (a user repairing someone else's file in a folder of
+        // their own): the user owns the new file, and the set-ID bits are dropped rather than
+        // given to the wrong owner or group. The group is still kept where the user belongs to it.
+        const int error = errno;
+        const bool ownerKept = made.st_uid == original.st_uid;
+        const bool groupKept
+            = made.st_gid == original.st_gid || fchown(fd, uid_t(-1), original.st_gid) == 0;
+        if (!ownerKept)
+            mode &= ~mode_t(S_ISUID | S_ISGID);
+        if (!groupKept) {
+            mode &= ~mode_t(S_ISGID);
+            // Another group must not get rights that only the original's group had.
+            if (((mode >> 3) & ~mode & 07) != 0)
+                return FailedLeftIntact("impossible de garder le groupe du fichier", error);
+        }
+    }
+    if (auto failure = CopyExtendedAttributes(from, fd))
+        return failure;
+    if (fchmod(fd, mode) != 0)
+        return FailedLeftIntact(
+            "impossible de donner au fichier réparé les permissions de l'original", errno);
+    return std::nullopt;
 }
 
 // Flushes the folder so that the rename itself survives a crash. Some file systems cannot sync a
@@ -185,22 +315,8 @@ InPlaceResult RepairFileInPlace(const std::string& path, StreamBuffers& buffers)
     if (copy.failure == StreamResult::Failure::Write)
         return FailedLeftIntact("écriture du fichier temporaire impossible", copy.error);
 
-    // The owner first: fchown() clears the set-user-ID and set-group-ID bits, fchmod() then sets
-    // the original's bits. Where the owner cannot be kept (a user repairing someone else's file in
-    // a folder of their own), the group still is where the user belongs to it, so that the group
-    // bits keep their meaning, and the two set-ID bits are dropped rather than given to the wrong
-    // owner.
-    mode_t mode = status.st_mode & 07777;
-    if ((status.st_uid != geteuid() || status.st_gid != getegid())
-        && fchown(temporary.fd(), status.st_uid, status.st_gid) != 0) {
-        mode &= ~mode_t(S_ISUID | S_ISGID);
-        if (fchown(temporary.fd(), uid_t(-1), status.st_gid) != 0) {
-            // Not a member of that group either: the new file keeps the user's own group.
-        }
-    }
-    if (fchmod(temporary.fd(), mode) != 0)
-        return FailedLeftIntact(
-            "impossible de donner au fichier réparé les permissions de l'original", errno);
+    if (auto failure = KeepMetadata(original.get(), status, temporary.fd()))
+        return *failure;
     if (fsync(temporary.fd()) != 0)
         return FailedLeftIntact("écriture du fichier temporaire sur le disque impossible", errno);
     if (!temporary.Close())
@@ -213,11 +329,14 @@ InPlaceResult RepairFileInPlace(const std::string& path, StreamBuffers& buffers)
 
 void RemoveTemporaryFileOnSignals()
 {
-    for (int signal : { SIGINT, SIGTERM, SIGHUP }) {
+    for (int signal : kEndingSignals) {
         struct sigaction action
         { };
         action.sa_handler = RemoveTemporaryAndDie;
+        // One handler at a time: a second signal waits until the first has removed the file.
         sigemptyset(&action.sa_mask);
+        for (int other : kEndingSignals)
+            sigaddset(&action.sa_mask, other);
         // A signal that was ignored when the program started (nohup, a background job) stays so.
         struct sigaction previous
         { };

@@ -17,9 +17,10 @@ struct InPlaceResult
 // Repairs the regular file at `path`:
 // - a file with nothing to repair is only read, never rewritten, so it keeps its inode and times
 //   (and needs no write access to its folder);
-// - otherwise the repaired text goes to a new file in the same folder, which gets the original's
-//   owner (where allowed) and permission bits, is flushed to disk, and then replaces the original
-//   with one rename(), so that a reader sees either the old text or the new one;
+// - otherwise the repaired text goes to a new file in the same folder, ".orvik-repair-XXXXXX",
+//   which gets the original's owner and group (where allowed), permission bits and extended
+//   attributes (ACLs and security labels among them), is flushed to disk, and then replaces the
+//   original with one rename(), so that a reader sees either the old text or the new one;
 // - on any failure the new file is removed and the original is left as it was.
 // A symbolic link is refused rather than followed or replaced: replacing it would turn the link
 // into a plain file, and following it would write wherever it points, possibly outside the folder
@@ -28,8 +29,9 @@ struct InPlaceResult
 // text, as with any editor that saves by rename.
 InPlaceResult RepairFileInPlace(const std::string& path, StreamBuffers& buffers);
 
-// Makes SIGINT, SIGTERM and SIGHUP remove the new file of a repair that they interrupt, before the
-// program ends as those signals would end it.
+// Makes every signal that would end the program from outside (SIGINT, SIGTERM, SIGHUP, SIGQUIT,
+// SIGXFSZ, SIGUSR1...) remove the new file of a repair that it interrupts, before the program ends
+// as that signal would end it. Signals ignored when the program started stay ignored.
 void RemoveTemporaryFileOnSignals();
 
 } // namespace orvik::cli

@@ -58,6 +58,126 @@ std::string DescribeError(int error)
     }
 }
 
+namespace {
+
+// Characters a shell takes as they are, wherever they stand in a word.
+bool IsPlain(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+        || std::string_view("%+,-./:=@_^").find(char(c)) != std::string_view::npos;
+}
+
+// How many bytes the UTF-8 character at `s` takes when it is well formed and printable (neither
+// ASCII nor a C1 control, U+0080..U+009F); 0 otherwise.
+std::size_t PrintableMultibyte(std::string_view s)
+{
+    const auto byte = [&](std::size_t i) { return i < s.size() ? (unsigned char)s[i] : 0u; };
+    const unsigned b0 = byte(0);
+    const auto follows = [&](std::size_t i, unsigned low = 0x80, unsigned high = 0xBF) {
+        return byte(i) >= low && byte(i) <= high;
+    };
+    if (b0 >= 0xC2 && b0 <= 0xDF)
+        return follows(1) && !(b0 == 0xC2 && byte(1) < 0xA0) ? 2 : 0;
+    if (b0 >= 0xE0 && b0 <= 0xEF) {
+        // No overlong forms (E0 80..9F) and no surrogates (ED A0..BF).
+        const bool second = b0 == 0xE0 ? follows(1, 0xA0)
+            : b0 == 0xED               ? follows(1, 0x80, 0x9F)
+                                       : follows(1);
+        return second && follows(2) ? 3 : 0;
+    }
+    if (b0 >= 0xF0 && b0 <= 0xF4) {
+        const bool second = b0 == 0xF0 ? follows(1, 0x90)
+            : b0 == 0xF4               ? follows(1, 0x80, 0x8F)
+                                       : follows(1);
+        return second && follows(2) && follows(3) ? 4 : 0;
+    }
+    return 0;
+}
+
+void AppendEscape(std::string& out, unsigned char c)
+{
+    switch (c) {
+    case '\a':
+        out += "\\a";
+        return;
+    case '\b':
+        out += "\\b";
+        return;
+    case '\t':
+        out += "\\t";
+        return;
+    case '\n':
+        out += "\\n";
+        return;
+    case '\v':
+        out += "\\v";
+        return;
+    case '\f':
+        out += "\\f";
+        return;
+    case '\r':
+        out += "\\r";
+        return;
+    default:
+        out += '\\';
+        out += char('0' + (c >> 6));
+        out += char('0' + ((c >> 3) & 7));
+        out += char('0' + (c & 7));
+    }
+}
+
+} // namespace
+
+std::string QuoteName(std::string_view name)
+{
+    if (name.empty())
+        return "''";
+    bool plain = name[0] != '~' && name[0] != '#';
+    for (std::size_t i = 0; plain && i < name.size();) {
+        const std::size_t length = PrintableMultibyte(name.substr(i));
+        plain = length > 0 || IsPlain((unsigned char)name[i]);
+        i += length > 0 ? length : 1;
+    }
+    if (plain)
+        return std::string(name);
+
+    // Quoted runs of printable text and $'...' runs of escapes, side by side.
+    enum class Run { None, Quoted, Escaped };
+    Run run = Run::None;
+    std::string out;
+    const auto enter = [&](Run wanted) {
+        if (run == wanted)
+            return;
+        if (run != Run::None)
+            out += '\'';
+        out += wanted == Run::Quoted ? "'" : "$'";
+        run = wanted;
+    };
+    for (std::size_t i = 0; i < name.size();) {
+        const unsigned char c = (unsigned char)name[i];
+        const std::size_t length = c >= 0x80 ? PrintableMultibyte(name.substr(i)) : 0;
+        if (length > 0) {
+            enter(Run::Quoted);
+            out += name.substr(i, length);
+            i += length;
+            continue;
+        }
+        if (c >= 0x20 && c < 0x7F) {
+            enter(Run::Quoted);
+            if (c == '\'')
+                out += "'\\''"; // close, an escaped quote, open again
+            else
+                out += char(c);
+        } else {
+            enter(Run::Escaped);
+            AppendEscape(out, c);
+        }
+        ++i;
+    }
+    out += '\'';
+    return out;
+}
+
 std::string_view HelpText()
 {
     // The followers are escaped: several of them look like ordinary punctuation.

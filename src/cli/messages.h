@@ -9,6 +9,12 @@ namespace orvik::cli {
 // A short French description of an errno value, for "orvik-repair: FICHIER: raison".
 std::string DescribeError(int error);
 
+// `name` as it may appear in a message, on one line that no terminal misreads: bare when it holds
+// only characters a shell would take as they are; otherwise in single quotes, with each control
+// character, C1 control or byte that is not UTF-8 written as a $'\ooo' escape outside them (as in
+// 'a'$'\n''b'), so that the line can also be pasted back into a shell.
+std::string QuoteName(std::string_view name);
+
 // The text of --help.
 std::string_view HelpText();
 

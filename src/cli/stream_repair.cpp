@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvik::cli {
@@ -24,8 +26,8 @@ bool WaitFor(int fd, short events)
 
 StreamBuffers::StreamBuffers(std::size_t readSize)
     : readSize_(std::max<std::size_t>(readSize, 1))
-    , in_(std::make_unique_for_overwrite<char[]>(readSize_))
-    , out_(std::make_unique_for_overwrite<char[]>(readSize_ + Utf8Repairer::kMaxHeld))
+    , in_(new (std::align_val_t(kPageSize)) char[readSize_])
+    , out_(new (std::align_val_t(kPageSize)) char[readSize_ + Utf8Repairer::kMaxHeld + kPageSize])
 { }
 
 long ReadSome(int fd, char* buffer, std::size_t size)
@@ -67,24 +69,30 @@ StreamResult RepairStream(int in, int out, StreamBuffers& buffers)
 {
     Utf8Repairer repairer;
     StreamResult result;
+    struct stat status;
+    const bool wholePages = fstat(out, &status) == 0 && S_ISREG(status.st_mode);
+    std::size_t kept = 0; // the end of the last page, not written yet
     for (;;) {
         const long got = ReadSome(in, buffers.in(), buffers.readSize());
         std::size_t size;
         if (got > 0) {
-            size = repairer.Feed({ buffers.in(), std::size_t(got) }, buffers.out());
+            size = kept + repairer.Feed({ buffers.in(), std::size_t(got) }, buffers.out() + kept);
         } else {
             if (got < 0) {
                 result.failure = StreamResult::Failure::Read;
                 result.error = errno;
             }
-            size = repairer.Finish(buffers.out());
+            size = kept + repairer.Finish(buffers.out() + kept);
         }
         result.changed = repairer.Changed();
-        if (!WriteAll(out, buffers.out(), size)) {
+        const std::size_t whole = got > 0 && wholePages ? size / kPageSize * kPageSize : size;
+        if (!WriteAll(out, buffers.out(), whole)) {
             result.failure = StreamResult::Failure::Write;
             result.error = errno;
             return result;
         }
+        kept = size - whole;
+        std::memmove(buffers.out(), buffers.out() + whole, kept);
         if (got <= 0)
             return result;
     }

@@ -3,7 +3,6 @@
 #include "repair/repair_table.h"
 
 #include <array>
-#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -61,75 +60,25 @@ char* PutDefault(char* out)
     return out + 2;
 }
 
-constexpr std::array kAllKernels
-    = { Utf8Kernel::Scalar, Utf8Kernel::Ssse3, Utf8Kernel::Avx2, Utf8Kernel::Avx512 };
+constexpr std::array kUtf8Kernels = { Kernel::Scalar, Kernel::Avx2 };
 
 } // namespace
 
-Utf8Repairer::Utf8Repairer(Utf8Kernel kernel)
+Utf8Repairer::Utf8Repairer(Kernel kernel)
     : kernel_(kernel)
 {
-    if (!IsUtf8KernelSupported(kernel))
-        throw std::invalid_argument("this processor cannot run the UTF-8 repair kernel");
+    if (!orvik::detail::CanRun(kUtf8Kernels, kernel))
+        throw std::invalid_argument("the filter has no such kernel for this processor");
 }
 
-std::span<const Utf8Kernel> AllUtf8Kernels()
+std::span<const Kernel> Utf8Kernels()
 {
-    return kAllKernels;
+    return kUtf8Kernels;
 }
 
-const char* Utf8KernelName(Utf8Kernel kernel)
+Kernel BestUtf8Kernel()
 {
-    switch (kernel) {
-    case Utf8Kernel::Ssse3:
-        return "Ssse3";
-    case Utf8Kernel::Avx2:
-        return "Avx2";
-    case Utf8Kernel::Avx512:
-        return "Avx512";
-    default:
-        return "Scalar";
-    }
-}
-
-bool IsUtf8KernelSupported(Utf8Kernel kernel)
-{
-    switch (kernel) {
-    case Utf8Kernel::Scalar:
-        return true;
-#if ORVIK_HAVE_X86_UTF8_KERNEL
-    case Utf8Kernel::Ssse3:
-        return __builtin_cpu_supports("ssse3");
-    case Utf8Kernel::Avx2:
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi")
-            && __builtin_cpu_supports("popcnt");
-    case Utf8Kernel::Avx512:
-        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")
-            && __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt");
-#endif
-    default:
-        return false;
-    }
-}
-
-Utf8Kernel BestUtf8Kernel()
-{
-    static const Utf8Kernel best = [] {
-        // A developer can pick a narrower kernel to measure it (an unknown or unsupported name
-        // is ignored), as the benchmark script does.
-        const char* forced = std::getenv("ORVIK_REPAIR_KERNEL");
-        for (Utf8Kernel kernel : kAllKernels) {
-            if (forced && std::string_view(forced) == Utf8KernelName(kernel)
-                && IsUtf8KernelSupported(kernel))
-                return kernel;
-        }
-        Utf8Kernel chosen = Utf8Kernel::Scalar;
-        for (Utf8Kernel kernel : kAllKernels) {
-            if (IsUtf8KernelSupported(kernel))
-                chosen = kernel; // the list goes from the slowest to the fastest
-        }
-        return chosen;
-    }();
+    static const Kernel best = orvik::detail::ChooseKernel(kUtf8Kernels);
     return best;
 }
 
@@ -139,7 +88,7 @@ std::size_t Utf8Repairer::Feed(std::string_view input, char* out)
     const std::size_t n = input.size();
     char* o = out;
     std::size_t i = 0;
-    [[maybe_unused]] bool blocksDone = kernel_ == Utf8Kernel::Scalar;
+    [[maybe_unused]] bool blocksDone = kernel_ == Kernel::Scalar;
     while (i < n) {
         if (held_ != 0) {
             // A sequence cut by the end of a chunk: settle it one byte at a time. A byte that does
@@ -174,20 +123,10 @@ std::size_t Utf8Repairer::Feed(std::string_view input, char* out)
             continue;
         }
 
-#if ORVIK_HAVE_X86_UTF8_KERNEL
+#if ORVIK_HAVE_X86_KERNELS
         if (!blocksDone) {
             // The bulk of the chunk; the few bytes it leaves are finished below.
-            switch (kernel_) {
-            case Utf8Kernel::Avx512:
-                i = detail::RepairBlocksAvx512(in, i, n, o, changed_);
-                break;
-            case Utf8Kernel::Avx2:
-                i = detail::RepairBlocksAvx2(in, i, n, o, changed_);
-                break;
-            default:
-                i = detail::RepairBlocksSsse3(in, i, n, o, changed_);
-                break;
-            }
+            i = detail::RepairBlocksAvx2(in, i, n, o, changed_);
             blocksDone = true;
             continue;
         }
@@ -237,7 +176,7 @@ std::size_t Utf8Repairer::Finish(char* out)
     return std::size_t(o - out);
 }
 
-std::string RepairUtf8(std::string_view text, Utf8Kernel kernel)
+std::string RepairUtf8(std::string_view text, Kernel kernel)
 {
     std::string result;
     result.resize_and_overwrite(text.size() + Utf8Repairer::kMaxHeld, [&](char* out, std::size_t) {

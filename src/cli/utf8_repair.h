@@ -31,8 +31,8 @@ public:
     // (C3, C3 83 or C3 83 C2) that the next chunk may complete.
     static constexpr std::size_t kMaxHeld = 3;
 
-    // Throws std::invalid_argument when this processor cannot run `kernel`.
-    explicit Utf8Repairer(Utf8Kernel kernel = BestUtf8Kernel());
+    // Throws std::invalid_argument unless `kernel` is one of Utf8Kernels() this processor runs.
+    explicit Utf8Repairer(Kernel kernel = BestUtf8Kernel());
 
     // Repairs `in`, the next chunk of the text, and writes to `out` the bytes that are now final.
     // `out` must have room for in.size() + kMaxHeld bytes. Returns how many bytes were written.
@@ -47,12 +47,12 @@ public:
     bool Changed() const { return changed_; }
 
 private:
-    Utf8Kernel kernel_;
+    Kernel kernel_;
     std::size_t held_ = 0; // how many bytes of C3 83 C2 are held back
     bool changed_ = false;
 };
 
 // Repairs a whole text held in memory.
-std::string RepairUtf8(std::string_view text, Utf8Kernel kernel = BestUtf8Kernel());
+std::string RepairUtf8(std::string_view text, Kernel kernel = BestUtf8Kernel());
 
 } // namespace orvik::cli

@@ -1,18 +1,18 @@
-// The block kernels for x86-64: SSSE3, AVX2 and AVX-512 VBMI2. Each is compiled through a target
-// attribute so that the rest of the program keeps the baseline instruction set; Utf8Repairer calls
-// one only where the processor has what it needs.
+// The block kernel for x86-64 with AVX2, compiled through a target attribute so that the rest of
+// the program keeps the baseline instruction set; Utf8Repairer calls it only where the processor
+// has AVX2.
 //
 // Every sequence is repaired independently of the others: none of 83, C2 or a follower byte is C3,
 // so sequences never overlap and the leads of a block can all be found at once. For a lead
 // C3 83 at byte p, the byte p + 1 becomes A0 ("à"), or, when C2 and a follower come next, the
 // bytes p + 1 and p + 2 are dropped (C3 83 C2 f becomes C3 f). A byte shuffle then packs the kept
-// bytes of each 8-byte piece to the front (AVX-512 VBMI2 packs a whole block in one instruction).
+// bytes of each 8-byte piece to the front.
 // Blocks always advance by their full size, so that the loads of the next block never wait for
 // this one; a lead in the last bytes of a block carries the change of the next block's first byte
 // or two over to it as a bit mask.
 #include "cli/utf8_kernels.h"
 
-#if ORVIK_HAVE_X86_UTF8_KERNEL
+#if ORVIK_HAVE_X86_KERNELS
 
 #include "repair/repair_table.h"
 
@@ -50,53 +50,6 @@ constexpr CompactTable MakeCompactTable()
 
 constexpr CompactTable kCompact = MakeCompactTable();
 
-// Follower bytes (the second byte of C2 f) by nibbles: f is a follower when the bit that its high
-// nibble selects (bit 0 for A, bit 1 for B) is set in the entry of its low nibble. pshufb looks up
-// within each 16-byte lane, so each table is repeated for the four lanes of the widest vector.
-struct FollowerNibbles
-{
-    alignas(64) std::array<std::uint8_t, 64> low {};
-    alignas(64) std::array<std::uint8_t, 64> high {};
-};
-
-constexpr FollowerNibbles MakeFollowerNibbles()
-{
-    FollowerNibbles nibbles;
-    for (std::size_t lane = 0; lane < 64; lane += 16) {
-        nibbles.high[lane + 0xA] = 1;
-        nibbles.high[lane + 0xB] = 2;
-        for (char16_t f : orvik::detail::kFollowers)
-            nibbles.low[lane + (f & 0x0F)] |= (f >> 4) == 0xA ? 1 : 2;
-    }
-    return nibbles;
-}
-
-constexpr FollowerNibbles kFollowerNibbles = MakeFollowerNibbles();
-static_assert([] {
-    for (char16_t f : orvik::detail::kFollowers)
-        if (f < 0xA0 || f > 0xBF)
-            return false;
-    return true;
-}());
-
-__attribute__((target("ssse3"))) inline __m128i Load(const unsigned char* p)
-{
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-
-__attribute__((target("ssse3"))) inline __m128i IsFollower(__m128i v)
-{
-    const __m128i nibble = _mm_set1_epi8(0x0F);
-    const __m128i low = _mm_shuffle_epi8(
-        _mm_load_si128(reinterpret_cast<const __m128i*>(kFollowerNibbles.low.data())),
-        _mm_and_si128(v, nibble));
-    const __m128i high = _mm_shuffle_epi8(
-        _mm_load_si128(reinterpret_cast<const __m128i*>(kFollowerNibbles.high.data())),
-        _mm_and_si128(_mm_srli_epi16(v, 4), nibble));
-    return _mm_xor_si128(
-        _mm_cmpeq_epi8(_mm_and_si128(low, high), _mm_setzero_si128()), _mm_set1_epi8(-1));
-}
-
 __attribute__((target("ssse3"))) inline void StoreCompacted(__m128i v, unsigned dropMask, char* out)
 {
     const __m128i low = _mm_shuffle_epi8(v,
@@ -107,18 +60,19 @@ __attribute__((target("ssse3"))) inline void StoreCompacted(__m128i v, unsigned 
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + kCompact.kept[dropMask & 0xFF]), high);
 }
 
-__attribute__((target("avx2,bmi,popcnt"))) inline __m256i Load32(const unsigned char* p)
+__attribute__((target("avx2"))) inline __m256i Load32(const unsigned char* p)
 {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-__attribute__((target("avx2,bmi,popcnt"))) inline __m256i IsFollower(__m256i v)
+__attribute__((target("avx2"))) inline __m256i IsFollower(__m256i v)
 {
     const __m256i nibble = _mm256_set1_epi8(0x0F);
-    const __m256i lowTable
-        = _mm256_load_si256(reinterpret_cast<const __m256i*>(kFollowerNibbles.low.data()));
-    const __m256i highTable
-        = _mm256_load_si256(reinterpret_cast<const __m256i*>(kFollowerNibbles.high.data()));
+    // pshufb looks up within each 16-byte half: both halves get the table.
+    const __m256i lowTable = _mm256_broadcastsi128_si256(_mm_load_si128(
+        reinterpret_cast<const __m128i*>(orvik::detail::kFollowerNibbles.low.data())));
+    const __m256i highTable = _mm256_broadcastsi128_si256(_mm_load_si128(
+        reinterpret_cast<const __m128i*>(orvik::detail::kFollowerNibbles.high.data())));
     const __m256i low = _mm256_shuffle_epi8(lowTable, _mm256_and_si256(v, nibble));
     const __m256i high
         = _mm256_shuffle_epi8(highTable, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble));
@@ -127,7 +81,7 @@ __attribute__((target("avx2,bmi,popcnt"))) inline __m256i IsFollower(__m256i v)
 }
 
 // Moves every byte one place up across the whole vector (vpslldq works within 128-bit lanes).
-__attribute__((target("avx2,bmi,popcnt"))) inline __m256i ShiftUpOneByte(__m256i v)
+__attribute__((target("avx2"))) inline __m256i ShiftUpOneByte(__m256i v)
 {
     return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 15);
 }
@@ -150,20 +104,15 @@ std::size_t SettleCarry(const Carry& carry, std::size_t i, char*& o)
     return i + std::size_t(std::popcount(carry.drop));
 }
 
-} // namespace
-
-namespace {
-
 // The bytes of `v`, read at `in`, that start a lead C3 83.
-__attribute__((target("avx2,bmi,popcnt"))) inline __m256i LeadsAvx2(
-    const unsigned char* in, __m256i v)
+__attribute__((target("avx2"))) inline __m256i LeadsAvx2(const unsigned char* in, __m256i v)
 {
     return _mm256_and_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(char(0xC3))),
         _mm256_cmpeq_epi8(Load32(in + 1), _mm256_set1_epi8(char(0x83))));
 }
 
 // Repairs the 32 bytes `v` read at `in` (reading 3 more) into `o`, applying and updating `carry`.
-__attribute__((target("avx2,bmi,popcnt"))) inline void RepairBlockAvx2(
+__attribute__((target("avx2"))) inline void RepairBlockAvx2(
     const unsigned char* in, __m256i v, __m256i leads, char*& o, Carry& carry)
 {
     constexpr std::size_t kBlock = 32;
@@ -190,7 +139,7 @@ __attribute__((target("avx2,bmi,popcnt"))) inline void RepairBlockAvx2(
 
 } // namespace
 
-__attribute__((target("avx2,bmi,popcnt"))) std::size_t RepairBlocksAvx2(
+__attribute__((target("avx2"))) std::size_t RepairBlocksAvx2(
     const unsigned char* in, std::size_t i, std::size_t n, char*& out, bool& changed)
 {
     constexpr std::size_t kBlock = 32;
@@ -226,96 +175,6 @@ __attribute__((target("avx2,bmi,popcnt"))) std::size_t RepairBlocksAvx2(
         if (!_mm256_testz_si256(leads, leads) || (carry.drop | carry.toDefault) != 0)
             changed = true;
         RepairBlockAvx2(in + i, v, leads, o, carry);
-    }
-    i = SettleCarry(carry, i, o);
-    out = o;
-    return i;
-}
-
-__attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi,popcnt"))) std::size_t RepairBlocksAvx512(
-    const unsigned char* in, std::size_t i, std::size_t n, char*& out, bool& changed)
-{
-    constexpr std::size_t kBlock = 64;
-    constexpr std::size_t kLookahead = 3;
-    const __m512i leadFirst = _mm512_set1_epi8(char(0xC3));
-    const __m512i leadSecond = _mm512_set1_epi8(char(0x83));
-    const __m512i followerFirst = _mm512_set1_epi8(char(0xC2));
-    const __m512i defaultSecond = _mm512_set1_epi8(char(0xA0));
-    const __m512i nibble = _mm512_set1_epi8(0x0F);
-    const __m512i lowTable = _mm512_load_si512(kFollowerNibbles.low.data());
-    const __m512i highTable = _mm512_load_si512(kFollowerNibbles.high.data());
-    char* o = out;
-    std::uint64_t carryDrop = 0;
-    std::uint64_t carryDefault = 0;
-    for (; n - i >= kBlock + kLookahead; i += kBlock) {
-        const __m512i v0 = _mm512_loadu_si512(in + i);
-        const std::uint64_t leads = _mm512_cmpeq_epi8_mask(v0, leadFirst)
-            & _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(in + i + 1), leadSecond);
-        if ((leads | carryDrop | carryDefault) == 0) {
-            _mm512_storeu_si512(o, v0);
-            o += kBlock;
-            continue;
-        }
-        changed = true;
-        const __m512i next = _mm512_loadu_si512(in + i + 3);
-        const std::uint64_t followers = _mm512_test_epi8_mask(
-            _mm512_shuffle_epi8(lowTable, _mm512_and_si512(next, nibble)),
-            _mm512_shuffle_epi8(highTable, _mm512_and_si512(_mm512_srli_epi16(next, 4), nibble)));
-        const std::uint64_t pairs = leads & followers
-            & _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(in + i + 2), followerFirst);
-        const std::uint64_t alone = leads & ~pairs;
-        const std::uint64_t drop = (pairs << 1) | (pairs << 2) | carryDrop;
-        const std::uint64_t toDefault = (alone << 1) | carryDefault;
-        // A pair in byte 63 drops bytes 0 and 1 of the next block, one in byte 62 its byte 0.
-        carryDrop = (pairs >> 63) | (pairs >> 62);
-        carryDefault = alone >> 63;
-
-        const __m512i repaired = _mm512_mask_mov_epi8(v0, toDefault, defaultSecond);
-        _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(~drop, repaired));
-        o += std::popcount(~drop);
-    }
-    i = SettleCarry({ std::uint32_t(carryDrop), std::uint32_t(carryDefault) }, i, o);
-    out = o;
-    return i;
-}
-
-__attribute__((target("ssse3"))) std::size_t RepairBlocksSsse3(
-    const unsigned char* in, std::size_t i, std::size_t n, char*& out, bool& changed)
-{
-    constexpr std::size_t kBlock = 16;
-    constexpr std::size_t kLookahead = 3;
-    const __m128i leadFirst = _mm_set1_epi8(char(0xC3));
-    const __m128i leadSecond = _mm_set1_epi8(char(0x83));
-    const __m128i followerFirst = _mm_set1_epi8(char(0xC2));
-    const __m128i defaultSecond = _mm_set1_epi8(char(0xA0));
-    char* o = out;
-    Carry carry;
-    for (; n - i >= kBlock + kLookahead; i += kBlock) {
-        const __m128i v0 = Load(in + i);
-        const __m128i leads = _mm_and_si128(
-            _mm_cmpeq_epi8(v0, leadFirst), _mm_cmpeq_epi8(Load(in + i + 1), leadSecond));
-        const std::uint32_t leadMask = std::uint32_t(_mm_movemask_epi8(leads));
-        if ((leadMask | carry.drop | carry.toDefault) == 0) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v0);
-            o += kBlock;
-            continue;
-        }
-        changed = true;
-        const __m128i pairs = _mm_and_si128(leads,
-            _mm_and_si128(
-                _mm_cmpeq_epi8(Load(in + i + 2), followerFirst), IsFollower(Load(in + i + 3))));
-        const std::uint32_t pairMask = std::uint32_t(_mm_movemask_epi8(pairs));
-        const std::uint32_t drop = (pairMask << 1) | (pairMask << 2) | carry.drop;
-        const __m128i alone = _mm_andnot_si128(pairs, leads);
-        const __m128i toDefault
-            = _mm_or_si128(_mm_slli_si128(alone, 1), _mm_cvtsi32_si128(carry.toDefault ? 0xFF : 0));
-        carry.drop = drop >> kBlock;
-        carry.toDefault = (leadMask & ~pairMask) >> (kBlock - 1);
-
-        const __m128i repaired = _mm_or_si128(
-            _mm_andnot_si128(toDefault, v0), _mm_and_si128(toDefault, defaultSecond));
-        StoreCompacted(repaired, drop & 0xFFFF, o);
-        o += 16 - std::popcount(drop & 0xFFFF);
     }
     i = SettleCarry(carry, i, o);
     out = o;

@@ -1,7 +1,6 @@
 #include "repair/repair_accents.h"
 
 #include "repair/repair_kernels.h"
-#include "repair/repair_paths.h"
 #include "repair/repair_table.h"
 
 #include <array>
@@ -41,25 +40,20 @@ std::size_t RepairScalar(const char16_t* in, std::size_t length, char16_t* out)
 
 namespace {
 
-using Kernel = std::size_t (*)(const char16_t*, std::size_t, char16_t*);
+using KernelFunction = std::size_t (*)(const char16_t*, std::size_t, char16_t*);
 
-constexpr std::array kAllPaths = { RepairPath::Scalar, RepairPath::Ssse3, RepairPath::Avx2 };
+constexpr std::array kRepairKernels = { Kernel::Scalar, Kernel::Ssse3 };
 
-Kernel KernelFor(RepairPath path)
+KernelFunction FunctionFor(Kernel kernel)
 {
-    switch (path) {
 #if ORVIK_HAVE_X86_KERNELS
-    case RepairPath::Ssse3:
+    if (kernel == Kernel::Ssse3)
         return RepairSsse3;
-    case RepairPath::Avx2:
-        return RepairAvx2;
 #endif
-    default:
-        return RepairScalar;
-    }
+    return RepairScalar;
 }
 
-std::u16string Run(Kernel kernel, std::u16string_view text)
+std::u16string Run(KernelFunction kernel, std::u16string_view text)
 {
     CheckRepairLength(text.size());
     std::u16string result;
@@ -73,65 +67,29 @@ std::u16string Run(Kernel kernel, std::u16string_view text)
 
 } // namespace
 
-std::span<const RepairPath> AllRepairPaths()
+std::span<const Kernel> RepairKernels()
 {
-    return kAllPaths;
+    return kRepairKernels;
 }
 
-const char* RepairPathName(RepairPath path)
+Kernel BestRepairKernel()
 {
-    switch (path) {
-    case RepairPath::Scalar:
-        return "scalar";
-    case RepairPath::Ssse3:
-        return "ssse3";
-    case RepairPath::Avx2:
-        return "avx2";
-    }
-    return "?";
-}
-
-bool IsRepairPathSupported(RepairPath path)
-{
-    switch (path) {
-    case RepairPath::Scalar:
-        return true;
-#if ORVIK_HAVE_X86_KERNELS
-    case RepairPath::Ssse3:
-        return __builtin_cpu_supports("ssse3");
-    case RepairPath::Avx2:
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-#endif
-    default:
-        return false;
-    }
-}
-
-RepairPath BestRepairPath()
-{
-    static const RepairPath best = [] {
-        RepairPath chosen = RepairPath::Scalar;
-        for (RepairPath path : kAllPaths) {
-            if (IsRepairPathSupported(path))
-                chosen = path;
-        }
-        return chosen;
-    }();
+    static const Kernel best = ChooseKernel(kRepairKernels);
     return best;
 }
 
-std::u16string RepairAccentsWith(RepairPath path, std::u16string_view text)
+std::u16string RepairAccentsWith(Kernel kernel, std::u16string_view text)
 {
-    if (!IsRepairPathSupported(path))
-        throw std::invalid_argument("repair path not supported on this processor");
-    return Run(KernelFor(path), text);
+    if (!CanRun(kRepairKernels, kernel))
+        throw std::invalid_argument("the repair has no such kernel for this processor");
+    return Run(FunctionFor(kernel), text);
 }
 
 } // namespace detail
 
 std::u16string RepairAccents(std::u16string_view text)
 {
-    static const detail::Kernel kernel = detail::KernelFor(detail::BestRepairPath());
+    static const detail::KernelFunction kernel = detail::FunctionFor(detail::BestRepairKernel());
     return detail::Run(kernel, text);
 }
 

@@ -55,4 +55,32 @@ static_assert(LetterFor(u'\u00A9') == u'\u00E9' && LetterFor(u'\u00B4') == u'\u0
     && LetterFor(u'\u00A7') == u'\u00E7' && LetterFor(u'\u00AE') == u'\u00EE'
     && LetterFor(u'\u00A2') == u'\u00E2');
 
+// Followers by nibbles, for the vector kernels' byte lookups (pshufb): a byte b is a follower's
+// (low) byte when low[b & 0xF] & high[b >> 4] is not zero. Every follower lies in A0..BF, so
+// `high` marks A with bit 0 and B with bit 1, and `low` holds, for each low nibble, the bits of
+// the high nibbles that make a follower with it.
+struct FollowerNibbles
+{
+    alignas(16) std::array<std::uint8_t, 16> low {};
+    alignas(16) std::array<std::uint8_t, 16> high {};
+};
+
+inline constexpr FollowerNibbles kFollowerNibbles = [] {
+    FollowerNibbles nibbles;
+    nibbles.high[0xA] = 1;
+    nibbles.high[0xB] = 2;
+    for (char16_t f : kFollowers)
+        nibbles.low[f & 0xF] |= nibbles.high[(f >> 4) & 0xF];
+    return nibbles;
+}();
+
+static_assert([] {
+    for (unsigned b = 0; b < 256; ++b) {
+        if (bool(kFollowerNibbles.low[b & 0xF] & kFollowerNibbles.high[b >> 4])
+            != IsFollower(char16_t(b)))
+            return false;
+    }
+    return true;
+}());
+
 } // namespace orvik::detail

@@ -1,5 +1,6 @@
-// Vector kernels for x86-64, compiled for SSSE3 and AVX2 through target attributes so that the
-// rest of the program keeps the baseline instruction set; the dispatcher picks one at run time.
+// The vector kernel for x86-64, compiled for SSSE3 through a target attribute so that the rest of
+// the program keeps the baseline instruction set; the dispatcher uses it where the processor has
+// SSSE3.
 //
 // Every lead is repaired independently of the others: a follower is never a lead, so whether the
 // code unit at i is dropped depends only on the units at i - 1 and i. A block of code units is
@@ -53,26 +54,6 @@ constexpr CompactTable MakeCompactTable()
 
 constexpr CompactTable kCompact = MakeCompactTable();
 
-// Membership of a byte in the followers' low bytes, by nibbles: the low nibble selects which
-// high nibbles (A or B: every follower lies in A0..BF) hold a follower with that low nibble.
-struct NibbleTables
-{
-    alignas(16) std::array<std::uint8_t, 16> byLow {};
-    alignas(16) std::array<std::uint8_t, 16> byHigh {};
-};
-
-constexpr NibbleTables MakeNibbleTables()
-{
-    NibbleTables tables;
-    tables.byHigh[0xA] = 1;
-    tables.byHigh[0xB] = 2;
-    for (char16_t follower : kFollowers)
-        tables.byLow[follower & 0xF] |= tables.byHigh[(follower >> 4) & 0xF];
-    return tables;
-}
-
-constexpr NibbleTables kNibbles = MakeNibbleTables();
-
 __attribute__((target("ssse3"))) inline __m128i LoadShuffle(unsigned mask)
 {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(kCompact.shuffle[mask].data()));
@@ -82,30 +63,16 @@ __attribute__((target("ssse3"))) inline __m128i LoadShuffle(unsigned mask)
 __attribute__((target("ssse3"))) inline __m128i FollowerLanes(__m128i next)
 {
     const __m128i nibble = _mm_set1_epi16(0x0F);
-    const __m128i byLow = _mm_load_si128(reinterpret_cast<const __m128i*>(kNibbles.byLow.data()));
-    const __m128i byHigh = _mm_load_si128(reinterpret_cast<const __m128i*>(kNibbles.byHigh.data()));
+    const __m128i byLow
+        = _mm_load_si128(reinterpret_cast<const __m128i*>(kFollowerNibbles.low.data()));
+    const __m128i byHigh
+        = _mm_load_si128(reinterpret_cast<const __m128i*>(kFollowerNibbles.high.data()));
     // Low byte of each lane: its two nibbles looked up; the high byte must be zero.
     const __m128i low = _mm_shuffle_epi8(byLow, _mm_and_si128(next, nibble));
     const __m128i high = _mm_shuffle_epi8(byHigh, _mm_and_si128(_mm_srli_epi16(next, 4), nibble));
     const __m128i inSet = _mm_and_si128(low, high);
     const __m128i highByteZero = _mm_cmpeq_epi16(_mm_srli_epi16(next, 8), _mm_setzero_si128());
     return _mm_andnot_si128(_mm_cmpeq_epi16(inSet, _mm_setzero_si128()), highByteZero);
-}
-
-__attribute__((target("avx2"))) inline __m256i FollowerLanes(__m256i next)
-{
-    const __m256i nibble = _mm256_set1_epi16(0x0F);
-    const __m256i byLow = _mm256_broadcastsi128_si256(
-        _mm_load_si128(reinterpret_cast<const __m128i*>(kNibbles.byLow.data())));
-    const __m256i byHigh = _mm256_broadcastsi128_si256(
-        _mm_load_si128(reinterpret_cast<const __m128i*>(kNibbles.byHigh.data())));
-    const __m256i low = _mm256_shuffle_epi8(byLow, _mm256_and_si256(next, nibble));
-    const __m256i high
-        = _mm256_shuffle_epi8(byHigh, _mm256_and_si256(_mm256_srli_epi16(next, 4), nibble));
-    const __m256i inSet = _mm256_and_si256(low, high);
-    const __m256i highByteZero
-        = _mm256_cmpeq_epi16(_mm256_srli_epi16(next, 8), _mm256_setzero_si256());
-    return _mm256_andnot_si256(_mm256_cmpeq_epi16(inSet, _mm256_setzero_si256()), highByteZero);
 }
 
 // Repairs the 8 code units at `in` (reading one more) into `o`. `carry` is 1 when lane 0 is the
@@ -132,37 +99,6 @@ __attribute__((target("ssse3"))) inline void RepairBlock8(
 
     _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(repaired, LoadShuffle(drop)));
     o += kCompact.kept[drop];
-}
-
-__attribute__((target("avx2"))) inline void RepairBlock16(
-    const char16_t* in, char16_t*& o, unsigned& carry)
-{
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
-    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 1));
-    const __m256i isLead = _mm256_cmpeq_epi16(v, _mm256_set1_epi16(short(kLead)));
-    const __m256i hit = FollowerLanes(next);
-    const __m256i letter = _mm256_blendv_epi8(_mm256_set1_epi16(short(kDefaultLetter)),
-        _mm256_add_epi16(next, _mm256_set1_epi16(kFollowerToLetter)), hit);
-    const __m256i repaired = _mm256_blendv_epi8(v, letter, isLead);
-
-    // packs works within each 128-bit half: bits 0-7 of the byte mask are lanes 0-7 and bits
-    // 16-23 are lanes 8-15.
-    const __m256i pairs = _mm256_and_si256(isLead, hit);
-    const unsigned bytes
-        = unsigned(_mm256_movemask_epi8(_mm256_packs_epi16(pairs, _mm256_setzero_si256())));
-    const unsigned pairMask = (bytes & 0xFFu) | ((bytes >> 8) & 0xFF00u);
-    const unsigned drop = ((pairMask << 1) | carry) & 0xFFFFu;
-    carry = pairMask >> 15;
-
-    const unsigned dropLow = drop & 0xFFu;
-    const unsigned dropHigh = drop >> 8;
-    const __m128i low = _mm_shuffle_epi8(_mm256_castsi256_si128(repaired), LoadShuffle(dropLow));
-    const __m128i high
-        = _mm_shuffle_epi8(_mm256_extracti128_si256(repaired, 1), LoadShuffle(dropHigh));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), low);
-    o += kCompact.kept[dropLow];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), high);
-    o += kCompact.kept[dropHigh];
 }
 
 // The code units from `in` on, after the blocks: a pending carry drops the first one, the rest
@@ -211,43 +147,6 @@ __attribute__((target("ssse3"))) std::size_t RepairSsse3(
     }
     while (std::size_t(end - in) > kLanes) {
         RepairBlock8(in, o, carry);
-        in += kLanes;
-    }
-    return Finish(in, end, carry, out, o);
-}
-
-__attribute__((target("avx2"))) std::size_t RepairAvx2(
-    const char16_t* in, std::size_t length, char16_t* out)
-{
-    constexpr std::size_t kLanes = 16;
-    constexpr std::size_t kChunk = 4 * kLanes;
-    const char16_t* const end = in + length;
-    char16_t* o = out;
-    unsigned carry = 0;
-    const __m256i lead = _mm256_set1_epi16(short(kLead));
-
-    while (std::size_t(end - in) > kChunk) {
-        const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
-        const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + kLanes));
-        const __m256i v2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 2 * kLanes));
-        const __m256i v3 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 3 * kLanes));
-        const __m256i anyLead = _mm256_or_si256(
-            _mm256_or_si256(_mm256_cmpeq_epi16(v0, lead), _mm256_cmpeq_epi16(v1, lead)),
-            _mm256_or_si256(_mm256_cmpeq_epi16(v2, lead), _mm256_cmpeq_epi16(v3, lead)));
-        if (_mm256_testz_si256(anyLead, anyLead) && carry == 0) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), v0);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + kLanes), v1);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 2 * kLanes), v2);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 3 * kLanes), v3);
-            o += kChunk;
-        } else {
-            for (std::size_t block = 0; block < kChunk; block += kLanes)
-                RepairBlock16(in + block, o, carry);
-        }
-        in += kChunk;
-    }
-    while (std::size_t(end - in) > kLanes) {
-        RepairBlock16(in, o, carry);
         in += kLanes;
     }
     return Finish(in, end, carry, out, o);

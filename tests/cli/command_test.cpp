@@ -4,14 +4,23 @@
 #include "orvik_version.h"
 
 #include <chrono>
+#include <cstdio>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
+#include <poll.h>
 #include <set>
+#include <spawn.h>
+#include <sstream>
 #include <string>
+#include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -36,7 +45,9 @@ struct Outcome
 std::string ReadFile(const fs::path& path)
 {
     std::ifstream file(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(file), {} };
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
 }
 
 void WriteFile(const fs::path& path, const std::string& content, mode_t mode = 0644)
@@ -93,8 +104,11 @@ protected:
     {
         WriteFile(Path(".in"), input);
         std::string command = setup + " cd " + dir_.string() + " && exec " + launcher_;
-        for (const std::string& arg : args)
+        for (std::string arg : args) {
+            for (std::size_t at = 0; (at = arg.find('\'', at)) != std::string::npos; at += 4)
+                arg.replace(at, 1, "'\\''");
             command += " '" + arg + "'";
+        }
         command += " <.in " + (stdoutTo.empty() ? ">.out" : stdoutTo) + " 2>.err";
         const int status = std::system(command.c_str());
         const Outcome outcome { WIFEXITED(status) ? WEXITSTATUS(status) : -1,
@@ -104,9 +118,33 @@ protected:
         return outcome;
     }
 
+    static bool CanRunAsNobody() { return std::system((kAsNobody + " /bin/true").c_str()) == 0; }
+    // Later runs are the user 65534's, with a copy of the program that user can reach.
+    void RunAsNobody()
+    {
+        fs::copy_file(ORVIK_REPAIR_PROGRAM, Path("orvik-repair"), fs::copy_options::skip_existing);
+        launcher_ = kAsNobody + " " + Path("orvik-repair").string();
+    }
+
     fs::path dir_;
     std::string launcher_ = ORVIK_REPAIR_PROGRAM;
 };
+
+// The extended attributes of `path` (ACLs and security labels among them), by name.
+std::map<std::string, std::string> Attributes(const fs::path& path)
+{
+    std::string names(std::size_t(std::max<ssize_t>(llistxattr(path.c_str(), nullptr, 0), 0)), 0);
+    names.resize(
+        std::size_t(std::max<ssize_t>(llistxattr(path.c_str(), names.data(), names.size()), 0)));
+    std::map<std::string, std::string> attributes;
+    for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+        const std::string name = names.c_str() + at;
+        std::string value(std::size_t(lgetxattr(path.c_str(), name.c_str(), nullptr, 0)), 0);
+        EXPECT_GE(lgetxattr(path.c_str(), name.c_str(), value.data(), value.size()), 0) << name;
+        attributes[name] = value;
+    }
+    return attributes;
+}
 
 const std::string kTryHelp = "Saisissez « orvik-repair --help » pour plus d'informations.\n";
 const std::string kHelp(orvik::cli::HelpText()), kVersion(orvik::kVersionDisplay);
@@ -136,15 +174,28 @@ TEST_F(CommandTest, ExitStatusOutputAndMessages)
         { "help_long", { "--help" }, 0, "", kHelp },
         { "version", { "--version" }, 0, "", "orvik-repair " + kVersion + "\n" },
         { "unknown_long_option", { "--frob" }, 2, usage("option inconnue : --frob") },
-        { "unknown_short_option_in_group", { "-ix", a }, 2, usage("option inconnue : -x") },
-        { "unknown_accented_option_shown_whole", { "-i\xC3\xA9" }, 2, // -ié
-            usage("option inconnue : -i\xC3\xA9") },
+        { "unknown_short_option_in_group", { "-xi", a }, 2, usage("option inconnue : -x") },
+        { "unknown_accented_option_shown_whole", { "-\xC3\xA9" }, 2, // -é
+            usage("option inconnue : -\xC3\xA9") },
         { "unknown_option_before_help", { "-z", "--help" }, 2, usage("option inconnue : -z") },
+        { "abbreviations", { "--h", "--vers" }, 0, "", kHelp },
+        { "abbreviation_of_in_place", { "--in" }, 2,
+            usage("-i (--in-place) demande au moins un FICHIER") },
+        { "long_option_without_argument", { "--in=x", a }, 2,
+            usage("l'option --in-place n'accepte pas d'argument") },
+        { "backup_suffix_refused", { "-i.bak", a }, 2,
+            usage("l'option -i n'accepte pas d'argument : -i.bak") },
+        { "option_quoted", { "--fr\nob" }, 2, usage("option inconnue : '--fr'$'\\n''ob'") },
         { "in_place_needs_a_file", { "-i" }, 2,
             usage("-i (--in-place) demande au moins un FICHIER") },
         { "in_place_refuses_stdin", { "--in-place", "-" }, 2,
             usage("-i (--in-place) ne s'applique pas à l'entrée standard (-)") },
         { "double_dash_ends_options", { "--", "-h" }, 1, Said("-h: fichier introuvable") },
+        // Each name on one line that a terminal cannot misread, and that a shell reads back.
+        { "names_quoted", { "a\nb", "\x1B[31m", "\xFF", "l'\xC3\xA9t\xC3\xA9 1" }, 1, // l'été 1
+            Said("'a'$'\\n''b': fichier introuvable") + Said("$'\\033''[31m': fichier introuvable")
+                + Said("$'\\377': fichier introuvable")
+                + Said("'l'\\''\xC3\xA9t\xC3\xA9 1': fichier introuvable") },
         { "bytes_kept_bad_files_told_others_repaired", { a, absent, folder, b }, 1,
             Said(absent, "fichier introuvable") + Said(folder, "c'est un dossier"),
             aRepaired + kRepaired },
@@ -215,12 +266,10 @@ TEST_F(CommandTest, InPlaceTakesEachFileOnItsOwn)
 TEST_F(CommandTest, InPlaceInAReadOnlyFolder)
 {
     const bool root = geteuid() == 0;
-    if (root) {
-        if (std::system((kAsNobody + " /bin/true").c_str()) != 0)
-            GTEST_SKIP() << "running as root, and setpriv cannot switch to the user 65534 here";
-        fs::copy_file(ORVIK_REPAIR_PROGRAM, Path("orvik-repair")); // one that user can reach
-        launcher_ = kAsNobody + " " + Path("orvik-repair").string();
-    }
+    if (root && !CanRunAsNobody())
+        GTEST_SKIP() << "running as root, and setpriv cannot switch to the user 65534 here";
+    if (root)
+        RunAsNobody();
     const fs::path locked = Path("locked"), open = Path("open"), damaged = locked / "damaged",
                    repaired = open / "damaged";
     fs::create_directory(locked);
@@ -243,6 +292,95 @@ TEST_F(CommandTest, InPlaceInAReadOnlyFolder)
     EXPECT_EQ(ReadFile(repaired), kRepaired);
     EXPECT_EQ(Status(repaired).st_mode & 07777, 0664u);
     EXPECT_EQ(Status(repaired).st_gid, group);
+}
+
+// -i gives the repaired file everything the original had: owner, group, mode, ACL, attributes;
+// where the group cannot be kept and would give rights that others lack, it refuses instead.
+TEST_F(CommandTest, InPlaceKeepsOwnerGroupModeAclAndAttributes)
+{
+    if (geteuid() != 0 || !CanRunAsNobody())
+        GTEST_SKIP() << "needs root, and setpriv, to give the files other owners";
+    const struct
+    {
+        const char* name;
+        std::string setup; // run as root in the test's folder; the file is d/f, with damaged text
+        bool asNobody; // run by the user 65534 (groups 65534 and 100) rather than root
+        std::string err = ""; // when set, the file must be left intact
+    } cases[] = {
+        { "set_group_id_folder_of_another_group",
+            "chgrp 12345 d && chmod 2775 d && chgrp 0 d/f && chmod 640 d/f", false },
+        { "set_group_id_folder_as_a_user",
+            "chgrp 12345 d && chmod 2777 d && chown 65534:65534 d/f && chmod 640 d/f", true },
+        { "acl_whose_group_has_nothing", "chmod 600 d/f && setfacl -m u:12345:r,g::- d/f", false },
+        { "folder_default_acl_not_taken", "setfacl -d -m u:12345:rwx d", false },
+        { "user_attribute", "setfattr -n user.note -v \"\xC3\xA9t\xC3\xA9\" d/f", false }, // été
+        { "set_user_id_file_of_another_user", "chown 12345:12345 d/f && chmod 4755 d/f", false },
+        { "group_the_user_cannot_give_refused", "chmod 777 d && chgrp 12345 d/f && chmod 664 d/f",
+            true,
+            "impossible de garder le groupe du fichier (opération non permise) ; fichier laissé "
+            "intact" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(Path("d"));
+        fs::create_directory(Path("d"));
+        const fs::path file = Path("d/f");
+        WriteFile(file, kDamaged);
+        if (std::system(("cd " + dir_.string() + " && " + c.setup).c_str()) != 0) {
+            // A file system without ACLs or user attributes (tmpfs before Linux 6.6).
+            std::printf("%s: skipped, its setup failed here\n", c.name);
+            continue;
+        }
+        const struct stat before = Status(file);
+        const auto attributes = Attributes(file);
+        launcher_ = ORVIK_REPAIR_PROGRAM;
+        if (c.asNobody)
+            RunAsNobody();
+
+        const Outcome outcome = Run({ "-i", file });
+        EXPECT_EQ(outcome.err, c.err.empty() ? "" : Said(file, c.err));
+        EXPECT_EQ(ReadFile(file), c.err.empty() ? kRepaired : kDamaged);
+        const struct stat after = Status(file);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_gid, before.st_gid);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(Attributes(file), attributes);
+        EXPECT_EQ(Listing(Path("d")), std::set<std::string> { "f" });
+    }
+}
+
+// A signal that ends the program in the middle of a large -i: the original stays as it was and
+// the new file goes with the program.
+TEST_F(CommandTest, SignalDuringInPlaceLeavesNothingBehind)
+{
+    const fs::path file = Path("big");
+    std::string big;
+    while (big.size() < (16u << 20))
+        big += kDamaged;
+    const rlimit noCore { 0, 0 }; // SIGQUIT would leave a core file
+    ASSERT_EQ(setrlimit(RLIMIT_CORE, &noCore), 0);
+    WriteFile(file, big);
+    for (int signal : { SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM,
+             SIGXFSZ, SIGVTALRM }) {
+        SCOPED_TRACE(strsignal(signal));
+        const int watch = inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(inotify_add_watch(watch, dir_.c_str(), IN_CREATE), 0);
+        std::string program = ORVIK_REPAIR_PROGRAM, option = "-i", name = file.string();
+        char* argv[] = { program.data(), option.data(), name.data(), nullptr };
+        pid_t pid;
+        ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
+
+        // As soon as the new file appears (nothing else is made there), while it is written.
+        pollfd created { watch, POLLIN, 0 };
+        EXPECT_EQ(poll(&created, 1, 10000), 1);
+        close(watch);
+        kill(pid, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
+        EXPECT_EQ(Listing(dir_), std::set<std::string> { "big" });
+        EXPECT_TRUE(ReadFile(file) == big);
+    }
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# orvik.exe as users get it: small, importing only DLLs that every Windows ships, and alone in the
-# zip that cpack makes, byte for byte.
+# orvik.exe as users get it: small, importing only DLLs that every Windows ships, and in the zip
+# that cpack makes, byte for byte, with its license and changelog and nothing else.
 # Usage: check_program.sh PROGRAM OBJDUMP BUILD_DIR ZIP_NAME
 set -euo pipefail
 program=$1 objdump=$2 build=$3 zip=$4
@@ -21,6 +21,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 (cd "$build" && cpack >/dev/null)
 (cd "$work" && cmake -E tar xf "$build/$zip.zip")
-[ "$(cd "$work" && find . -type f)" = "./$zip/orvik.exe" ] || fail "the zip holds: $(cd "$work" && find . -type f)"
+held=$(cd "$work" && find . -type f | sort | tr '\n' ' ')
+[ "$held" = "./$zip/CHANGELOG.md ./$zip/LICENSE ./$zip/orvik.exe " ] || fail "the zip holds: $held"
 cmp "$work/$zip/orvik.exe" "$program" || fail "the zipped program is not the one built"
-echo "PASS: $size bytes, system DLLs only, zipped alone"
+echo "PASS: $size bytes, system DLLs only, zipped with its license and changelog"
