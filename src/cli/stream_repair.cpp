@@ -110,4 +110,47 @@ StreamResult CheckStream(int in, StreamBuffers& buffers)
     }
 }
 
+StreamResult RepairStreamFull(int in, int out, FullRepairer& repairer)
+{
+    repairer.Reset();
+    StreamResult result;
+    for (;;) {
+        const long got = ReadSome(in, repairer.ReadBuffer(), repairer.readSize());
+        if (got < 0) {
+            result.failure = StreamResult::Failure::Read;
+            result.error = errno;
+        }
+        const std::string_view repaired
+            = got > 0 ? repairer.Feed(std::size_t(got)) : repairer.Finish();
+        result.changed = repairer.Changed();
+        if (!WriteAll(out, repaired.data(), repaired.size())) {
+            result.failure = StreamResult::Failure::Write;
+            result.error = errno;
+            return result;
+        }
+        if (got <= 0)
+            return result;
+    }
+}
+
+StreamResult CheckStreamFull(int in, FullRepairer& repairer)
+{
+    repairer.Reset();
+    StreamResult result;
+    for (;;) {
+        const long got = ReadSome(in, repairer.ReadBuffer(), repairer.readSize());
+        if (got < 0) {
+            result.failure = StreamResult::Failure::Read;
+            result.error = errno;
+        }
+        if (got > 0)
+            repairer.Feed(std::size_t(got));
+        else
+            repairer.Finish();
+        result.changed = repairer.Changed();
+        if (got <= 0 || result.changed)
+            return result;
+    }
+}
+
 } // namespace orvik::cli

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/utf8_repair.h"
+#include "repair/full_repair.h"
 
 #include <cstddef>
 #include <memory>
@@ -45,6 +46,11 @@ StreamResult RepairStream(int in, int out, StreamBuffers& buffers);
 // Reads `in` until the first lead that a repair would change, or to its end. Writes nothing.
 // `changed` tells whether the text needs a repair; reading stops as soon as that is known.
 StreamResult CheckStream(int in, StreamBuffers& buffers);
+
+// The same two with the full repair (every layer of damage, see repair/full_repair.h), which reads
+// into the repairer's own buffer. Each call starts a new text.
+StreamResult RepairStreamFull(int in, int out, FullRepairer& repairer);
+StreamResult CheckStreamFull(int in, FullRepairer& repairer);
 
 // read() and write() made whole: retried after a signal, and after EAGAIN on a descriptor that
 // was left non-blocking by whoever handed it over. ReadSome returns -1 with errno on failure;
