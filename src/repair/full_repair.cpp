@@ -1,7 +1,9 @@
 #include "repair/full_repair.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -21,7 +23,7 @@ constexpr char32_t kAcirc = 0xC2; // Â
 constexpr char32_t kAcircSmall = 0xE2; // â
 
 // The byte a character stands for, or -1.
-int ByteOf(char32_t c)
+constexpr int ByteOf(char32_t c)
 {
     if (c <= 0xFF)
         return int(c);
@@ -83,6 +85,13 @@ int ByteOf(char32_t c)
     default:
         return -1;
     }
+}
+
+inline bool IsCommon(char32_t c)
+{
+    return (c >= 0xA0 && c <= 0x17F) || c == 0x192 || c == 0x2C6 || c == 0x2DC
+        || (c >= 0x218 && c <= 0x21B) || (c >= 0x300 && c <= 0x36F) || (c >= 0x2000 && c <= 0x2BFF)
+        || c == 0xFEFF || c == 0xFFFD || c >= 0x10000;
 }
 
 bool IsWhitespace(char32_t c)
@@ -297,37 +306,67 @@ const Byte* FindSiteMemchr(const Byte* p, const Byte* limit, const Byte* end)
 }
 
 #if defined(__SSE2__)
-// The same places, 16 bytes at a time: a C3 byte followed by 82 or 83, or with C2, C5, C6, CB or
-// E2 two bytes on; IsSite() then checks the second byte's range.
-const Byte* FindSiteSse2(const Byte* p, const Byte* limit, const Byte* end)
+// Candidates among 16 bytes at `p`: a C3 byte followed by 82 or 83, or with a byte from C2 up
+// two bytes on (a superset of the sites, cheap to test; IsSite() then sorts them). Reads 18
+// bytes.
+inline unsigned Candidates16(const Byte* p)
 {
-    const __m128i c3 = _mm_set1_epi8(char(0xC3));
-    const __m128i x82 = _mm_set1_epi8(char(0x82)), x83 = _mm_set1_epi8(char(0x83));
-    const __m128i c2 = _mm_set1_epi8(char(0xC2)), c5 = _mm_set1_epi8(char(0xC5));
-    const __m128i c6 = _mm_set1_epi8(char(0xC6)), cb = _mm_set1_epi8(char(0xCB));
-    const __m128i e2 = _mm_set1_epi8(char(0xE2));
-    while (limit - p >= 16 && end - p >= 18) {
-        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-        const __m128i third = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
-        const __m128i lone = _mm_or_si128(_mm_cmpeq_epi8(second, x82), _mm_cmpeq_epi8(second, x83));
-        const __m128i follower
-            = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(third, c2), _mm_cmpeq_epi8(third, c5)),
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(third, c6), _mm_cmpeq_epi8(third, cb)),
-                    _mm_cmpeq_epi8(third, e2)));
-        unsigned mask = unsigned(_mm_movemask_epi8(
-            _mm_and_si128(_mm_cmpeq_epi8(first, c3), _mm_or_si128(lone, follower))));
-        while (mask != 0) {
-            const Byte* candidate = p + __builtin_ctz(mask);
-            if (IsSite(candidate, end))
-                return candidate;
-            mask &= mask - 1;
-        }
-        p += 16;
-    }
-    return FindSiteMemchr(p, limit, end);
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    const __m128i third = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+    const auto all = [](int byte) { return _mm_set1_epi8(char(byte)); };
+    const __m128i lone = _mm_cmpeq_epi8(_mm_or_si128(second, all(0x01)), all(0x83));
+    const __m128i follower = _mm_cmpeq_epi8(_mm_max_epu8(third, all(0xC2)), third);
+    return unsigned(_mm_movemask_epi8(
+        _mm_and_si128(_mm_cmpeq_epi8(first, all(0xC3)), _mm_or_si128(lone, follower))));
 }
 #endif
+
+// Finds sites with a window of 64 candidate bits kept from one call to the next, so that dense
+// damage costs one look at each byte rather than one per site. Only bytes at or after the place
+// asked are ever read, and a round writes only before it, so the window stays true.
+class SiteFinder
+{
+public:
+    explicit SiteFinder(SiteScan scan)
+        : scan_(scan)
+    { }
+
+    const Byte* Find(const Byte* p, const Byte* limit, const Byte* end)
+    {
+#if defined(__SSE2__)
+        if (scan_ == SiteScan::Sse2) {
+            for (;;) {
+                if (p < base_ || p >= base_ + 64) {
+                    if (limit - p < 64 || end - p < 66)
+                        return FindSiteMemchr(p, limit, end);
+                    base_ = p;
+                    bits_ = std::uint64_t(Candidates16(p))
+                        | std::uint64_t(Candidates16(p + 16)) << 16
+                        | std::uint64_t(Candidates16(p + 32)) << 32
+                        | std::uint64_t(Candidates16(p + 48)) << 48;
+                }
+                std::uint64_t bits = bits_ & (~std::uint64_t(0) << (p - base_));
+                while (bits != 0) {
+                    const Byte* candidate = base_ + __builtin_ctzll(bits);
+                    if (candidate >= limit)
+                        return limit;
+                    if (IsSite(candidate, end))
+                        return candidate;
+                    bits &= bits - 1;
+                }
+                p = base_ + 64;
+            }
+        }
+#endif
+        return FindSiteMemchr(p, limit, end);
+    }
+
+private:
+    SiteScan scan_;
+    const Byte* base_ = nullptr;
+    std::uint64_t bits_ = 0;
+};
 
 } // namespace
 
@@ -395,7 +434,7 @@ Step Decide(const Byte* p, const Byte* end, bool final, bool afterSequence, cons
             return more;
         if (fit == Fit::Yes) {
             const auto consumed = std::size_t(after - p);
-            bool replace = IsCommonCharacter(c) || afterSequence;
+            bool replace = IsCommon(c) || afterSequence;
             if (!replace) {
                 char32_t nextC;
                 const Byte* nextAfter;
@@ -436,6 +475,138 @@ Step Decide(const Byte* p, const Byte* end, bool final, bool afterSequence, cons
     return { Step::Kind::Copy, std::size_t(first.length) };
 }
 
+template <std::size_t N> struct Block
+{
+    Byte bytes[N];
+};
+
+template <std::size_t N> inline Block<N> Load(const Byte* from)
+{
+    Block<N> block;
+    std::memcpy(&block, from, N);
+    return block;
+}
+
+template <std::size_t N> inline void Store(Byte* to, const Block<N>& block)
+{
+    std::memcpy(to, &block, N);
+}
+
+// The byte each of U+2000 to U+203F stands for, or -1.
+constexpr auto kPunctuationBytes = [] {
+    std::array<std::int16_t, 64> bytes {};
+    for (int i = 0; i < 64; ++i)
+        bytes[std::size_t(i)] = std::int16_t(ByteOf(char32_t(0x2000 + i)));
+    return bytes;
+}();
+
+// The byte the character at `p` stands for, for the forms damage makes most (U+0080 to U+00FF,
+// and the 27 characters of Windows-1252 at 80-9F), with at least three bytes before `end`; sets
+// `length`. -1 for anything else: Decode() and ByteOf() then tell.
+inline int QuickByteAt(const Byte* p, const Byte* end, int& length)
+{
+    if (end - p < 3)
+        return -1;
+    const Byte second = p[1];
+    length = 2;
+    switch (p[0]) {
+    case 0xC2:
+        return second >= 0x80 && second <= 0xBF ? second : -1;
+    case 0xC3:
+        return second >= 0x80 && second <= 0xBF ? second + 0x40 : -1;
+    case 0xC5:
+    case 0xC6:
+    case 0xCB: {
+        const int b = ByteOf((char32_t(p[0] & 0x1F) << 6) | (second & 0x3F));
+        return (second & 0xC0) == 0x80 ? b : -1;
+    }
+    case 0xE2:
+        // U+2000 to U+203F hold 15 of the 27; the other two are € (E2 82 AC) and ™ (E2 84 A2).
+        length = 3;
+        if (second == 0x80)
+            return (p[2] & 0xC0) == 0x80 ? kPunctuationBytes[p[2] & 0x3F] : -1;
+        if (second == 0x82 && p[2] == 0xAC)
+            return 0x80;
+        if (second == 0x84 && p[2] == 0xA2)
+            return 0x99;
+        return -1;
+    default:
+        return -1;
+    }
+}
+
+// At `p`, a character from U+00C2 to U+00F4 (C3 82 to C3 B4): when it and the next ones read by
+// QuickByteAt() stand for a complete, well-formed sequence whose character is common (or
+// `afterSequence`), writes that character at `out` and returns how many bytes it replaces. 0
+// when anything else may apply: Decide() takes it from there.
+inline std::size_t QuickSequence(
+    const Byte* p, const Byte* end, bool afterSequence, Byte* out, int& outSize)
+{
+    if (end - p < 4)
+        return 0;
+    const int lead = p[1] + 0x40;
+    int length, low = 0x80, high = 0xBF;
+    char32_t c;
+    if (lead <= 0xDF) {
+        length = 2;
+        c = char32_t(lead & 0x1F);
+    } else if (lead <= 0xEF) {
+        length = 3;
+        c = char32_t(lead & 0x0F);
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else {
+        length = 4;
+        c = char32_t(lead & 0x07);
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    }
+    const Byte* q = p + 2;
+    for (int k = 1; k < length; ++k) {
+        int size;
+        const int b = QuickByteAt(q, end, size);
+        if (b < low || b > high)
+            return 0;
+        c = (c << 6) | char32_t(b & 0x3F);
+        q += size;
+        low = 0x80;
+        high = 0xBF;
+    }
+    if (!IsCommon(c) && !afterSequence)
+        return 0;
+    outSize = Encode(c, out);
+    return std::size_t(q - p);
+}
+
+// memmove() for the round's output, which is never ahead of its input. Short runs, the most
+// common between two sites of damaged text, are copied without a call, as two or four blocks
+// that may overlap: every block is loaded before the first is stored, so the overlap of `to`
+// and `from` does not matter.
+inline void MoveDown(Byte* to, const Byte* from, std::size_t n)
+{
+    if (to == from)
+        return;
+    if (n > 64) {
+        std::memmove(to, from, n);
+    } else if (n > 32) {
+        const auto a = Load<16>(from), b = Load<16>(from + 16), c = Load<16>(from + n - 32),
+                   d = Load<16>(from + n - 16);
+        Store(to, a), Store(to + 16, b), Store(to + n - 32, c), Store(to + n - 16, d);
+    } else if (n >= 16) {
+        const auto a = Load<16>(from), b = Load<16>(from + n - 16);
+        Store(to, a), Store(to + n - 16, b);
+    } else if (n >= 8) {
+        const auto a = Load<8>(from), b = Load<8>(from + n - 8);
+        Store(to, a), Store(to + n - 8, b);
+    } else if (n >= 4) {
+        const auto a = Load<4>(from), b = Load<4>(from + n - 4);
+        Store(to, a), Store(to + n - 4, b);
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            to[i] = from[i];
+    }
+}
+
 // Where the bytes before `end` may be cut without splitting a character: three bytes before it
 // (enough for IsSite() to see a site whole), moved back to the start of a character.
 const Byte* CutBefore(const Byte* begin, const Byte* end)
@@ -448,48 +619,84 @@ const Byte* CutBefore(const Byte* begin, const Byte* end)
     return cut;
 }
 
+// The sites a round found, when it changed nothing: its output is then its input, byte for byte
+// at the same places, and the next round's sites from `from` on are these very ones (a step that
+// copies holds no site but its first), so that round need not look at those bytes again.
+struct SiteList
+{
+    const Byte* from;
+    const Byte* at[256];
+    std::size_t count;
+    bool complete; // nothing was changed and every site fitted in the list
+};
+
 // One round over [begin, end), in place: returns the end of its output, which starts at `begin`,
 // and keeps in `round` the bytes it could not decide yet.
-Byte* RunRound(
-    Byte* begin, Byte* end, bool final, FullRepairer::Round& round, SiteScan scan, bool& changed)
+Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, SiteScan scan,
+    bool& changed, const SiteList* known, SiteList& found)
 {
     const Byte* limit = final ? end : CutBefore(begin, end);
     Byte* p = begin;
     Byte* w = begin;
     const Byte* sequenceEnd = round.afterSequence ? begin : nullptr;
+    SiteFinder finder(scan);
+    std::size_t nextKnown = 0;
+    // Where the finder has to look: up to where the known sites take over.
+    const Byte* scanLimit = known ? std::min(limit, known->from) : limit;
+    // Filled while nothing has changed, then dropped.
+    std::size_t listed = 0;
+    bool listing = true;
     for (;;) {
-        const Byte* site;
-#if defined(__SSE2__)
-        site = scan == SiteScan::Sse2 ? FindSiteSse2(p, limit, end) : FindSiteMemchr(p, limit, end);
-#else
-        (void)scan;
-        site = FindSiteMemchr(p, limit, end);
-#endif
+        const Byte* site = p < scanLimit ? finder.Find(p, scanLimit, end) : scanLimit;
+        if (site == scanLimit && known) {
+            while (nextKnown < known->count && known->at[nextKnown] < p)
+                ++nextKnown;
+            site = nextKnown < known->count ? std::min(known->at[nextKnown], limit) : limit;
+        }
+        if (listing && site < limit) {
+            if (listed < std::size(found.at))
+                found.at[listed++] = site;
+            else
+                listing = false;
+        }
         if (site > p) {
             const auto n = std::size_t(site - p);
-            if (w != p)
-                std::memmove(w, p, n);
+            MoveDown(w, p, n);
             w += n;
             p += n;
         }
         if (p >= limit)
             break;
+        // The usual damage first: a sequence whose characters are all in the forms
+        // QuickByteAt() reads, that encodes a character replaced without looking further.
+        int outSize;
+        if (const std::size_t consumed = QuickSequence(p, end, p == sequenceEnd, w, outSize)) {
+            w += outSize;
+            p += consumed;
+            sequenceEnd = p;
+            changed = true;
+            listing = false;
+            continue;
+        }
         const Step step = Decide(p, end, final, p == sequenceEnd, begin, w, round);
         if (step.kind == Step::Kind::More)
             break;
         if (step.kind == Step::Kind::Write) {
+            listing = false;
             std::memcpy(w, step.out, std::size_t(step.outSize));
             w += step.outSize;
             changed = true;
         } else {
-            if (w != p)
-                std::memmove(w, p, step.consumed);
+            MoveDown(w, p, step.consumed);
             w += step.consumed;
         }
         p += step.consumed;
         if (step.sequence)
             sequenceEnd = p;
     }
+    found.from = begin;
+    found.count = listed;
+    found.complete = listing;
     std::uint8_t last, beforeLast;
     Recent(begin, w, round, last, beforeLast);
     round.last = last;
@@ -506,6 +713,10 @@ Byte* RunRound(
 
 SiteScan BestSiteScan()
 {
+    // A developer can pick the memchr() scan to measure it, as the benchmark script does.
+    const char* forced = std::getenv("ORVIK_FULL_SCAN");
+    if (forced && std::string_view(forced) == "Memchr")
+        return SiteScan::Memchr;
 #if defined(__SSE2__)
     return SiteScan::Sse2;
 #else
@@ -515,9 +726,7 @@ SiteScan BestSiteScan()
 
 bool IsCommonCharacter(char32_t c)
 {
-    return (c >= 0xA0 && c <= 0x17F) || c == 0x192 || c == 0x2C6 || c == 0x2DC
-        || (c >= 0x218 && c <= 0x21B) || (c >= 0x300 && c <= 0x36F) || (c >= 0x2000 && c <= 0x2BFF)
-        || c == 0xFEFF || c == 0xFFFD || c >= 0x10000;
+    return IsCommon(c);
 }
 
 namespace {
@@ -569,11 +778,15 @@ std::string_view FullRepairer::Run(std::size_t size, bool final)
         throw std::invalid_argument("FullRepairer::Feed: chunk larger than the read size");
     Byte* begin = buffer_.get() + kHeadroom;
     Byte* end = begin + size;
+    SiteList lists[2];
+    const SiteList* known = nullptr;
     for (std::size_t r = 0; r < kRounds; ++r) {
         Round& round = rounds_[r];
         begin -= round.heldSize;
         std::memcpy(begin, round.held, round.heldSize);
-        end = RunRound(begin, end, final, round, scan_, changed_);
+        SiteList& found = lists[r % 2];
+        end = RunRound(begin, end, final, round, scan_, changed_, known, found);
+        known = found.complete ? &found : nullptr;
     }
     return { reinterpret_cast<const char*>(begin), std::size_t(end - begin) };
 }

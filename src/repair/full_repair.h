@@ -38,7 +38,8 @@ enum class SiteScan {
     Sse2, // 16 bytes at a time (x86-64 only)
 };
 
-// The widest scan this build has.
+// The widest scan this build has, unless the environment variable ORVIK_FULL_SCAN is "Memchr":
+// a knob for measurements.
 SiteScan BestSiteScan();
 
 // Whether `c` counts as common: a sequence that stands for it alone is repaired.
