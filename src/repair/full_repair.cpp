@@ -667,8 +667,25 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, S
         }
         if (p >= limit)
             break;
-        // The usual damage first: a sequence whose characters are all in the forms
-        // QuickByteAt() reads, that encodes a character replaced without looking further.
+        // The most usual damage first: "Ã", "Â", "Ä" or "Å" and a character from U+0080 to
+        // U+00BF, C3 (82-85) C2 (80-BF), stand for a character from U+00C0 to U+017F, or U+00A0
+        // to U+00BF after "Â": all common, and their UTF-8 form is the two bytes stood for.
+        if (end - p >= 4) {
+            const Byte second = p[1], fourth = p[3];
+            if (second >= 0x82 && second <= 0x85 && p[2] == 0xC2 && (fourth & 0xC0) == 0x80
+                && (second != 0x82 || fourth >= 0xA0)) {
+                w[0] = Byte(second + 0x40);
+                w[1] = fourth;
+                w += 2;
+                p += 4;
+                sequenceEnd = p;
+                changed = true;
+                listing = false;
+                continue;
+            }
+        }
+        // Then any other sequence whose characters are all in the forms QuickByteAt() reads,
+        // that encodes a character replaced without looking further.
         int outSize;
         if (const std::size_t consumed = QuickSequence(p, end, p == sequenceEnd, w, outSize)) {
             w += outSize;
