@@ -35,6 +35,7 @@ seeds_full = {
     "lone_leads": "voilÃ  tout, voilÃ. SÃO IRMÃ E Â c, prixÂ ! ÃÃ© voilÃ".encode(),
     "rare_sequences": "la lettre Ð¯ seule, ÐŸÑ€Ð¸Ð²ÐµÑ‚ â€ : fin â€".encode(),
     "invalid_bytes": b"\xef\xbb\xbf\xc3\r\n\xff\x00\xc3\x83\xc2\xa9\xe2\x82\xed\xa0\x80\xf4\x90",
+    "short_text": b"\x10\x00\x00\x00",
 }
 for name, data in seeds_full.items():
     (corpus_full / name).write_bytes(data)

@@ -337,7 +337,7 @@ public:
 #if defined(__SSE2__)
         if (scan_ == SiteScan::Sse2) {
             for (;;) {
-                if (p < base_ || p >= base_ + 64) {
+                if (base_ == nullptr || p < base_ || p - base_ >= 64) {
                     if (limit - p < 64 || end - p < 66)
                         return FindSiteMemchr(p, limit, end);
                     base_ = p;
