@@ -22,6 +22,7 @@ constexpr std::string_view kStdoutName = "sortie standard";
 struct Options
 {
     bool inPlace = false;
+    bool full = false;
     bool help = false;
     bool version = false;
     std::vector<std::string_view> files;
@@ -43,6 +44,8 @@ Options ParseArguments(std::span<const std::string_view> args)
         } else if (arg.starts_with("--")) {
             if (arg == "--in-place")
                 options.inPlace = true;
+            else if (arg == "--full")
+                options.full = true;
             else if (arg == "--help")
                 options.help = true;
             else if (arg == "--version")
@@ -97,6 +100,8 @@ public:
             return Print(HelpText());
         if (options.version)
             return Print(std::string(kProgram) + " " + kVersionDisplay + "\n");
+        if (options.full)
+            buffers_.UseFullRepair();
         if (options.inPlace)
             return RepairInPlace(options.files);
         if (options.files.empty()) {

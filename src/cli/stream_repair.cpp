@@ -65,6 +65,8 @@ bool WriteAll(int fd, const char* data, std::size_t size)
 
 StreamResult RepairStream(int in, int out, StreamBuffers& buffers)
 {
+    if (buffers.fullRepairer())
+        return RepairStreamFull(in, out, *buffers.fullRepairer());
     Utf8Repairer repairer;
     StreamResult result;
     for (;;) {
@@ -92,6 +94,8 @@ StreamResult RepairStream(int in, int out, StreamBuffers& buffers)
 
 StreamResult CheckStream(int in, StreamBuffers& buffers)
 {
+    if (buffers.fullRepairer())
+        return CheckStreamFull(in, *buffers.fullRepairer());
     Utf8Repairer repairer;
     StreamResult result;
     for (;;) {

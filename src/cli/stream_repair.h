@@ -25,10 +25,15 @@ public:
     // Room for readSize + Utf8Repairer::kMaxHeld bytes.
     char* out() { return out_.get(); }
 
+    // From now on RepairStream and CheckStream use the full repair.
+    void UseFullRepair() { full_ = std::make_unique<FullRepairer>(readSize_); }
+    FullRepairer* fullRepairer() { return full_.get(); }
+
 private:
     std::size_t readSize_;
     std::unique_ptr<char[]> in_;
     std::unique_ptr<char[]> out_;
+    std::unique_ptr<FullRepairer> full_;
 };
 
 struct StreamResult
