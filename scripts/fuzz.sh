@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 # target:committed corpus
-targets=(fuzz_repair:fuzz/corpus/repair fuzz_utf8_repair:fuzz/corpus/utf8_repair)
+targets=(fuzz_repair:fuzz/corpus/repair fuzz_utf8_repair:fuzz/corpus/utf8_repair
+    fuzz_full_repair:fuzz/corpus/full_repair)
 each=$((seconds / ${#targets[@]}))
 [ "$each" -ge 1 ] || each=1
 

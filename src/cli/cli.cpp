@@ -23,6 +23,7 @@ constexpr std::string_view kStdoutName = "sortie standard";
 struct Options
 {
     bool inPlace = false;
+    bool full = false;
     bool help = false;
     bool version = false;
     std::vector<std::string> files;
@@ -30,13 +31,14 @@ struct Options
 };
 
 // Values of the options that have no short letter.
-enum : int { kOptionVersion = 256 };
+enum : int { kOptionVersion = 256, kOptionFull };
 
 // The long options; getopt_long takes any unambiguous abbreviation of them (--in, --vers).
 constexpr option kLongOptions[] = {
     { "in-place", no_argument, nullptr, 'i' },
     { "help", no_argument, nullptr, 'h' },
     { "version", no_argument, nullptr, kOptionVersion },
+    { "full", no_argument, nullptr, kOptionFull },
     { nullptr, 0, nullptr, 0 },
 };
 // -i takes an optional argument only so that what is stuck to it (the sed habit -i.bak) comes
@@ -118,6 +120,9 @@ Options ParseArguments(std::span<const std::string_view> args)
         case 'h':
             options.help = true;
             break;
+        case kOptionFull:
+            options.full = true;
+            break;
         case kOptionVersion:
             options.version = true;
             break;
@@ -159,6 +164,8 @@ public:
             return Print(HelpText());
         if (options.version)
             return Print(std::string(kProgram) + " " + kVersionDisplay + "\n");
+        if (options.full)
+            buffers_.UseFullRepair();
         if (options.inPlace)
             return RepairInPlace(options.files);
         return RepairToOutput(

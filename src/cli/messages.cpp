@@ -190,6 +190,9 @@ std::string_view HelpText()
            "  -i, --in-place   répare chaque FICHIER là où il est, au lieu d'écrire sur la\n"
            "                   sortie standard ; un fichier sans rien à réparer n'est pas\n"
            "                   réécrit, et en cas d'erreur l'original reste intact\n"
+           "      --full       répare tout texte UTF-8 lu à tort comme du Windows-1252 ou\n"
+           "                   du Latin-1, jusqu'à trois fois de suite : majuscules, œ, €,\n"
+           "                   apostrophes, guillemets, espaces insécables (voir plus bas)\n"
            "  -h, --help       affiche cette aide et quitte\n"
            "      --version    affiche la version et quitte\n"
            "\n"
@@ -198,13 +201,20 @@ std::string_view HelpText()
            "devient é ô è ê ù û ç î â ; tout autre « \u00C3 » devient « à ». Tout le reste,\n"
            "fins de ligne et octets invalides compris, est recopié tel quel.\n"
            "\n"
+           "Avec --full, toute suite de caractères qui représente un caractère UTF-8 est\n"
+           "remplacée par lui (« \u00C3\u2030 » devient « É », " // Ã‰
+           "« \u00C3\u0192\u00C2\u00A9 » devient « é »),\n" // ÃƒÂ©
+           "sauf un caractère rare isolé ; un texte sain reste identique à l'octet près.\n"
+           "Un texte qui cite exprès des caractères abîmés serait lui aussi réparé.\n"
+           "\n"
            "Code de retour : 0 si tout s'est bien passé, 1 si un fichier n'a pas pu être lu\n"
            "ou écrit (les autres fichiers sont tout de même traités), 2 en cas d'erreur\n"
            "d'utilisation.\n"
            "\n"
            "Exemples :\n"
            "  orvik-repair abime.txt > repare.txt\n"
-           "  orvik-repair -i *.txt\n";
+           "  orvik-repair -i *.txt\n"
+           "  orvik-repair --full abime.txt > repare.txt\n";
 }
 
 } // namespace orvik::cli

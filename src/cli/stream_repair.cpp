@@ -67,6 +67,8 @@ bool WriteAll(int fd, const char* data, std::size_t size)
 
 StreamResult RepairStream(int in, int out, StreamBuffers& buffers)
 {
+    if (buffers.fullRepairer())
+        return RepairStreamFull(in, out, *buffers.fullRepairer());
     Utf8Repairer repairer;
     StreamResult result;
     struct stat status;
@@ -100,6 +102,8 @@ StreamResult RepairStream(int in, int out, StreamBuffers& buffers)
 
 StreamResult CheckStream(int in, StreamBuffers& buffers)
 {
+    if (buffers.fullRepairer())
+        return CheckStreamFull(in, *buffers.fullRepairer());
     Utf8Repairer repairer;
     StreamResult result;
     for (;;) {
@@ -112,6 +116,49 @@ StreamResult CheckStream(int in, StreamBuffers& buffers)
             result.failure = StreamResult::Failure::Read;
             result.error = errno;
         }
+        result.changed = repairer.Changed();
+        if (got <= 0 || result.changed)
+            return result;
+    }
+}
+
+StreamResult RepairStreamFull(int in, int out, FullRepairer& repairer)
+{
+    repairer.Reset();
+    StreamResult result;
+    for (;;) {
+        const long got = ReadSome(in, repairer.ReadBuffer(), repairer.readSize());
+        if (got < 0) {
+            result.failure = StreamResult::Failure::Read;
+            result.error = errno;
+        }
+        const std::string_view repaired
+            = got > 0 ? repairer.Feed(std::size_t(got)) : repairer.Finish();
+        result.changed = repairer.Changed();
+        if (!WriteAll(out, repaired.data(), repaired.size())) {
+            result.failure = StreamResult::Failure::Write;
+            result.error = errno;
+            return result;
+        }
+        if (got <= 0)
+            return result;
+    }
+}
+
+StreamResult CheckStreamFull(int in, FullRepairer& repairer)
+{
+    repairer.Reset();
+    StreamResult result;
+    for (;;) {
+        const long got = ReadSome(in, repairer.ReadBuffer(), repairer.readSize());
+        if (got < 0) {
+            result.failure = StreamResult::Failure::Read;
+            result.error = errno;
+        }
+        if (got > 0)
+            repairer.Feed(std::size_t(got));
+        else
+            repairer.Finish();
         result.changed = repairer.Changed();
         if (got <= 0 || result.changed)
             return result;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/utf8_repair.h"
+#include "repair/full_repair.h"
 
 #include <cstddef>
 #include <memory>
@@ -27,6 +28,10 @@ public:
     // Room for readSize + Utf8Repairer::kMaxHeld + kPageSize bytes.
     char* out() { return out_.get(); }
 
+    // From now on RepairStream and CheckStream use the full repair.
+    void UseFullRepair() { full_ = std::make_unique<FullRepairer>(readSize_); }
+    FullRepairer* fullRepairer() { return full_.get(); }
+
 private:
     std::size_t readSize_;
     // Buffers that start on a page boundary: the system copies to and from them much faster
@@ -37,6 +42,7 @@ private:
     };
     std::unique_ptr<char[], Free> in_;
     std::unique_ptr<char[], Free> out_;
+    std::unique_ptr<FullRepairer> full_;
 };
 
 struct StreamResult
@@ -56,6 +62,11 @@ StreamResult RepairStream(int in, int out, StreamBuffers& buffers);
 // Reads `in` until the first lead that a repair would change, or to its end. Writes nothing.
 // `changed` tells whether the text needs a repair; reading stops as soon as that is known.
 StreamResult CheckStream(int in, StreamBuffers& buffers);
+
+// The same two with the full repair (every layer of damage, see repair/full_repair.h), which reads
+// into the repairer's own buffer. Each call starts a new text.
+StreamResult RepairStreamFull(int in, int out, FullRepairer& repairer);
+StreamResult CheckStreamFull(int in, FullRepairer& repairer);
 
 // read() and write() made whole: retried after a signal, and after EAGAIN on a descriptor that
 // was left non-blocking by whoever handed it over. ReadSome returns -1 with errno on failure;

@@ -157,6 +157,8 @@ TEST_F(CommandTest, ExitStatusOutputAndMessages)
     // A byte order mark, "Ã©tÃ", CRLF, invalid bytes and a lead cut short: only the leads change.
     WriteFile(a, "\xEF\xBB\xBF\xC3\x83\xC2\xA9t\xC3\x83\r\n\xFF\xC0\xAF\xC3\x83\xC2");
     const std::string aRepaired = "\xEF\xBB\xBF\xC3\xA9t\xC3\xA0\r\n\xFF\xC0\xAF\xC3\xA0\xC2";
+    // The full repair keeps the last lead: an invalid byte is not what makes a lone "Ã" an "à".
+    const std::string aFull = "\xEF\xBB\xBF\xC3\xA9t\xC3\xA0\r\n\xFF\xC0\xAF\xC3\x83\xC2";
     WriteFile(b, kDamaged);
     fs::create_directory(folder);
     const std::string diskFull = Said("sortie standard: plus de place sur le disque");
@@ -190,6 +192,7 @@ TEST_F(CommandTest, ExitStatusOutputAndMessages)
             usage("-i (--in-place) demande au moins un FICHIER") },
         { "in_place_refuses_stdin", { "--in-place", "-" }, 2,
             usage("-i (--in-place) ne s'applique pas à l'entrée standard (-)") },
+        { "full_mode", { a, "--full" }, 0, "", aFull },
         { "double_dash_ends_options", { "--", "-h" }, 1, Said("-h: fichier introuvable") },
         // Each name on one line that a terminal cannot misread, and that a shell reads back.
         { "names_quoted", { "a\nb", "\x1B[31m", "\xFF", "l'\xC3\xA9t\xC3\xA9 1" }, 1, // l'été 1
@@ -257,6 +260,22 @@ TEST_F(CommandTest, InPlaceTakesEachFileOnItsOwn)
     EXPECT_EQ(fs::last_write_time(clean), cleanTime);
     EXPECT_EQ(Listing(dir_),
         (std::set<std::string> { "big", "clean", "damaged", "fifo", "folder", "link" }));
+}
+
+// -i --full checks and repairs with the full repair: "SÃO" is sound to it, so that file stays
+// as it was.
+TEST_F(CommandTest, InPlaceFull)
+{
+    const fs::path twice = Path("twice"), sound = Path("sound");
+    WriteFile(twice, "\xC3\x83\xC6\x92\xC3\x82\xC2\xA9t\xC3\x83\xE2\x80\xB0\n"); // ÃƒÂ©tÃ‰
+    WriteFile(sound, "S\xC3\x83O\n"); // SÃO
+    const ino_t soundInode = Status(sound).st_ino;
+    const Outcome outcome = Run({ "--full", "-i", twice, sound });
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(ReadFile(twice), "\xC3\xA9t\xC3\x89\n"); // étÉ
+    EXPECT_EQ(ReadFile(sound), "S\xC3\x83O\n");
+    EXPECT_EQ(Status(sound).st_ino, soundInode);
 }
 
 // The user cannot create files in the folder: the damaged file there is reported and left intact,

@@ -63,6 +63,32 @@ TEST(Streams, EveryReadSizeAgreesWithTheWholeText)
     }
 }
 
+// The full repair through a file: the same output as on the whole text in memory, whatever the
+// read size; the check stops at the first change.
+TEST(Streams, FullRepairAgreesWithTheWholeText)
+{
+    const std::string texts[]
+        = { kMixedText, "ÃƒÂ©tÃƒÂ© Ã  tout, lâ€™Ã©tÃ©\r\n", "abc\xC3", "voilÃ", "déjà", "" };
+    for (std::size_t readSize : { 1, 2, 3, 5, 7, 64, 100000 }) {
+        orvik::FullRepairer repairer(readSize);
+        for (const std::string& text : texts) {
+            SCOPED_TRACE(text.substr(0, 12) + ", read size " + std::to_string(readSize));
+            const std::string expected = orvik::RepairFull(text);
+            const int in = MemoryFile(text), out = MemoryFile();
+            const StreamResult check = CheckStreamFull(in, repairer);
+            EXPECT_EQ(check.failure, StreamResult::Failure::None);
+            EXPECT_EQ(check.changed, expected != text);
+            lseek(in, 0, SEEK_SET);
+            const StreamResult result = RepairStreamFull(in, out, repairer);
+            EXPECT_EQ(result.failure, StreamResult::Failure::None);
+            EXPECT_EQ(result.changed, expected != text);
+            EXPECT_EQ(ReadBack(out), expected);
+            close(in);
+            close(out);
+        }
+    }
+}
+
 // A standard input left non-blocking by whoever started the program: reads that find nothing yet
 // must wait, not fail.
 TEST(RepairStream, WaitsOnANonBlockingPipe)
