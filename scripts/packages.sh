@@ -29,14 +29,14 @@ orvik_install_packages() {
 # What building and running the program needs on Debian 12. The DejaVu fonts are the sans-serif
 # faces the window falls back to; the condensed ones (-extra) let the long button captions keep a
 # larger size.
-ORVIK_BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n
+ORVIK_BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libxcb1-dev qt6-translations-l10n
     fonts-dejavu-core fonts-dejavu-extra)
 
 # What the tests need on top of that: the window's end-to-end test runs the program in Xvfb, with
 # xclip at the other end of the clipboard and xdotool clicking; the desktop files are validated and
-# the Debian package is built (dpkg-dev, file).
+# the Debian package is built (dpkg-dev, file); python3-xlib plays misbehaving clipboard owners.
 ORVIK_TEST_PACKAGES=(libgtest-dev libbenchmark-dev xvfb xauth xclip xdotool desktop-file-utils appstream
-    dpkg-dev file)
+    dpkg-dev file python3-xlib)
 
 # What taking the window's screenshot for the README needs (scripts/screenshot.sh).
 ORVIK_SCREENSHOT_PACKAGES=(xvfb xdotool imagemagick)

@@ -11,7 +11,11 @@ namespace orvik {
 
 std::u16string ReadBoxText(const QTextEdit& box)
 {
-    const QString raw = box.document()->toRawText();
+    return FromRawText(box.document()->toRawText());
+}
+
+std::u16string FromRawText(const QString& raw)
+{
     std::u16string text(std::size_t(raw.size()), u'\0');
     const char16_t* in = reinterpret_cast<const char16_t*>(raw.utf16());
     for (std::size_t i = 0; i < text.size(); ++i) {

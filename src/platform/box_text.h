@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+class QString;
 class QTextEdit;
 
 namespace orvik {
@@ -23,6 +24,10 @@ inline constexpr std::size_t kMaxBoxTextLength = 2147483646;
 
 // The box's whole text, line breaks as LF.
 std::u16string ReadBoxText(const QTextEdit& box);
+
+// A text document's raw text (QTextDocument::toRawText) as a box gives it back: block separators
+// as LF.
+std::u16string FromRawText(const QString& raw);
 
 // Replaces the box's content with `text` as plain text, in the box's own font. Throws PlatformError
 // when the text is longer than kMaxBoxTextLength.

@@ -1,6 +1,7 @@
 #include "platform/qt_platform.h"
 
 #include "platform/box_text.h"
+#include "platform/clipboard_text.h"
 #include "platform/error_description.h"
 #include "platform/platform_error.h"
 #include "platform/qt_text.h"
@@ -55,8 +56,8 @@ void QtPlatform::ClearClipboard()
 
 std::u16string QtPlatform::ClipboardText()
 {
-    // Plain text only: an image or any other format alone reads as an empty text.
-    return ToU16String(Clipboard().text());
+    // An image or any other format but text and HTML reads as an empty text.
+    return ReadClipboardText();
 }
 
 void QtPlatform::SetClipboardText(std::u16string_view text)
@@ -66,7 +67,7 @@ void QtPlatform::SetClipboardText(std::u16string_view text)
     clipboard.setText(wanted);
     // QClipboard reports no failure of its own: when the system would not let this program own
     // the clipboard, the text read back is someone else's.
-    if (clipboard.text() != wanted)
+    if (ReadClipboardText() != text)
         throw PlatformError("Le presse-papiers n'a pas accepté le texte : un autre programme "
                             "l'utilise peut-être.");
 }

@@ -1,6 +1,7 @@
 #include "window/frm_main.h"
 
 #include "platform/qt_platform.h"
+#include "platform/text_box.h"
 #include "window/caption_fit.h"
 #include "window/main_commands.h"
 
@@ -63,7 +64,7 @@ QFont BoxFont()
 QTextEdit* MakeBox(
     QWidget* parent, const char* name, QRect place, const QString& initialText, Spoken spoken)
 {
-    auto* box = new QTextEdit(parent);
+    auto* box = new TextBox(parent);
     box->setObjectName(QLatin1StringView(name));
     SetSpoken(*box, spoken);
     box->setGeometry(place);
