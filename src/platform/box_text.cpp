@@ -1,17 +1,29 @@
 #include "platform/box_text.h"
 
+#include "platform/memory_room.h"
 #include "platform/platform_error.h"
 #include "platform/qt_text.h"
 
+#include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <algorithm>
 
 namespace orvik {
 
 std::u16string ReadBoxText(const QTextEdit& box)
 {
     return FromRawText(box.document()->toRawText());
+}
+
+std::uint64_t BoxBytesHeld(const QTextEdit& box)
+{
+    const QTextDocument& document = *box.document();
+    int longest = 0;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        longest = std::max(longest, block.length());
+    return BoxBytesFor(std::uint64_t(document.characterCount()), std::uint64_t(longest));
 }
 
 std::u16string FromRawText(const QString& raw)

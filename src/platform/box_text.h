@@ -10,6 +10,7 @@
 // tabs, NUL, combining marks, surrogate pairs and even lone surrogates) reads back as written.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,9 @@ inline constexpr std::size_t kMaxBoxTextLength = 2147483646;
 
 // The box's whole text, line breaks as LF.
 std::u16string ReadBoxText(const QTextEdit& box);
+
+// What the box needs for the text it holds, by BoxBytesFor: its layout may still be under way.
+std::uint64_t BoxBytesHeld(const QTextEdit& box);
 
 // A text document's raw text (QTextDocument::toRawText) as a box gives it back: block separators
 // as LF.

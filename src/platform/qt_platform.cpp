@@ -3,6 +3,7 @@
 #include "platform/box_text.h"
 #include "platform/clipboard_text.h"
 #include "platform/error_description.h"
+#include "platform/memory_room.h"
 #include "platform/platform_error.h"
 #include "platform/qt_text.h"
 
@@ -46,7 +47,11 @@ std::u16string QtPlatform::BoxText(Box box)
 
 void QtPlatform::SetBoxText(Box box, std::u16string_view text)
 {
-    WriteBoxText(BoxFor(box), text);
+    QTextEdit& edit = BoxFor(box);
+    // The other box may still be laying out its text in the background.
+    const QTextEdit& other = BoxFor(box == Box::Source ? Box::Result : Box::Source);
+    CheckRoomFor(BoxBytesFor(text) + BoxBytesHeld(other));
+    WriteBoxText(edit, text);
 }
 
 void QtPlatform::ClearClipboard()

@@ -1,6 +1,8 @@
 #include "platform/text_box.h"
 
+#include "platform/box_text.h"
 #include "platform/clipboard_text.h"
+#include "platform/memory_room.h"
 #include "platform/qt_text.h"
 
 #include <QApplication>
@@ -21,6 +23,7 @@ void TextBox::insertFromMimeData(const QMimeData* source)
     std::u16string text;
     try {
         text = ReadClipboardText();
+        CheckRoomFor(BoxBytesFor(text) + BoxBytesHeld(*this));
     } catch (...) {
         // An owner that does not answer, or too little memory: nothing is pasted, the box keeps
         // its text.
