@@ -9,7 +9,7 @@ class QString;
 
 namespace orvik {
 
-// The longest wait for the clipboard's owner, for a whole transfer.
+// The longest wait for the clipboard's owner to answer a request or send the next piece of text.
 inline constexpr std::chrono::milliseconds kClipboardWait { 2000 };
 
 // The clipboard's text, every code unit of it (a leading U+FEFF included); when it offers HTML

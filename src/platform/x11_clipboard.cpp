@@ -49,10 +49,10 @@ xcb_atom_t Atom(xcb_connection_t* connection, std::string_view name)
 class Requestor
 {
 public:
-    Requestor(xcb_window_t owner, Clock::time_point deadline)
+    Requestor(xcb_window_t owner, std::chrono::milliseconds wait)
         : m_connection(xcb_connect(nullptr, nullptr))
         , m_owner(owner)
-        , m_deadline(deadline)
+        , m_wait(wait)
     {
         if (xcb_connection_has_error(m_connection)) {
             xcb_disconnect(m_connection);
@@ -81,6 +81,7 @@ public:
     // The owner's data in `target`, or std::nullopt when it refuses that format.
     std::optional<std::string> Convert(xcb_atom_t target)
     {
+        m_deadline = Clock::now() + m_wait;
         xcb_convert_selection(
             m_connection, m_window, m_clipboard, target, m_property, XCB_CURRENT_TIME);
         xcb_flush(m_connection);
@@ -111,6 +112,8 @@ public:
                 continue;
             const std::size_t before = data.size();
             ReadProperty(data, nullptr);
+            // A long transfer that goes on is no owner gone silent.
+            m_deadline = Clock::now() + m_wait;
             if (data.size() == before)
                 return data;
         }
@@ -168,6 +171,7 @@ private:
 
     xcb_connection_t* m_connection;
     xcb_window_t m_owner;
+    std::chrono::milliseconds m_wait;
     Clock::time_point m_deadline;
     xcb_window_t m_window = 0;
     xcb_atom_t m_clipboard = 0, m_property = 0, m_incr = 0;
@@ -178,7 +182,6 @@ private:
 std::optional<X11ClipboardOffer> ReadX11Clipboard(
     xcb_connection_t* connection, std::chrono::milliseconds wait)
 {
-    const Clock::time_point deadline = Clock::now() + wait;
     const Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(connection,
         xcb_get_selection_owner(connection, Atom(connection, "CLIPBOARD")), nullptr));
     if (!owner)
@@ -190,7 +193,7 @@ std::optional<X11ClipboardOffer> ReadX11Clipboard(
     if ((owner->owner & ~setup->resource_id_mask) == setup->resource_id_base)
         return std::nullopt;
 
-    Requestor requestor(owner->owner, deadline);
+    Requestor requestor(owner->owner, wait);
     xcb_connection_t* own = requestor.Connection();
     using Kind = X11ClipboardOffer::Kind;
     // In order of preference: plain text first, as the standard text format, then HTML alone.

@@ -3,7 +3,7 @@
 // Qt's own reading waits up to five seconds for each request to the clipboard's owner, several
 // times over, and then reports an owner that never answered, or died half-way through a transfer,
 // as a clipboard holding no text. This reader asks the owner itself, on a connection of its own,
-// within one deadline for the whole transfer, and tells "holds no text" from "could not be read".
+// waits once for each answer, and tells "holds no text" from "could not be read".
 #pragma once
 
 #include <chrono>
@@ -29,7 +29,8 @@ struct X11ClipboardOffer
 
 // The clipboard's text as its owner offers it, preferring plain text to HTML; std::nullopt when
 // the owner is a window of `connection`'s own client, whose text the toolkit holds already. Throws
-// PlatformError when the owner does not finish within `wait` or ends before it has, and
+// PlatformError when the owner leaves a request, or the next piece of a long transfer, unanswered
+// for `wait`, or ends before it has finished, and
 // std::bad_alloc when the text does not fit in memory.
 std::optional<X11ClipboardOffer> ReadX11Clipboard(
     xcb_connection_t* connection, std::chrono::milliseconds wait);

@@ -4,7 +4,7 @@
     clipboard_owner.py MODE FILE
 
 MODE: hang (answers nothing), targets-only (lists its formats, then never sends the text),
-die (starts a transfer in pieces and ends half-way), html (offers text/html alone), text (offers
+die (ends half-way through a transfer in pieces, which needs more than 64 KiB), html (offers text/html alone), text (offers
 the file's bytes as UTF8_STRING). Prints "ready" once it owns the clipboard.
 """
 import os
@@ -45,17 +45,20 @@ while True:
         answer(request, request.property)
     elif request.target != offered:
         answer(request, X.NONE)
-    elif mode == "die":
-        # Announce a transfer in pieces, send the first piece once asked for it, then end.
+    elif len(payload) > 65536:
+        # Too large for one request: a transfer in pieces, each sent once the last is taken. The
+        # owner that dies ends after the first piece.
         request.requestor.change_attributes(event_mask=X.PropertyChangeMask)
         request.requestor.change_property(request.property, incr, 32, [len(payload)])
         answer(request, request.property)
-        while True:
+        pieces = [payload[i:i + 65536] for i in range(0, len(payload), 65536)] + [b""]
+        while pieces:
             e = d.next_event()
             if e.type == X.PropertyNotify and e.state == X.PropertyDelete:
-                request.requestor.change_property(request.property, offered, 8, payload[:4096])
+                request.requestor.change_property(request.property, offered, 8, pieces.pop(0))
                 d.flush()
-                os._exit(0)
+                if mode == "die":
+                    os._exit(0)
     elif mode != "targets-only":
         request.requestor.change_property(request.property, offered, 8, payload)
         answer(request, request.property)
