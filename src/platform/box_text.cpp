@@ -6,6 +6,7 @@
 
 #include <QTextBlock>
 #include <QTextCharFormat>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <algorithm>
@@ -46,10 +47,18 @@ void WriteBoxText(QTextEdit& box, std::u16string_view text)
     if (text.size() > kMaxBoxTextLength)
         throw PlatformError("Texte trop long : une zone de texte contient au plus 2 147 483 646 "
                             "caractères.");
-    // Without this, the new text would take the format at the caret, say the bold of a rich text
-    // pasted by hand, rather than the box's own font.
-    box.setCurrentCharFormat(QTextCharFormat());
-    box.setPlainText(ToQString(text));
+    // One edit, which Ctrl+Z undoes: setPlainText would forget the box's history, and with it
+    // whatever the user had typed there.
+    QTextCursor cursor(box.document());
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+    // The text takes the box's own font and paragraph, rather than those left at the start, say
+    // the bold or the list of a rich text pasted by hand.
+    cursor.setBlockFormat(QTextBlockFormat());
+    cursor.setBlockCharFormat(QTextCharFormat());
+    cursor.insertText(ToQString(text), QTextCharFormat());
+    cursor.endEditBlock();
 }
 
 } // namespace orvik

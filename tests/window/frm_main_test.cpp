@@ -20,6 +20,8 @@
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTextEdit>
+#include <QTextFrame>
+#include <QTextList>
 #include <QTimer>
 #include <memory>
 
@@ -168,10 +170,10 @@ private slots:
 
     void convertAndCopyThroughTheButtons()
     {
-        // Rich text in the source, and the caret in bold in the result.
+        // Rich text in the source, and the caret in bold in a table and a list in the result.
         Control<QTextEdit>("rtbSource")->setHtml(u"<p><b>Ã©tÃ©</b></p><p><i>chaud</i></p>"_s);
         auto* result = Control<QTextEdit>("rtbResult");
-        result->setHtml(u"<b>gras</b>"_s);
+        result->setHtml(u"<ul><li><b>gras</b></li></ul><table><tr><td>case</td></tr></table>"_s);
         result->moveCursor(QTextCursor::End);
         // The busy cursor shows while the result is written, and is gone afterwards.
         QList<Qt::CursorShape> shapes;
@@ -188,6 +190,13 @@ private slots:
         cursor.movePosition(QTextCursor::NextCharacter);
         QCOMPARE(cursor.charFormat().fontWeight(), int(QFont::Normal));
         QCOMPARE(cursor.charFormat().font().pointSizeF(), 8.5);
+        QCOMPARE(cursor.currentList(), nullptr);
+        QCOMPARE(result->document()->rootFrame()->childFrames().size(), 0);
+        // The box's earlier text comes back with one Ctrl+Z.
+        result->setFocus();
+        QTest::keyClick(result, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Text("rtbResult"), u"gras\ncase\n"_s);
+        result->redo();
 
         // Copying replaces whatever the clipboard held, an image included, with the text alone.
         auto* other = new QMimeData;
