@@ -9,7 +9,10 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QTextEdit>
 
 namespace orvik {
@@ -83,6 +86,15 @@ void QtPlatform::ShowMessage(std::u16string_view prompt, std::u16string_view tit
         QMessageBox::NoIcon, ToQString(title), ToQString(prompt), QMessageBox::Ok, m_messageParent);
     // The prompt ends with an error description, which is text, never markup.
     box.setTextFormat(Qt::PlainText);
+    // A window manager draws the title in a bold face beside its own buttons; a box only as wide
+    // as a short prompt would cut the title short.
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const QFontMetrics metrics(titleFont);
+    const int titleWidth = metrics.horizontalAdvance(box.windowTitle()) + 6 * metrics.height();
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+            grid->rowCount(), 0, 1, grid->columnCount());
     box.exec();
 }
 
@@ -94,6 +106,9 @@ std::u16string QtPlatform::DescribeCurrentError()
 void QtPlatform::BeginBusy() noexcept
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Shows the busy cursor and the clicked button's new state before the work blocks the event
+    // loop. The user's input waits until the work is done.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void QtPlatform::EndBusy() noexcept

@@ -1,10 +1,12 @@
 #include "window/frm_main.h"
 
+#include "platform/close_request_watch.h"
 #include "platform/qt_platform.h"
 #include "platform/text_box.h"
 #include "window/caption_fit.h"
 #include "window/main_commands.h"
 
+#include <QCloseEvent>
 #include <QFont>
 #include <QIcon>
 #include <QLocale>
@@ -116,6 +118,7 @@ frmMain::frmMain(QWidget* parent)
               "Place le texte réparé dans le presse-papiers, en texte brut." }))
     , m_platform(std::make_unique<QtPlatform>(this, rtbSource, rtbResult))
     , m_commands(std::make_unique<MainCommands>(*m_platform))
+    , m_closeWatch(std::make_unique<CloseRequestWatch>(*this, m_running, m_closeRequested))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("orvik - tq 11/2007"));
@@ -138,19 +141,39 @@ frmMain::frmMain(QWidget* parent)
 
 frmMain::~frmMain() = default;
 
+void frmMain::Run(void (MainCommands::*handler)() noexcept)
+{
+    m_running = true;
+    (m_commands.get()->*handler)();
+    m_running = false;
+    if (m_closeRequested)
+        close();
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // A command waiting for the clipboard, or showing its message, is not cut short.
+    if (m_running) {
+        m_closeRequested = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
 void frmMain::CmdConvert_Click()
 {
-    m_commands->CmdConvert_Click();
+    Run(&MainCommands::CmdConvert_Click);
 }
 
 void frmMain::cmdPaste_Click()
 {
-    m_commands->cmdPaste_Click();
+    Run(&MainCommands::cmdPaste_Click);
 }
 
 void frmMain::cmdCopy_Click()
 {
-    m_commands->cmdCopy_Click();
+    Run(&MainCommands::cmdCopy_Click);
 }
 
 } // namespace orvik

@@ -6,6 +6,10 @@
 MODE: hang (answers nothing), targets-only (lists its formats, then never sends the text),
 die (ends half-way through a transfer in pieces, which needs more than 64 KiB), html (offers text/html alone), text (offers
 the file's bytes as UTF8_STRING). Prints "ready" once it owns the clipboard.
+
+    clipboard_owner.py close WINDOW
+
+asks the window to close, as a window manager does (WM_DELETE_WINDOW).
 """
 import os
 import sys
@@ -14,10 +18,16 @@ from Xlib import X, Xatom, display
 from Xlib.protocol import event
 
 mode, path = sys.argv[1], sys.argv[2]
+d = display.Display()
+if mode == "close":
+    window = d.create_resource_object("window", int(path))
+    protocols, delete = d.intern_atom("WM_PROTOCOLS"), d.intern_atom("WM_DELETE_WINDOW")
+    window.send_event(event.ClientMessage(window=window, client_type=protocols,
+        data=(32, [delete, X.CurrentTime, 0, 0, 0])))
+    d.flush()
+    sys.exit()
 with open(path, "rb") as f:
     payload = f.read()
-
-d = display.Display()
 window = d.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
 atom = d.intern_atom
 clipboard, targets, incr = atom("CLIPBOARD"), atom("TARGETS"), atom("INCR")

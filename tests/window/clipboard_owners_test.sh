@@ -18,11 +18,13 @@ orvik_start_xvfb "$workdir" 800x600 || fail "Xvfb did not start"
 source_text='Collez ici votre texte à convertir'
 result_text='Votre texte sera converti ici.'
 bom=$'\xef\xbb\xbf'
-# mode | payload ("@N": N bytes of damaged lines) | keys: "paste" (the button) or "ctrl+v" | title
+# mode | payload ("@N": N bytes of damaged lines) | keys: "paste" (the button), "paste+close" (then
+# a close request to the window during the wait: it ends once the box is closed) or "ctrl+v" | title
 # of the box shown ("-": none) | source and result boxes afterwards ("*": not read) | address space
 # left, in MiB. The 20 MiB text goes through when memory allows: refused, it is refused for memory.
 rows=(
     "hang|Ã©tÃ©|paste|orvik : erreur|$source_text|$result_text"
+    "hang|Ã©tÃ©|paste+close|orvik : erreur|*|*"
     "targets-only|Ã©tÃ©|paste|orvik : erreur|$source_text|$result_text"
     "die|@300000|paste|orvik : erreur|$source_text|$result_text"
     "text|@20971520|paste|-|*|*"
@@ -63,8 +65,9 @@ for row in "${rows[@]}"; do
     grep -qs ready "$workdir/owner.log" || fail "$mode: the owner did not start: $(cat "$workdir/owner.log")"
 
     start=$(date +%s%N)
-    if [ "$keys" = paste ]; then
+    if [ "$keys" != ctrl+v ]; then
         xdotool mousemove --window "$window" 236 16 click 1
+        [ "$keys" = paste ] || /usr/bin/python3 "$here/clipboard_owner.py" close "$window"
     else
         xdotool mousemove --window "$window" 200 50 click 1 key ctrl+a ctrl+v
     fi
@@ -75,7 +78,11 @@ for row in "${rows[@]}"; do
         [ "$elapsed" -lt 4000 ] || fail "$mode: the box took $elapsed ms to show"
         sleep 0.3
         xdotool key Return
-        echo "$mode: \"$title\" after $elapsed ms"
+        echo "$mode, $keys: \"$title\" after $elapsed ms"
+    fi
+    if [ "$keys" = paste+close ]; then
+        timeout 5 tail --pid="$orvik" -f /dev/null || fail "$mode: the close request was lost"
+        continue
     fi
     sleep "$([ "$source" = '*' ] && echo 5 || echo 0.5)"
     kill "${pids[-1]}" 2>/dev/null || true

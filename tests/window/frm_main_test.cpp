@@ -216,8 +216,13 @@ private slots:
         QTimer closer;
         connect(&closer, &QTimer::timeout, this, [&seen] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                // Wide enough for the title in bold, beside a window manager's icon and buttons.
+                QFont bold = box->font();
+                bold.setBold(true);
+                const QFontMetrics title(bold);
                 const bool plain = box->icon() == QMessageBox::NoIcon
-                    && box->textFormat() == Qt::PlainText && box->buttons().size() == 1;
+                    && box->textFormat() == Qt::PlainText && box->buttons().size() == 1
+                    && box->width() >= title.horizontalAdvance(box->windowTitle()) + 5 * title.height();
                 seen << box->windowTitle() << box->text() << (plain ? u"plain"_s : u"dressed"_s);
                 box->done(0);
             }
