@@ -42,11 +42,16 @@ std::u16string FromRawText(const QString& raw)
     return text;
 }
 
-void WriteBoxText(QTextEdit& box, std::u16string_view text)
+void CheckBoxTextLength(std::size_t length)
 {
-    if (text.size() > kMaxBoxTextLength)
+    if (length > kMaxBoxTextLength)
         throw PlatformError("Texte trop long : une zone de texte contient au plus 2 147 483 646 "
                             "caractères.");
+}
+
+void WriteBoxText(QTextEdit& box, std::u16string_view text)
+{
+    CheckBoxTextLength(text.size());
     // One edit, which Ctrl+Z undoes: setPlainText would forget the box's history, and with it
     // whatever the user had typed there.
     QTextCursor cursor(box.document());

@@ -23,6 +23,9 @@ namespace orvik {
 // an int, and needs one for its final block.
 inline constexpr std::size_t kMaxBoxTextLength = 2147483646;
 
+// Throws PlatformError when `length` is more than kMaxBoxTextLength.
+void CheckBoxTextLength(std::size_t length);
+
 // The box's whole text, line breaks as LF.
 std::u16string ReadBoxText(const QTextEdit& box);
 

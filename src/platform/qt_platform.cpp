@@ -51,6 +51,7 @@ std::u16string QtPlatform::BoxText(Box box)
 void QtPlatform::SetBoxText(Box box, std::u16string_view text)
 {
     QTextEdit& edit = BoxFor(box);
+    CheckBoxTextLength(text.size());
     // The other box may still be laying out its text in the background.
     const QTextEdit& other = BoxFor(box == Box::Source ? Box::Result : Box::Source);
     CheckRoomFor(BoxBytesFor(text) + BoxBytesHeld(other));

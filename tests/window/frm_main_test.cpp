@@ -4,6 +4,7 @@
 #include "platform/application_identity.h"
 #include "platform/box_text.h"
 #include "platform/french_translations.h"
+#include "platform/platform_error.h"
 #include "platform/qt_platform.h"
 #include "window/frm_main.h"
 
@@ -166,6 +167,27 @@ private slots:
         }
         platform.SetClipboardText(written.toStdU16String());
         QCOMPARE(QStringView(platform.ClipboardText()).toString(), written);
+    }
+
+    // A text document counts its positions in an int and needs one for its final block.
+    void boxTextLengthLimit_data()
+    {
+        QTest::addColumn<qint64>("length");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("the longest a document can hold") << qint64(INT_MAX) - 1 << true;
+        QTest::newRow("one more") << qint64(INT_MAX) << false;
+    }
+    void boxTextLengthLimit()
+    {
+        QFETCH(qint64, length);
+        QFETCH(bool, accepted);
+        bool thrown = false;
+        try {
+            orvik::CheckBoxTextLength(std::size_t(length));
+        } catch (const orvik::PlatformError&) {
+            thrown = true;
+        }
+        QCOMPARE(thrown, !accepted);
     }
 
     void convertAndCopyThroughTheButtons()
