@@ -18,8 +18,8 @@ namespace {
 #ifdef ORVIK_X11_CLIPBOARD
 unsigned Atom(xcb_connection_t* connection, const char* name)
 {
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection,
-        xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr);
     const unsigned atom = reply ? reply->atom : 0;
     std::free(reply);
     return atom;

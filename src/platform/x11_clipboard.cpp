@@ -2,8 +2,6 @@
 
 #include "platform/platform_error.h"
 
-#include <xcb/xcb.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -12,6 +10,7 @@
 #include <poll.h>
 #include <string_view>
 #include <vector>
+#include <xcb/xcb.h>
 
 namespace orvik {
 
@@ -37,8 +36,8 @@ template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
 
 xcb_atom_t Atom(xcb_connection_t* connection, std::string_view name)
 {
-    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection,
-        xcb_intern_atom(connection, 0, uint16_t(name.size()), name.data()), nullptr));
+    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, uint16_t(name.size()), name.data()), nullptr));
     if (!reply)
         ThrowConnectionError(connection);
     return reply->atom;
@@ -62,8 +61,8 @@ public:
         const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
         m_window = xcb_generate_id(m_connection);
         const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screen->root, 0, 0, 1, 1,
-            0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screen->root, 0, 0, 1, 1, 0,
+            XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
         // Told when the owner's window goes, so that an owner that ends half-way is not waited
         // for. Should the window be gone already, the error that comes back is ignored.
         const uint32_t ownerEvents = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
@@ -124,8 +123,8 @@ private:
     bool ReadProperty(std::string& data, bool* incremental)
     {
         const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_connection,
-            xcb_get_property(
-                m_connection, 1, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4),
+            xcb_get_property(m_connection, 1, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0,
+                UINT32_MAX / 4),
             nullptr));
         if (!reply) {
             if (xcb_connection_has_error(m_connection))
@@ -158,8 +157,8 @@ private:
             }
             if (xcb_connection_has_error(m_connection))
                 ThrowConnectionError(m_connection);
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                m_deadline - Clock::now());
+            const auto left
+                = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now());
             if (left.count() <= 0)
                 throw PlatformError("Le presse-papiers ne répond pas : le programme qui le tient "
                                     "est peut-être bloqué. Copiez de nouveau le texte, puis "
@@ -182,8 +181,8 @@ private:
 std::optional<X11ClipboardOffer> ReadX11Clipboard(
     xcb_connection_t* connection, std::chrono::milliseconds wait)
 {
-    const Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(connection,
-        xcb_get_selection_owner(connection, Atom(connection, "CLIPBOARD")), nullptr));
+    const Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, Atom(connection, "CLIPBOARD")), nullptr));
     if (!owner)
         ThrowConnectionError(connection);
     if (owner->owner == XCB_NONE)

@@ -244,7 +244,8 @@ private slots:
                 const QFontMetrics title(bold);
                 const bool plain = box->icon() == QMessageBox::NoIcon
                     && box->textFormat() == Qt::PlainText && box->buttons().size() == 1
-                    && box->width() >= title.horizontalAdvance(box->windowTitle()) + 5 * title.height();
+                    && box->width()
+                        >= title.horizontalAdvance(box->windowTitle()) + 5 * title.height();
                 seen << box->windowTitle() << box->text() << (plain ? u"plain"_s : u"dressed"_s);
                 box->done(0);
             }

@@ -162,32 +162,34 @@ const struct
 TEST(MainCommandsTest, LeaveBoxesClipboardAndMessagesAsExpected)
 {
     for (const Case& c : kCases)
-    for (const auto& [throws, description] : kThrows) {
-        SCOPED_TRACE(std::string(c.name) + " throwing kind " + std::to_string(int(throws)));
-        StandIn p;
-        p.source = c.before.source, p.result = c.before.result, p.clipboard = c.before.clipboard;
-        p.failures = c.failures;
-        p.throws = throws;
-        std::u16string shown = c.shown;
-        if (const auto at = shown.find(u"Échec simulé."); at != std::u16string::npos)
-            shown.replace(at, std::u16string_view(u"Échec simulé.").size(), description);
-        MainCommands commands(p);
-        if (c.click == Click::Convert)
-            commands.CmdConvert_Click();
-        else if (c.click == Click::Paste)
-            commands.cmdPaste_Click();
-        else
-            commands.cmdCopy_Click();
-        EXPECT_EQ(p.source, c.after.source);
-        EXPECT_EQ(p.result, c.after.result);
-        EXPECT_EQ(p.clipboard, c.after.clipboard);
-        EXPECT_EQ(p.shown, shown);
-        EXPECT_EQ(p.resultWrites, c.resultWrites);
-        EXPECT_TRUE(p.failures.empty()) << "an operation meant to fail was never reached";
-        // The busy cursor covers every box operation, never a message box, and is gone at the end.
-        EXPECT_EQ(p.busyFaults, 0);
-        EXPECT_EQ(p.busy, 0);
-    }
+        for (const auto& [throws, description] : kThrows) {
+            SCOPED_TRACE(std::string(c.name) + " throwing kind " + std::to_string(int(throws)));
+            StandIn p;
+            p.source = c.before.source, p.result = c.before.result,
+            p.clipboard = c.before.clipboard;
+            p.failures = c.failures;
+            p.throws = throws;
+            std::u16string shown = c.shown;
+            if (const auto at = shown.find(u"Échec simulé."); at != std::u16string::npos)
+                shown.replace(at, std::u16string_view(u"Échec simulé.").size(), description);
+            MainCommands commands(p);
+            if (c.click == Click::Convert)
+                commands.CmdConvert_Click();
+            else if (c.click == Click::Paste)
+                commands.cmdPaste_Click();
+            else
+                commands.cmdCopy_Click();
+            EXPECT_EQ(p.source, c.after.source);
+            EXPECT_EQ(p.result, c.after.result);
+            EXPECT_EQ(p.clipboard, c.after.clipboard);
+            EXPECT_EQ(p.shown, shown);
+            EXPECT_EQ(p.resultWrites, c.resultWrites);
+            EXPECT_TRUE(p.failures.empty()) << "an operation meant to fail was never reached";
+            // The busy cursor covers every box operation, never a message box, and is gone at the
+            // end.
+            EXPECT_EQ(p.busyFaults, 0);
+            EXPECT_EQ(p.busy, 0);
+        }
 }
 
 TEST(DescribeExceptionTest, TellsTheUserInFrench)
