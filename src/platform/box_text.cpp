@@ -52,18 +52,27 @@ void CheckBoxTextLength(std::size_t length)
 void WriteBoxText(QTextEdit& box, std::u16string_view text)
 {
     CheckBoxTextLength(text.size());
-    // One edit, which Ctrl+Z undoes: setPlainText would forget the box's history, and with it
-    // whatever the user had typed there.
+    // Without this, the new text would take the format at the caret, say the bold of a rich text
+    // pasted by hand, rather than the box's own font.
+    box.setCurrentCharFormat(QTextCharFormat());
+    if (text.size() > kMaxUndoableBoxTextLength) {
+        box.setPlainText(ToQString(text));
+        return;
+    }
+    // One edit, which Ctrl+Z undoes: setPlainText forgets the box's history, and with it whatever
+    // the user had typed there. It lays out the whole text at once, though, where setPlainText
+    // lays out a long text a piece at a time in the background: about eight times slower.
     QTextCursor cursor(box.document());
     cursor.beginEditBlock();
     cursor.select(QTextCursor::Document);
     cursor.removeSelectedText();
-    // The text takes the box's own font and paragraph, rather than those left at the start, say
-    // the bold or the list of a rich text pasted by hand.
+    // The paragraph format left at the start (a list item of a rich text, say) goes too.
     cursor.setBlockFormat(QTextBlockFormat());
     cursor.setBlockCharFormat(QTextCharFormat());
     cursor.insertText(ToQString(text), QTextCharFormat());
     cursor.endEditBlock();
+    // The caret at the start, as setPlainText leaves it.
+    box.moveCursor(QTextCursor::Start);
 }
 
 } // namespace orvik

@@ -36,8 +36,12 @@ std::uint64_t BoxBytesHeld(const QTextEdit& box);
 // as LF.
 std::u16string FromRawText(const QString& raw);
 
-// Replaces the box's content with `text` as plain text, in the box's own font. Throws PlatformError
-// when the text is longer than kMaxBoxTextLength.
+// The longest text that replaces a box's content as one edit Ctrl+Z can undo.
+inline constexpr std::size_t kMaxUndoableBoxTextLength = 256 * 1024;
+
+// Replaces the box's content with `text` as plain text, in the box's own font, as one undoable
+// edit when it is no longer than kMaxUndoableBoxTextLength. Throws PlatformError when the text is
+// longer than kMaxBoxTextLength.
 void WriteBoxText(QTextEdit& box, std::u16string_view text);
 
 } // namespace orvik
