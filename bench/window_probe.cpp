@@ -112,8 +112,18 @@ private:
         m_firstPaintAfterHandlerNs = 0;
         m_writesMs.clear();
         m_click.start();
-        // Runs once the click handler has returned.
+        AfterHandler(name);
+    }
+
+    // Runs once the click handler has returned. The handler lets the window repaint as it starts
+    // its work, under the busy cursor, which runs zero timers too: those are not its return.
+    void AfterHandler(const QString& name)
+    {
         QTimer::singleShot(0, this, [this, name] {
+            if (QGuiApplication::overrideCursor()) {
+                AfterHandler(name);
+                return;
+            }
             m_handlerDone = true;
             m_sinceHandler.start();
             m_lastTick.start();

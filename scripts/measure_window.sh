@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Measures the window under Xvfb, with xclip at the other end of the clipboard and real clicks
-# (xdotool): start to first frame, memory at rest, and paste + convert + copy of 1 MiB and 20 MiB
-# of damaged text. Prints the figures; asserts nothing about them (see the README for the targets).
+# (xdotool): start to first frame, memory at rest, paste + convert + copy of 1, 5 and 20 MiB of
+# damaged text, and one keystroke in the source box after the 20 MiB paste. Prints the figures;
+# asserts nothing about them (see the README for the targets).
 #
 #   bash scripts/measure_window.sh [runs] [one-line]
 #
-# runs: start-up runs, 10 by default. one-line: also 20 MiB in a single paragraph (slow: ~30 s).
+# runs: start-up runs, 10 by default. one-line: also 5 MiB in a single paragraph (slow: ~20 s).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -77,7 +78,21 @@ sleep 2
 grep -E 'VmRSS|RssAnon|RssFile' "/proc/$orvik/status" | tr -s ' \t' ' '
 kill "$orvik"
 
-session() { # bytes [one-line]
+busy_tenths() { # pid: waits until the process has used no CPU for half a second; prints how many
+    # tenths of a second it was busy before that
+    local busy_until=0 previous now step
+    previous=$(awk '{ print $14 + $15 }' "/proc/$1/stat")
+    for step in $(seq 600); do
+        sleep 0.1
+        now=$(awk '{ print $14 + $15 }' "/proc/$1/stat")
+        [ "$now" != "$previous" ] && busy_until=$step
+        previous=$now
+        [ $((step - busy_until)) -ge 5 ] && break
+    done
+    echo "$busy_until"
+}
+
+session() { # bytes [one-line] [type]
     local bytes=$1 log="$work/probe-$1.log"
     make_text "$bytes" "${2:-}"
     xclip -selection clipboard -i "$work/damaged-$bytes"
@@ -90,21 +105,14 @@ session() { # bytes [one-line]
     xdotool mousemove --window "$window" 236 16 click 1
     wait_for_line "$log" '^cmdPaste_shown_ms' 300 || { echo "paste did not finish"; return 1; }
     # The boxes go on laying out a long text in the background: wait until the program is idle
-    # (no CPU used for half a second) before the next click.
-    local clock_ticks busy_until=0 previous now
-    clock_ticks=$(getconf CLK_TCK)
-    previous=$(awk '{ print $14 + $15 }' "/proc/$probe/stat")
-    for step in $(seq 600); do
-        sleep 0.1
-        now=$(awk '{ print $14 + $15 }' "/proc/$probe/stat")
-        [ "$now" != "$previous" ] && busy_until=$step
-        previous=$now
-        [ $((step - busy_until)) -ge 5 ] && break
-    done
-    # Polling starts as the probe reports the repaint, a second after the handler returned.
-    local idle
-    idle=$(printf 'CPU idle again about %d.%d s after the paste handler returned (%s ticks/s)' \
-        $(((busy_until + 10) / 10)) $(((busy_until + 10) % 10)) "$clock_ticks")
+    # before the next click. Polling starts as the probe reports the repaint, a second after the
+    # handler returned.
+    local idle typed=
+    idle="CPU idle again about $(($(busy_tenths "$probe") + 10)) tenths of a second after the paste handler returned"
+    if [ "${3:-}" = type ]; then
+        xdotool mousemove --window "$window" 200 50 click 1 key a
+        typed="one keystroke in the source box kept the CPU busy for about $(busy_tenths "$probe") tenths of a second"
+    fi
     xdotool mousemove --window "$window" 236 344 click 1
     wait_for_line "$log" '^cmdCopy_shown_ms' 120 || { echo "copy did not finish"; return 1; }
     local start end
@@ -114,6 +122,7 @@ session() { # bytes [one-line]
     printf '%s damaged bytes, %s lines\n' "$(stat -c %s "$work/damaged-$bytes")" "$(wc -l <"$work/damaged-$bytes")"
     grep -E 'ms|rss' "$log" | sed 's/^/  /'
     echo "  $idle"
+    [ -z "$typed" ] || echo "  $typed"
     printf '  xclip read the copied text back in %.1f ms: %s\n' "$(((end - start) / 100000))e-1" \
         "$(cmp -s "$work/copied-$bytes" "$work/expected-$bytes" && echo "exactly the repaired text" || echo "NOT the repaired text")"
     kill "$probe"
@@ -121,9 +130,11 @@ session() { # bytes [one-line]
 
 echo "== 1 MiB paste + convert + copy"
 session $((1024 * 1024))
-echo "== 20 MiB paste + convert + copy"
-session $((20 * 1024 * 1024))
+echo "== 5 MiB paste + convert + copy"
+session $((5 * 1024 * 1024))
+echo "== 20 MiB paste + convert + copy, then one keystroke"
+session $((20 * 1024 * 1024)) "" type
 if [ "${2:-}" = one-line ]; then
-    echo "== 20 MiB in one paragraph, without any line break: paste + convert + copy"
-    session $((20 * 1024 * 1024)) one-line
+    echo "== 5 MiB in one paragraph, without any line break: paste + convert + copy"
+    session $((5 * 1024 * 1024)) one-line
 fi

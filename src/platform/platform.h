@@ -30,7 +30,9 @@ public:
     virtual void SetBoxText(Box box, std::u16string_view text) = 0;
 
     virtual void ClearClipboard() = 0;
-    // The clipboard's plain text; an empty string when it holds no text.
+    // The clipboard's plain text; an empty string when it holds no text. Throws, as every other
+    // operation, when the clipboard cannot be read (its owner does not answer, say): that is not
+    // an empty clipboard.
     virtual std::u16string ClipboardText() = 0;
     // Puts `text` on the clipboard as plain text, in place of whatever it held.
     virtual void SetClipboardText(std::u16string_view text) = 0;

@@ -1,6 +1,7 @@
 // The real window under Qt's offscreen platform: its geometry, captions, accessible names, tab
 // order and opening contents, the exact round trip of unusual characters through the boxes and the
 // clipboard, and the buttons at work.
+#include "platform/platform_error.h"
 #include "platform/qt/application_identity.h"
 #include "platform/qt/box_text.h"
 #include "platform/qt/french_translations.h"
@@ -21,6 +22,8 @@
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTextEdit>
+#include <QTextFrame>
+#include <QTextList>
 #include <QTimer>
 #include <memory>
 
@@ -146,12 +149,33 @@ private slots:
         QCOMPARE(QStringView(platform.ClipboardText()).toString(), written);
     }
 
+    // A text document counts its positions in an int and needs one for its final block.
+    void boxTextLengthLimit_data()
+    {
+        QTest::addColumn<qint64>("length");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("the longest a document can hold") << qint64(INT_MAX) - 1 << true;
+        QTest::newRow("one more") << qint64(INT_MAX) << false;
+    }
+    void boxTextLengthLimit()
+    {
+        QFETCH(qint64, length);
+        QFETCH(bool, accepted);
+        bool thrown = false;
+        try {
+            orvik::CheckBoxTextLength(std::size_t(length));
+        } catch (const orvik::PlatformError&) {
+            thrown = true;
+        }
+        QCOMPARE(thrown, !accepted);
+    }
+
     void convertAndCopyThroughTheButtons()
     {
-        // Rich text in the source, and the caret in bold in the result.
+        // Rich text in the source, and the caret in bold in a table and a list in the result.
         Control<QTextEdit>("rtbSource")->setHtml(u"<p><b>Ã©tÃ©</b></p><p><i>chaud</i></p>"_s);
         auto* result = Control<QTextEdit>("rtbResult");
-        result->setHtml(u"<b>gras</b>"_s);
+        result->setHtml(u"<ul><li><b>gras</b></li></ul><table><tr><td>case</td></tr></table>"_s);
         result->moveCursor(QTextCursor::End);
         // The busy cursor shows while the result is written, and is gone afterwards.
         QList<Qt::CursorShape> shapes;
@@ -168,6 +192,13 @@ private slots:
         cursor.movePosition(QTextCursor::NextCharacter);
         QCOMPARE(cursor.charFormat().fontWeight(), int(QFont::Normal));
         QCOMPARE(cursor.charFormat().font().pointSizeF(), 8.5);
+        QCOMPARE(cursor.currentList(), nullptr);
+        QCOMPARE(result->document()->rootFrame()->childFrames().size(), 0);
+        // The box's earlier text comes back with one Ctrl+Z.
+        result->setFocus();
+        QTest::keyClick(result, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Text("rtbResult"), u"gras\ncase\n"_s);
+        result->redo();
 
         // Copying replaces whatever the clipboard held, an image included, with the text alone.
         auto* other = new QMimeData;
@@ -187,8 +218,14 @@ private slots:
         QTimer closer;
         connect(&closer, &QTimer::timeout, this, [&seen] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                // Wide enough for the title in bold, beside a window manager's icon and buttons.
+                QFont bold = box->font();
+                bold.setBold(true);
+                const QFontMetrics title(bold);
                 const bool plain = box->icon() == QMessageBox::NoIcon
-                    && box->textFormat() == Qt::PlainText && box->buttons().size() == 1;
+                    && box->textFormat() == Qt::PlainText && box->buttons().size() == 1
+                    && box->width()
+                        >= title.horizontalAdvance(box->windowTitle()) + 5 * title.height();
                 seen << box->windowTitle() << box->text() << (plain ? u"plain"_s : u"dressed"_s);
                 box->done(0);
             }

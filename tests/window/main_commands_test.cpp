@@ -14,6 +14,9 @@
 namespace orvik {
 namespace {
 
+// What a failing operation throws: the platform's own error, a lack of memory, or anything else.
+enum class Throws { Platform, Memory, Other };
+
 // Two boxes and a clipboard in memory, message boxes recorded instead of shown, and each operation
 // named in `failures` made to fail once.
 class StandIn final : public Platform
@@ -21,6 +24,7 @@ class StandIn final : public Platform
 public:
     std::u16string source, result, clipboard, shown;
     std::multiset<std::string> failures;
+    Throws throws = Throws::Platform;
     int busy = 0, busyFaults = 0, resultWrites = 0;
 
     std::u16string BoxText(Box box) override
@@ -70,6 +74,10 @@ private:
         busyFaults += busyFault;
         if (auto failure = failures.find(operation); failure != failures.end()) {
             failures.erase(failure);
+            if (throws == Throws::Memory)
+                throw std::bad_alloc();
+            if (throws == Throws::Other)
+                throw std::runtime_error("Échec simulé.");
             throw PlatformError("Échec simulé.");
         }
     }
@@ -139,30 +147,49 @@ const Case kCases[] = {
         kFailed },
 };
 
+// Every row again with each kind of exception: only the description at the end of the error
+// message changes.
+const struct
+{
+    Throws throws;
+    std::u16string description;
+} kThrows[] = {
+    { Throws::Platform, u"Échec simulé." },
+    { Throws::Memory, u"Mémoire insuffisante pour traiter ce texte." },
+    { Throws::Other, u"Erreur inattendue : Échec simulé." },
+};
+
 TEST(MainCommandsTest, LeaveBoxesClipboardAndMessagesAsExpected)
 {
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(c.name);
-        StandIn p;
-        p.source = c.before.source, p.result = c.before.result, p.clipboard = c.before.clipboard;
-        p.failures = c.failures;
-        MainCommands commands(p);
-        if (c.click == Click::Convert)
-            commands.CmdConvert_Click();
-        else if (c.click == Click::Paste)
-            commands.cmdPaste_Click();
-        else
-            commands.cmdCopy_Click();
-        EXPECT_EQ(p.source, c.after.source);
-        EXPECT_EQ(p.result, c.after.result);
-        EXPECT_EQ(p.clipboard, c.after.clipboard);
-        EXPECT_EQ(p.shown, c.shown);
-        EXPECT_EQ(p.resultWrites, c.resultWrites);
-        EXPECT_TRUE(p.failures.empty()) << "an operation meant to fail was never reached";
-        // The busy cursor covers every box operation, never a message box, and is gone at the end.
-        EXPECT_EQ(p.busyFaults, 0);
-        EXPECT_EQ(p.busy, 0);
-    }
+    for (const Case& c : kCases)
+        for (const auto& [throws, description] : kThrows) {
+            SCOPED_TRACE(std::string(c.name) + " throwing kind " + std::to_string(int(throws)));
+            StandIn p;
+            p.source = c.before.source, p.result = c.before.result,
+            p.clipboard = c.before.clipboard;
+            p.failures = c.failures;
+            p.throws = throws;
+            std::u16string shown = c.shown;
+            if (const auto at = shown.find(u"Échec simulé."); at != std::u16string::npos)
+                shown.replace(at, std::u16string_view(u"Échec simulé.").size(), description);
+            MainCommands commands(p);
+            if (c.click == Click::Convert)
+                commands.CmdConvert_Click();
+            else if (c.click == Click::Paste)
+                commands.cmdPaste_Click();
+            else
+                commands.cmdCopy_Click();
+            EXPECT_EQ(p.source, c.after.source);
+            EXPECT_EQ(p.result, c.after.result);
+            EXPECT_EQ(p.clipboard, c.after.clipboard);
+            EXPECT_EQ(p.shown, shown);
+            EXPECT_EQ(p.resultWrites, c.resultWrites);
+            EXPECT_TRUE(p.failures.empty()) << "an operation meant to fail was never reached";
+            // The busy cursor covers every box operation, never a message box, and is gone at the
+            // end.
+            EXPECT_EQ(p.busyFaults, 0);
+            EXPECT_EQ(p.busy, 0);
+        }
 }
 
 TEST(DescribeExceptionTest, TellsTheUserInFrench)

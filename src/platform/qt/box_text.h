@@ -10,9 +10,11 @@
 // tabs, NUL, combining marks, surrogate pairs and even lone surrogates) reads back as written.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+class QString;
 class QTextEdit;
 
 namespace orvik {
@@ -21,11 +23,25 @@ namespace orvik {
 // an int, and needs one for its final block.
 inline constexpr std::size_t kMaxBoxTextLength = 2147483646;
 
+// Throws PlatformError when `length` is more than kMaxBoxTextLength.
+void CheckBoxTextLength(std::size_t length);
+
 // The box's whole text, line breaks as LF.
 std::u16string ReadBoxText(const QTextEdit& box);
 
-// Replaces the box's content with `text` as plain text, in the box's own font. Throws PlatformError
-// when the text is longer than kMaxBoxTextLength.
+// What the box needs for the text it holds, by BoxBytesFor: its layout may still be under way.
+std::uint64_t BoxBytesHeld(const QTextEdit& box);
+
+// A text document's raw text (QTextDocument::toRawText) as a box gives it back: block separators
+// as LF.
+std::u16string FromRawText(const QString& raw);
+
+// The longest text that replaces a box's content as one edit Ctrl+Z can undo.
+inline constexpr std::size_t kMaxUndoableBoxTextLength = 256 * 1024;
+
+// Replaces the box's content with `text` as plain text, in the box's own font, as one undoable
+// edit when it is no longer than kMaxUndoableBoxTextLength. Throws PlatformError when the text is
+// longer than kMaxBoxTextLength.
 void WriteBoxText(QTextEdit& box, std::u16string_view text);
 
 } // namespace orvik

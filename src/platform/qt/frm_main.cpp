@@ -1,10 +1,13 @@
 #include "platform/qt/frm_main.h"
 
 #include "platform/qt/caption_fit.h"
+#include "platform/qt/close_request_watch.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/text_box.h"
 #include "window/frm_main_description.h"
 #include "window/main_commands.h"
 
+#include <QCloseEvent>
 #include <QFont>
 #include <QIcon>
 #include <QLocale>
@@ -53,7 +56,7 @@ QFont BoxFont()
 QTextEdit* MakeBox(QWidget* parent, const char* name)
 {
     const ControlDescription& control = *FindControl(name);
-    auto* box = new QTextEdit(parent);
+    auto* box = new TextBox(parent);
     Describe(*box, control);
     box->setFont(BoxFont());
     box->setLocale(QLocale(QLocale::French, QLocale::France));
@@ -86,6 +89,7 @@ frmMain::frmMain(QWidget* parent)
     , cmdCopy(MakeButton(this, "cmdCopy"))
     , m_platform(std::make_unique<QtPlatform>(this, rtbSource, rtbResult))
     , m_commands(std::make_unique<MainCommands>(*m_platform))
+    , m_closeWatch(std::make_unique<CloseRequestWatch>(*this, m_running, m_closeRequested))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(FromUtf16(kMainWindow.caption));
@@ -113,19 +117,39 @@ frmMain::frmMain(QWidget* parent)
 
 frmMain::~frmMain() = default;
 
+void frmMain::Run(void (MainCommands::*handler)() noexcept)
+{
+    m_running = true;
+    (m_commands.get()->*handler)();
+    m_running = false;
+    if (m_closeRequested)
+        close();
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // A command waiting for the clipboard, or showing its message, is not cut short.
+    if (m_running) {
+        m_closeRequested = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
 void frmMain::CmdConvert_Click()
 {
-    m_commands->CmdConvert_Click();
+    Run(&MainCommands::CmdConvert_Click);
 }
 
 void frmMain::cmdPaste_Click()
 {
-    m_commands->cmdPaste_Click();
+    Run(&MainCommands::cmdPaste_Click);
 }
 
 void frmMain::cmdCopy_Click()
 {
-    m_commands->cmdCopy_Click();
+    Run(&MainCommands::cmdCopy_Click);
 }
 
 } // namespace orvik

@@ -3,11 +3,13 @@
 #include <QWidget>
 #include <memory>
 
+class QCloseEvent;
 class QPushButton;
 class QTextEdit;
 
 namespace orvik {
 
+class CloseRequestWatch;
 class MainCommands;
 class QtPlatform;
 
@@ -22,7 +24,14 @@ public:
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    // Runs one of the commands' click handlers; a close request that comes meanwhile is honoured
+    // once it returns.
+    void Run(void (MainCommands::*handler)() noexcept);
+
     void CmdConvert_Click();
     void cmdPaste_Click();
     void cmdCopy_Click();
@@ -35,6 +44,9 @@ private:
 
     std::unique_ptr<QtPlatform> m_platform;
     std::unique_ptr<MainCommands> m_commands;
+    bool m_running = false;
+    bool m_closeRequested = false;
+    std::unique_ptr<CloseRequestWatch> m_closeWatch;
 };
 
 } // namespace orvik

@@ -1,0 +1,83 @@
+#include "platform/qt/clipboard_text.h"
+
+#include "platform/error_description.h"
+#include "platform/platform_error.h"
+#include "platform/qt/box_text.h"
+#include "platform/qt/qt_text.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QStringDecoder>
+#include <QTextDocumentFragment>
+
+#ifdef ORVIK_X11_CLIPBOARD
+#include "platform/qt/x11_clipboard.h"
+
+#include <QtGui/qguiapplication_platform.h>
+#endif
+
+namespace orvik {
+
+namespace {
+
+#ifdef ORVIK_X11_CLIPBOARD
+std::u16string TextOf(const X11ClipboardOffer& offer)
+{
+    using Kind = X11ClipboardOffer::Kind;
+    switch (offer.kind) {
+    case Kind::Utf8:
+        return Utf16FromUtf8(offer.bytes);
+    case Kind::Latin1: {
+        std::u16string text(offer.bytes.size(), u'\0');
+        for (std::size_t i = 0; i < text.size(); ++i)
+            text[i] = static_cast<unsigned char>(offer.bytes[i]);
+        return text;
+    }
+    case Kind::Html: {
+        const QByteArrayView bytes(offer.bytes);
+        QStringDecoder decode(
+            QStringConverter::encodingForHtml(bytes).value_or(QStringConverter::Utf8));
+        return PlainTextOfHtml(decode(bytes));
+    }
+    case Kind::None:
+        break;
+    }
+    return {};
+}
+#endif
+
+} // namespace
+
+std::u16string PlainTextOfHtml(const QString& html)
+{
+    return FromRawText(QTextDocumentFragment::fromHtml(html).toRawText());
+}
+
+std::u16string PlainTextOf(const QMimeData& data)
+{
+    if (data.hasText())
+        return ToU16String(data.text());
+    if (data.hasHtml())
+        return PlainTextOfHtml(data.html());
+    return {};
+}
+
+std::u16string ReadClipboardText()
+{
+#ifdef ORVIK_X11_CLIPBOARD
+    // The offscreen platform answers to the X11 interface too, without a connection.
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 && x11->connection() && QGuiApplication::platformName() == u"xcb") {
+        if (const auto offer = ReadX11Clipboard(x11->connection(), kClipboardWait))
+            return TextOf(*offer);
+    }
+#endif
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        throw PlatformError("Le presse-papiers est inaccessible.");
+    const QMimeData* data = clipboard->mimeData();
+    return data ? PlainTextOf(*data) : std::u16string();
+}
+
+} // namespace orvik

@@ -1,0 +1,74 @@
+#!/usr/bin/env python3
+"""Owns the X11 CLIPBOARD and serves it badly, as a misbehaving program would.
+
+    clipboard_owner.py MODE FILE
+
+MODE: hang (answers nothing), targets-only (lists its formats, then never sends the text),
+die (ends half-way through a transfer in pieces, which needs more than 64 KiB), html (offers text/html alone), text (offers
+the file's bytes as UTF8_STRING). Prints "ready" once it owns the clipboard.
+
+    clipboard_owner.py close WINDOW
+
+asks the window to close, as a window manager does (WM_DELETE_WINDOW).
+"""
+import os
+import sys
+
+from Xlib import X, Xatom, display
+from Xlib.protocol import event
+
+mode, path = sys.argv[1], sys.argv[2]
+d = display.Display()
+if mode == "close":
+    window = d.create_resource_object("window", int(path))
+    protocols, delete = d.intern_atom("WM_PROTOCOLS"), d.intern_atom("WM_DELETE_WINDOW")
+    window.send_event(event.ClientMessage(window=window, client_type=protocols,
+        data=(32, [delete, X.CurrentTime, 0, 0, 0])))
+    d.flush()
+    sys.exit()
+with open(path, "rb") as f:
+    payload = f.read()
+window = d.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
+atom = d.intern_atom
+clipboard, targets, incr = atom("CLIPBOARD"), atom("TARGETS"), atom("INCR")
+offered = atom("text/html") if mode == "html" else atom("UTF8_STRING")
+window.set_selection_owner(clipboard, X.CurrentTime)
+d.sync()
+if d.get_selection_owner(clipboard) != window:
+    sys.exit("could not own the clipboard")
+print("ready", flush=True)
+
+
+def answer(request, prop):
+    request.requestor.send_event(event.SelectionNotify(time=request.time,
+        requestor=request.requestor, selection=request.selection, target=request.target,
+        property=prop))
+    d.flush()
+
+
+while True:
+    request = d.next_event()
+    if request.type != X.SelectionRequest or mode == "hang":
+        continue
+    if request.target == targets:
+        request.requestor.change_property(request.property, Xatom.ATOM, 32, [targets, offered])
+        answer(request, request.property)
+    elif request.target != offered:
+        answer(request, X.NONE)
+    elif len(payload) > 65536:
+        # Too large for one request: a transfer in pieces, each sent once the last is taken. The
+        # owner that dies ends after the first piece.
+        request.requestor.change_attributes(event_mask=X.PropertyChangeMask)
+        request.requestor.change_property(request.property, incr, 32, [len(payload)])
+        answer(request, request.property)
+        pieces = [payload[i:i + 65536] for i in range(0, len(payload), 65536)] + [b""]
+        while pieces:
+            e = d.next_event()
+            if e.type == X.PropertyNotify and e.state == X.PropertyDelete:
+                request.requestor.change_property(request.property, offered, 8, pieces.pop(0))
+                d.flush()
+                if mode == "die":
+                    os._exit(0)
+    elif mode != "targets-only":
+        request.requestor.change_property(request.property, offered, 8, payload)
+        answer(request, request.property)

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The built program in Xvfb against clipboard owners that misbehave (clipboard_owner.py): for each
+# row, paste with the button or with Ctrl+V, then check the message box that shows (by its title),
+# how long it took to show, and both boxes' text afterwards (copied out with Ctrl+A, Ctrl+C). One
+# row pastes 20 MiB with little address space left (prlimit), but not under AddressSanitizer,
+# which needs a vast address space of its own.
+set -euo pipefail
+program=$1
+here=$(dirname "$0")
+workdir=$(mktemp -d)
+pids=()
+trap 'kill "${pids[@]}" ${ORVIK_XVFB_PID:-} 2>/dev/null || true; wait; rm -rf "$workdir"' EXIT
+fail() { echo "FAIL: $*"; cat "$workdir/orvik.log" 2>/dev/null; exit 1; }
+
+source "$here/../../scripts/xvfb.sh"
+orvik_start_xvfb "$workdir" 800x600 || fail "Xvfb did not start"
+
+source_text='Collez ici votre texte à convertir'
+result_text='Votre texte sera converti ici.'
+bom=$'\xef\xbb\xbf'
+# mode | payload ("@N": N bytes of damaged lines) | keys: "paste" (the button), "paste+close" (then
+# a close request to the window during the wait: it ends once the box is closed) or "ctrl+v" | title
+# of the box shown ("-": none) | source and result boxes afterwards ("*": not read) | address space
+# left, in MiB. The 20 MiB text goes through when memory allows: refused, it is refused for memory.
+rows=(
+    "hang|Ã©tÃ©|paste|orvik : erreur|$source_text|$result_text"
+    "hang|Ã©tÃ©|paste+close|orvik : erreur|*|*"
+    "targets-only|Ã©tÃ©|paste|orvik : erreur|$source_text|$result_text"
+    "die|@300000|paste|orvik : erreur|$source_text|$result_text"
+    "text|@20971520|paste|-|*|*"
+    "text|@20971520|paste|orvik : erreur|$source_text|$result_text|150"
+    "html|<p>Ã©tÃ© <b>chaud</b></p>|paste|-|Ã©tÃ© chaud|été chaud"
+    "text|${bom}Ã©tÃ©|paste|-|${bom}Ã©tÃ©|${bom}été"
+    "text|${bom}|paste|-|${bom}|${bom}"
+    "text|${bom}Ã©|ctrl+v|-|${bom}Ã©|$result_text"
+)
+
+box_text() { # x y: the text of the box at that point, through the clipboard
+    xdotool mousemove --window "$window" "$1" "$2" click 1 key ctrl+a ctrl+c
+    sleep 0.3
+    xclip -selection clipboard -o
+}
+
+for row in "${rows[@]}"; do
+    IFS='|' read -r mode payload keys title source result room <<<"$row"
+    if [ -n "$room" ] && ldd "$program" | grep -q libasan; then
+        echo "$mode: skipped under AddressSanitizer"
+        continue
+    fi
+    case $payload in
+    @*) { yes 'Ã©tÃ© Ã  la mer, prÃ¨s du chÃ¢teau' || true; } | head -c "${payload#@}" ;;
+    *) printf '%s' "$payload" ;;
+    esac >"$workdir/payload"
+    "$program" >"$workdir/orvik.log" 2>&1 &
+    orvik=$!
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name '^orvik - tq 11/2007$' | head -n1 || true)
+    [ -n "$window" ] || fail "the window did not show"
+    if [ -n "$room" ]; then
+        in_use=$(awk '{ print $1 * 4096 }' "/proc/$orvik/statm")
+        prlimit --pid "$orvik" --as=$((in_use + room * 1024 * 1024))
+    fi
+    /usr/bin/python3 "$here/clipboard_owner.py" "$mode" "$workdir/payload" >"$workdir/owner.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 300); do grep -qs ready "$workdir/owner.log" && break; sleep 0.1; done
+    grep -qs ready "$workdir/owner.log" || fail "$mode: the owner did not start: $(cat "$workdir/owner.log")"
+
+    start=$(date +%s%N)
+    if [ "$keys" != ctrl+v ]; then
+        xdotool mousemove --window "$window" 236 16 click 1
+        [ "$keys" = paste ] || /usr/bin/python3 "$here/clipboard_owner.py" close "$window"
+    else
+        xdotool mousemove --window "$window" 200 50 click 1 key ctrl+a ctrl+v
+    fi
+    if [ "$title" != - ]; then
+        box=$(timeout 20 xdotool search --sync --onlyvisible --name "^$title\$" | head -n1 || true)
+        elapsed=$((($(date +%s%N) - start) / 1000000))
+        [ -n "$box" ] || fail "$mode: no box titled \"$title\""
+        [ "$elapsed" -lt 4000 ] || fail "$mode: the box took $elapsed ms to show"
+        sleep 0.3
+        xdotool key Return
+        echo "$mode, $keys: \"$title\" after $elapsed ms"
+    fi
+    if [ "$keys" = paste+close ]; then
+        timeout 5 tail --pid="$orvik" -f /dev/null || fail "$mode: the close request was lost"
+        continue
+    fi
+    sleep "$([ "$source" = '*' ] && echo 5 || echo 0.5)"
+    kill "${pids[-1]}" 2>/dev/null || true
+    ! xdotool search --onlyvisible --name '^(orvik : erreur|Orvik : conversion)$' >/dev/null \
+        || fail "$mode: an unexpected message box shows"
+    if [ "$source" != '*' ]; then
+        got_source=$(box_text 200 50)
+        got_result=$(box_text 200 200)
+        [ "$got_source" = "$source" ] || fail "$mode: source box holds \"$got_source\""
+        [ "$got_result" = "$result" ] || fail "$mode: result box holds \"$got_result\""
+    fi
+    kill -0 "$orvik" || fail "$mode: the program ended"
+    kill "$orvik"
+    wait "$orvik" 2>/dev/null || true
+done
+echo "PASS: every clipboard owner handled"
