@@ -1,7 +1,22 @@
-# Every install rule of the project, and the Debian package built from them with CPack:
+# Every install rule of the project, and the packages built from them with CPack:
 #   cmake --install build/release --prefix /usr/local
 #   (cd build/release && cpack -G DEB)
+#   (cd build/windows && cpack)      # orvik-<version>-win64.zip
 include(GNUInstallDirs)
+
+if(WIN32)
+    # One folder holding the program, ready to unzip and run.
+    if(TARGET orvik)
+        install(TARGETS orvik RUNTIME DESTINATION .)
+    endif()
+    set(CPACK_PACKAGE_NAME "orvik")
+    set(CPACK_PACKAGE_VENDOR "${ORVIK_COMPANY_NAME}")
+    set(CPACK_PACKAGE_VERSION "${ORVIK_VERSION_DISPLAY}")
+    set(CPACK_GENERATOR "ZIP")
+    set(CPACK_PACKAGE_FILE_NAME "orvik-${ORVIK_VERSION_DISPLAY}-win64")
+    include(CPack)
+    return()
+endif()
 
 if(TARGET orvik)
     install(TARGETS orvik RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")

@@ -40,6 +40,12 @@ ORVIK_BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l1
 ORVIK_TEST_PACKAGES=(libgtest-dev libbenchmark-dev xvfb xauth xclip xdotool desktop-file-utils appstream
     dpkg-dev file man-db groff-base lintian acl attr)
 
+# What building orvik.exe for Windows and testing it under wine needs: the mingw-w64 cross compiler
+# with the posix thread model, GoogleTest's sources to cross-build it, wine with the fonts of its
+# dialogs, and icoutils, whose wrestool reads the icon back from the program.
+ORVIK_WINDOWS_PACKAGES=(mingw-w64 g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-wine icoutils
+    xvfb xauth xclip xdotool)
+
 # What taking the window's screenshot for the README needs (scripts/screenshot.sh).
 ORVIK_SCREENSHOT_PACKAGES=(xvfb xdotool imagemagick)
 

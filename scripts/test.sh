@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Builds and runs every test: a developer build, the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer (warnings are errors in both), a short run of the benchmark, and,
-# where clang is installed, the tests built with clang and a bounded fuzzing run. Installs what it
-# needs on Debian.
+# UndefinedBehaviorSanitizer (warnings are errors in both), orvik.exe for Windows with its tests
+# under wine, a short run of the benchmark, and, where clang is installed, the tests built with
+# clang and a bounded fuzzing run. Installs what it needs on Debian.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
-orvik_install_packages "${ORVIK_BUILD_PACKAGES[@]}" "${ORVIK_TEST_PACKAGES[@]}"
+orvik_install_packages "${ORVIK_BUILD_PACKAGES[@]}" "${ORVIK_TEST_PACKAGES[@]}" \
+    "${ORVIK_WINDOWS_PACKAGES[@]}"
 jobs=$(orvik_jobs)
 
 step() { printf '\n== %s ==\n' "$*"; }
@@ -18,6 +19,12 @@ for preset in dev asan; do
     cmake --build --preset "$preset" -j "$jobs"
     ctest --preset "$preset" -j "$jobs"
 done
+
+# orvik.exe cross-built for Windows; its tests run under wine.
+step "build and test: windows"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$jobs"
+ctest --preset windows -j "$jobs"
 
 # The developer build holds the benchmarks too: a short run shows they still work.
 step "benchmark smoke run"

@@ -1,11 +1,12 @@
 // The real window under Qt's offscreen platform: its geometry, captions, accessible names, tab
 // order and opening contents, the exact round trip of unusual characters through the boxes and the
 // clipboard, and the buttons at work.
-#include "platform/application_identity.h"
-#include "platform/box_text.h"
-#include "platform/french_translations.h"
-#include "platform/qt_platform.h"
-#include "window/frm_main.h"
+#include "platform/qt/application_identity.h"
+#include "platform/qt/box_text.h"
+#include "platform/qt/french_translations.h"
+#include "platform/qt/frm_main.h"
+#include "platform/qt/qt_platform.h"
+#include "window/frm_main_description.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -31,7 +32,6 @@ class FrmMainTest : public QObject
     Q_OBJECT
 
     std::unique_ptr<orvik::frmMain> m_window;
-    QStringList m_descriptions;
 
     template <typename T = QWidget> T* Control(const char* name)
     {
@@ -75,58 +75,38 @@ private slots:
         QCOMPARE(Text("rtbResult"), u"Votre texte sera converti ici."_s);
     }
 
-    // Each row is named for its control: its place in twips (15 to a pixel), its caption (none for
-    // a box) and the name a screen reader gives it.
-    void controlsStandFitAndSpeak_data()
+    // Every control stands where the description puts it, says what it names, and every caption
+    // is whole in the font its button draws it in, inside the room its style leaves.
+    void controlsStandWhereDescribed()
     {
-        QTest::addColumn<QRect>("twips");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("spoken");
-        QTest::newRow("cmdPaste") << QRect(1680, 120, 3735, 255)
-                                  << u"COLLER le presse papier ET CONVERTIR"_s
-                                  << u"Coller et convertir"_s;
-        QTest::newRow("rtbSource")
-            << QRect(120, 480, 6735, 735) << QString() << u"Texte à réparer"_s;
-        QTest::newRow("CmdConvert")
-            << QRect(1680, 1320, 3735, 255) << u"CONVERTIR"_s << u"Convertir"_s;
-        QTest::newRow("rtbResult")
-            << QRect(120, 1680, 6735, 3255) << QString() << u"Texte réparé"_s;
-        QTest::newRow("cmdCopy") << QRect(1680, 5040, 3735, 255)
-                                 << u"COPIER le texte converti dans le presse papier"_s
-                                 << u"Copier le texte converti"_s;
-    }
-    void controlsStandFitAndSpeak()
-    {
-        QFETCH(QRect, twips);
-        QFETCH(QString, caption);
-        QFETCH(QString, spoken);
-        QWidget* control = Control(QTest::currentDataTag());
-        QCOMPARE(control->geometry(), QRect(twips.topLeft() / 15, twips.size() / 15));
-        QVERIFY(control->isVisible() && control->isEnabled());
+        const auto pixels = [](int twips) { return orvik::TwipsToPixels(twips, 96); };
+        for (const orvik::ControlDescription& described : orvik::kMainWindow.controls) {
+            QWidget* control = Control(described.name.data());
+            const orvik::Twips& at = described.place;
+            QCOMPARE(control->geometry(),
+                QRect(pixels(at.left), pixels(at.top), pixels(at.width), pixels(at.height)));
+            QVERIFY(control->isVisible() && control->isEnabled());
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+            QVERIFY(accessible);
+            QCOMPARE(accessible->text(QAccessible::Name), QStringView(described.spokenName));
+            QCOMPARE(accessible->text(QAccessible::Description),
+                QStringView(described.spokenDescription));
 
-        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
-        QVERIFY(accessible);
-        QCOMPARE(accessible->text(QAccessible::Name), spoken);
-        // A description of its own for every control.
-        const QString description = accessible->text(QAccessible::Description);
-        QVERIFY(!description.isEmpty() && !m_descriptions.contains(description));
-        m_descriptions << description;
-
-        auto* button = qobject_cast<QPushButton*>(control);
-        QCOMPARE(button != nullptr, !caption.isEmpty());
-        if (!button)
-            return;
-        QCOMPARE(button->text(), caption);
-        QVERIFY(!button->isDefault() && !button->autoDefault());
-        // The whole caption, in the font the button draws it in, inside the room its style leaves.
-        QStyleOptionButton option;
-        option.initFrom(button);
-        option.text = caption;
-        const QRect room
-            = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
-        const QFontMetrics metrics(button->font());
-        QVERIFY(metrics.horizontalAdvance(caption) <= room.width());
-        QVERIFY(metrics.height() <= room.height());
+            auto* button = qobject_cast<QPushButton*>(control);
+            QCOMPARE(button != nullptr, described.kind == orvik::ControlKind::Button);
+            if (!button)
+                continue;
+            QCOMPARE(button->text(), QStringView(described.text));
+            QVERIFY(!button->isDefault() && !button->autoDefault());
+            QStyleOptionButton option;
+            option.initFrom(button);
+            option.text = button->text();
+            const QRect room
+                = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+            const QFontMetrics metrics(button->font());
+            QVERIFY(metrics.horizontalAdvance(button->text()) <= room.width());
+            QVERIFY(metrics.height() <= room.height());
+        }
     }
 
     // What is written, and what a box gives back: a text document holds LF, CR, CR LF, U+2029,

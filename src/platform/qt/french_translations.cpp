@@ -1,4 +1,4 @@
-#include "platform/french_translations.h"
+#include "platform/qt/french_translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "window/caption_fit.h"
+#include "platform/qt/caption_fit.h"
 
 #include <QFontMetrics>
 #include <QPushButton>

@@ -1,4 +1,4 @@
-#include "platform/application_identity.h"
+#include "platform/qt/application_identity.h"
 
 #include "orvik_version.h"
 

@@ -1,9 +1,9 @@
-#include "platform/qt_platform.h"
+#include "platform/qt/qt_platform.h"
 
-#include "platform/box_text.h"
+#include "platform/qt/box_text.h"
 #include "platform/error_description.h"
 #include "platform/platform_error.h"
-#include "platform/qt_text.h"
+#include "platform/qt/qt_text.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "platform/startup_message_guard.h"
+#include "platform/qt/startup_message_guard.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,9 +1,9 @@
 // The program's entry: builds the application, shows the window and runs the event loop until
 // the window is closed.
-#include "platform/application_identity.h"
-#include "platform/french_translations.h"
-#include "platform/startup_message_guard.h"
-#include "window/frm_main.h"
+#include "platform/qt/application_identity.h"
+#include "platform/qt/french_translations.h"
+#include "platform/qt/startup_message_guard.h"
+#include "platform/qt/frm_main.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
-#include "platform/box_text.h"
+#include "platform/qt/box_text.h"
 
 #include "platform/platform_error.h"
-#include "platform/qt_text.h"
+#include "platform/qt/qt_text.h"
 
 #include <QTextCharFormat>
 #include <QTextDocument>

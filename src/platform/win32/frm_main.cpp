@@ -1,0 +1,333 @@
+#include "platform/win32/frm_main.h"
+
+#include "platform/win32/rich_edit_box.h"
+#include "platform/win32/system_error.h"
+#include "platform/win32/win32_platform.h"
+#include "window/frm_main_description.h"
+#include "window/main_commands.h"
+
+#include <algorithm>
+#include <commctrl.h>
+#include <richedit.h>
+
+namespace orvik {
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"orvik.frmMain";
+// A fixed frame: a caption with its system menu and a minimise box; no maximise box, no sizing.
+constexpr DWORD kWindowStyle
+    = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kWindowExStyle = 0;
+// Control ids: the index in the description, past IDOK and IDCANCEL, which a dialog manager might
+// send for Enter and Esc.
+constexpr int kFirstControlId = 100;
+
+const wchar_t* Wide(std::u16string_view text)
+{
+    return reinterpret_cast<const wchar_t*>(text.data());
+}
+
+// Functions of Windows 10 (1607) and later, looked up so that the program still starts on a system
+// without them, at the density of the screen.
+template <typename Function> Function User32(const char* name)
+{
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+int WindowDpi(HWND window)
+{
+    static const auto getDpiForWindow = User32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    if (getDpiForWindow)
+        if (const UINT dpi = getDpiForWindow(window))
+            return int(dpi);
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : kStandardDpi;
+}
+
+RECT OuterRect(int clientWidth, int clientHeight, int dpi)
+{
+    static const auto adjust
+        = User32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    RECT rect { 0, 0, clientWidth, clientHeight };
+    if (!adjust || !adjust(&rect, kWindowStyle, FALSE, kWindowExStyle, UINT(dpi)))
+        AdjustWindowRectEx(&rect, kWindowStyle, FALSE, kWindowExStyle);
+    return rect;
+}
+
+// The system's message font at `dpi`: the one dialog texts and buttons are written in.
+LOGFONTW MessageFont(int dpi)
+{
+    static const auto forDpi
+        = User32<BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT)>("SystemParametersInfoForDpi");
+    NONCLIENTMETRICSW metrics {};
+    metrics.cbSize = sizeof metrics;
+    if (forDpi && forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, UINT(dpi)))
+        return metrics.lfMessageFont;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        return metrics.lfMessageFont;
+    LOGFONTW font {};
+    font.lfHeight = -MulDiv(9, dpi, 72);
+    return font;
+}
+
+// The message font, shrunk a pixel at a time only if the caption would not fit inside the button
+// otherwise, down to a size still comfortable to read.
+HFONT CaptionFont(HWND button, std::u16string_view caption, int dpi)
+{
+    RECT rect {};
+    GetClientRect(button, &rect);
+    const int roomWidth = rect.right - rect.left - 2 * MulDiv(5, dpi, kStandardDpi);
+    const int roomHeight = rect.bottom - rect.top - 2 * MulDiv(2, dpi, kStandardDpi);
+    LOGFONTW font = MessageFont(dpi);
+    const int start = font.lfHeight < 0 ? -font.lfHeight : MulDiv(12, dpi, kStandardDpi);
+    const int smallest = MulDiv(8, dpi, kStandardDpi);
+    const HDC dc = GetDC(button);
+    HFONT chosen = nullptr;
+    for (int height = start; height >= smallest && !chosen; --height) {
+        font.lfHeight = -height;
+        const HFONT candidate = CreateFontIndirectW(&font);
+        if (!candidate)
+            break;
+        const HGDIOBJ before = SelectObject(dc, candidate);
+        SIZE extent {};
+        TEXTMETRICW metrics {};
+        GetTextExtentPoint32W(dc, Wide(caption), int(caption.size()), &extent);
+        GetTextMetricsW(dc, &metrics);
+        SelectObject(dc, before);
+        if ((extent.cx <= roomWidth && metrics.tmHeight - metrics.tmInternalLeading <= roomHeight)
+            || height == smallest)
+            chosen = candidate;
+        else
+            DeleteObject(candidate);
+    }
+    ReleaseDC(button, dc);
+    return chosen;
+}
+
+RECT CentredOnWorkArea(HWND window, const RECT& outer)
+{
+    MONITORINFO monitor {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& work = monitor.rcWork;
+    const LONG width = outer.right - outer.left;
+    const LONG height = outer.bottom - outer.top;
+    const LONG left = work.left + std::max<LONG>(0, (work.right - work.left - width) / 2);
+    const LONG top = work.top + std::max<LONG>(0, (work.bottom - work.top - height) / 2);
+    return { left, top, left + width, top + height };
+}
+
+bool KeyDown(int key)
+{
+    return (GetKeyState(key) & 0x8000) != 0;
+}
+
+} // namespace
+
+frmMain::frmMain(bool endsProgram)
+    : m_endsProgram(endsProgram)
+{
+    LoadRichEdit();
+    INITCOMMONCONTROLSEX controls { sizeof controls, ICC_STANDARD_CLASSES };
+    InitCommonControlsEx(&controls);
+
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &frmMain::WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, L"IDI_ICON1");
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kWindowClass;
+    if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        ThrowLastError(u"La fenêtre n'a pas pu être créée.");
+
+    const std::u16string caption(kMainWindow.caption);
+    m_window
+        = CreateWindowExW(kWindowExStyle, kWindowClass, Wide(caption), kWindowStyle, CW_USEDEFAULT,
+            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    if (!m_window)
+        ThrowLastError(u"La fenêtre n'a pas pu être créée.");
+    m_dpi = WindowDpi(m_window);
+
+    // Created in tab order: the window's order of its children is the order Tab follows.
+    for (const ControlDescription* control : InTabOrder()) {
+        const auto index = std::size_t(control - kMainWindow.controls.data());
+        const bool box = control->kind == ControlKind::TextBox;
+        const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP
+            | (box ? WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | ES_NOHIDESEL
+                   : BS_PUSHBUTTON);
+        const std::u16string name(control->name.begin(), control->name.end());
+        HWND& made = m_controls[index];
+        made = CreateWindowExW(box ? WS_EX_CLIENTEDGE : 0, box ? MSFTEDIT_CLASS : WC_BUTTONW,
+            box ? L"" : Wide(std::u16string(control->text).c_str()), style, 0, 0, 0, 0, m_window,
+            reinterpret_cast<HMENU>(INT_PTR(kFirstControlId + int(index))), instance, nullptr);
+        if (!made)
+            ThrowLastError(u"Les contrôles de la fenêtre n'ont pas pu être créés.");
+        if (box) {
+            SetUpBox(made);
+            WriteBoxText(made, control->text);
+        }
+    }
+    Layout(m_dpi);
+    RECT outer {};
+    GetWindowRect(m_window, &outer);
+    const RECT place = CentredOnWorkArea(m_window, outer);
+    SetWindowPos(
+        m_window, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    m_platform
+        = std::make_unique<Win32Platform>(m_window, Control("rtbSource"), Control("rtbResult"));
+    m_commands = std::make_unique<MainCommands>(*m_platform);
+}
+
+frmMain::~frmMain()
+{
+    if (m_window) {
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
+        DestroyWindow(m_window);
+    }
+    for (const HFONT font : m_fonts)
+        if (font)
+            DeleteObject(font);
+}
+
+void frmMain::Show(int how)
+{
+    ShowWindow(m_window, how);
+    UpdateWindow(m_window);
+    m_lastFocus = Control(InTabOrder().front()->name);
+    SetFocus(m_lastFocus);
+}
+
+HWND frmMain::Control(std::string_view name) const
+{
+    const ControlDescription* control = FindControl(name);
+    return control ? m_controls[std::size_t(control - kMainWindow.controls.data())] : nullptr;
+}
+
+void frmMain::Layout(int dpi)
+{
+    m_dpi = dpi;
+    const auto px = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
+    const RECT outer = OuterRect(px(kMainWindow.clientWidth), px(kMainWindow.clientHeight), dpi);
+    SetWindowPos(m_window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (std::size_t i = 0; i < m_controls.size(); ++i) {
+        const ControlDescription& control = kMainWindow.controls[i];
+        const Twips& at = control.place;
+        SetWindowPos(m_controls[i], nullptr, px(at.left), px(at.top), px(at.width), px(at.height),
+            SWP_NOZORDER | SWP_NOACTIVATE);
+        if (control.kind != ControlKind::Button)
+            continue;
+        const HFONT font = CaptionFont(m_controls[i], control.text, dpi);
+        SendMessageW(m_controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        if (m_fonts[i])
+            DeleteObject(m_fonts[i]);
+        m_fonts[i] = font;
+    }
+}
+
+void frmMain::RunCommand(int controlId)
+{
+    const int index = controlId - kFirstControlId;
+    if (index < 0 || index >= int(m_controls.size()) || !m_commands)
+        return;
+    switch (kMainWindow.controls[std::size_t(index)].command) {
+    case Command::Paste:
+        m_commands->cmdPaste_Click();
+        break;
+    case Command::Convert:
+        m_commands->CmdConvert_Click();
+        break;
+    case Command::Copy:
+        m_commands->cmdCopy_Click();
+        break;
+    case Command::None:
+        break;
+    }
+}
+
+bool frmMain::PreTranslate(const MSG& message)
+{
+    // Tab moves the focus rather than typing a tab, in the boxes too; Ctrl+Tab still types one.
+    if (message.message != WM_KEYDOWN || message.wParam != VK_TAB || KeyDown(VK_CONTROL)
+        || KeyDown(VK_MENU) || (message.hwnd != m_window && !IsChild(m_window, message.hwnd)))
+        return false;
+    if (const HWND next = GetNextDlgTabItem(m_window, GetFocus(), KeyDown(VK_SHIFT)))
+        SetFocus(next);
+    return true;
+}
+
+LRESULT CALLBACK frmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* self
+            = static_cast<frmMain*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->m_window = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<frmMain*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return self ? self->Handle(message, wParam, lParam)
+                : DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED && lParam != 0)
+            RunCommand(LOWORD(wParam));
+        return 0;
+    case WM_SETCURSOR:
+        if (m_platform && m_platform->Busy()) {
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
+        }
+        break;
+    case WM_ACTIVATE:
+        // The focus goes back where it was when the user comes back to the window.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = GetFocus();
+            if (focus && IsChild(m_window, focus))
+                m_lastFocus = focus;
+        } else if (m_lastFocus) {
+            SetFocus(m_lastFocus);
+            return 0;
+        }
+        break;
+    case WM_DPICHANGED: {
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(m_window, nullptr, suggested->left, suggested->top, 0, 0,
+            SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        Layout(LOWORD(wParam));
+        return 0;
+    }
+    case WM_DESTROY:
+        if (m_endsProgram)
+            PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(m_window, message, wParam, lParam);
+}
+
+int RunMessageLoop(frmMain& window)
+{
+    MSG message {};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (window.PreTranslate(message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return int(message.wParam);
+}
+
+} // namespace orvik

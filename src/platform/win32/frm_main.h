@@ -1,0 +1,60 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string_view>
+#include <windows.h>
+
+namespace orvik {
+
+class MainCommands;
+class Win32Platform;
+
+// The program's one window, built from its description: two RichEdit boxes and three buttons in a
+// fixed frame, drawn at the density of the monitor it stands on. Tab and Shift+Tab move the focus
+// (PreTranslate); no button answers Enter or Esc; Space clicks the focused button.
+class frmMain
+{
+public:
+    // Creates the window, hidden, centred on the screen. When `endsProgram`, closing it ends the
+    // message loop. Throws PlatformError when the window or its controls cannot be made.
+    explicit frmMain(bool endsProgram);
+    ~frmMain();
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+
+    // Shows the window and puts the focus in the first control of the tab order.
+    void Show(int how);
+
+    HWND Handle() const { return m_window; }
+    // The control of that name in the window's description; nullptr when there is none.
+    HWND Control(std::string_view name) const;
+    int Dpi() const { return m_dpi; }
+    Win32Platform& Platform() { return *m_platform; }
+
+    // Handles the keys the window gives a meaning of its own. Returns true when `message` has been
+    // handled and must not be dispatched.
+    bool PreTranslate(const MSG& message);
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    // Places the window's client area and its controls, and sets the buttons' fonts, at `dpi`.
+    void Layout(int dpi);
+    void RunCommand(int controlId);
+
+    HWND m_window = nullptr;
+    // In the order of the description's controls.
+    std::array<HWND, 5> m_controls {};
+    std::array<HFONT, 5> m_fonts {};
+    int m_dpi = 96;
+    bool m_endsProgram;
+    HWND m_lastFocus = nullptr;
+    std::unique_ptr<Win32Platform> m_platform;
+    std::unique_ptr<MainCommands> m_commands;
+};
+
+// Runs the message loop until the window that ends the program is closed; returns the exit status.
+int RunMessageLoop(frmMain& window);
+
+} // namespace orvik

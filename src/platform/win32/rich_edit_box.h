@@ -1,0 +1,34 @@
+// The two text boxes: RichEdit controls (msftedit.dll) in plain-text mode.
+//
+// A RichEdit box holds every line break as one CR, whatever was written (LF, CR or CR LF), so its
+// text reads back with each line break as one LF, as on the other systems. Every other UTF-16 code
+// unit reads back as written, except the NUL character, which the control cannot hold: a text
+// holding one is refused whole rather than cut short.
+#pragma once
+
+#include "window/frm_main_description.h"
+
+#include <string>
+#include <string_view>
+#include <windows.h>
+
+namespace orvik {
+
+// The longest text a box accepts, in UTF-16 code units: as long as the repair accepts.
+inline constexpr std::size_t kMaxBoxTextLength = 2147483646;
+
+// Loads the RichEdit control's library, once; throws PlatformError when it cannot be.
+void LoadRichEdit();
+
+// Makes `box` a plain-text box with no length limit below kMaxBoxTextLength, whose text is written
+// in the window description's box font, tagged with its language.
+void SetUpBox(HWND box);
+
+// The box's whole text, line breaks as LF.
+std::u16string ReadBoxText(HWND box);
+
+// Replaces the box's whole content with `text`. Throws PlatformError when the text holds a NUL, is
+// longer than kMaxBoxTextLength, or could not be written whole.
+void WriteBoxText(HWND box, std::u16string_view text);
+
+} // namespace orvik

@@ -1,0 +1,170 @@
+#include "platform/win32/win32_platform.h"
+
+#include "platform/error_description.h"
+#include "platform/platform_error.h"
+#include "platform/win32/rich_edit_box.h"
+#include "platform/win32/system_error.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace orvik {
+
+namespace {
+
+// How long an operation waits for a clipboard another program holds open.
+constexpr int kClipboardTries = 20;
+constexpr auto kClipboardPause = std::chrono::milliseconds(25);
+
+// The clipboard, open for as long as this lives.
+class OpenClipboardScope
+{
+public:
+    explicit OpenClipboardScope(HWND owner)
+    {
+        for (int attempt = 1; !OpenClipboard(owner); ++attempt) {
+            if (attempt == kClipboardTries)
+                ThrowLastError(u"Le presse-papiers est occupé par un autre programme ; réessayez "
+                               u"dans un instant.");
+            std::this_thread::sleep_for(kClipboardPause);
+        }
+    }
+    ~OpenClipboardScope() { CloseClipboard(); }
+    OpenClipboardScope(const OpenClipboardScope&) = delete;
+    OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
+};
+
+// A locked global memory block, unlocked when this goes.
+class GlobalLockScope
+{
+public:
+    explicit GlobalLockScope(HGLOBAL memory)
+        : m_memory(memory)
+        , m_data(GlobalLock(memory))
+    { }
+    ~GlobalLockScope()
+    {
+        if (m_data)
+            GlobalUnlock(m_memory);
+    }
+    GlobalLockScope(const GlobalLockScope&) = delete;
+    GlobalLockScope& operator=(const GlobalLockScope&) = delete;
+    void* Data() const { return m_data; }
+
+private:
+    HGLOBAL m_memory;
+    void* m_data;
+};
+
+const wchar_t* Wide(const std::u16string& text)
+{
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// `text` with each LF that does not follow a CR preceded by one: Windows' line break.
+std::u16string WithCrLf(std::u16string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r'))
+            out += u'\r';
+        out += text[i];
+    }
+    return out;
+}
+
+} // namespace
+
+Win32Platform::Win32Platform(HWND window, HWND source, HWND result)
+    : m_window(window)
+    , m_source(source)
+    , m_result(result)
+{ }
+
+std::u16string Win32Platform::BoxText(Box box)
+{
+    return ReadBoxText(BoxFor(box));
+}
+
+void Win32Platform::SetBoxText(Box box, std::u16string_view text)
+{
+    WriteBoxText(BoxFor(box), text);
+}
+
+void Win32Platform::ClearClipboard()
+{
+    const OpenClipboardScope clipboard(m_window);
+    if (!EmptyClipboard())
+        ThrowLastError(u"Le presse-papiers n'a pas pu être vidé.");
+}
+
+std::u16string Win32Platform::ClipboardText()
+{
+    const OpenClipboardScope clipboard(m_window);
+    // Any other format alone (an image, say) reads as an empty text.
+    if (!IsClipboardFormatAvailable(CF_UNICODETEXT))
+        return {};
+    const HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    if (!data)
+        ThrowLastError(u"Le texte du presse-papiers n'a pas pu être lu.");
+    const GlobalLockScope lock(data);
+    if (!lock.Data())
+        ThrowLastError(u"Le texte du presse-papiers n'a pas pu être lu.");
+    // The text ends at its NUL, or at the end of the block should a careless program leave none.
+    const std::u16string_view block(
+        static_cast<const char16_t*>(lock.Data()), GlobalSize(data) / sizeof(char16_t));
+    return std::u16string(block.substr(0, block.find(u'\0')));
+}
+
+void Win32Platform::SetClipboardText(std::u16string_view text)
+{
+    const std::u16string windowsText = WithCrLf(text);
+    const std::size_t bytes = (windowsText.size() + 1) * sizeof(char16_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!memory)
+        throw PlatformError("Mémoire insuffisante pour placer ce texte dans le presse-papiers.");
+    {
+        const GlobalLockScope lock(memory);
+        if (!lock.Data()) {
+            GlobalFree(memory);
+            ThrowLastError(u"Le texte n'a pas pu être placé dans le presse-papiers.");
+        }
+        std::memcpy(lock.Data(), windowsText.c_str(), bytes);
+    }
+    const OpenClipboardScope clipboard(m_window);
+    if (!EmptyClipboard() || !SetClipboardData(CF_UNICODETEXT, memory)) {
+        const DWORD error = GetLastError();
+        GlobalFree(memory);
+        ThrowSystemError(u"Le texte n'a pas pu être placé dans le presse-papiers.", error);
+    }
+    // The clipboard owns the memory now.
+}
+
+void Win32Platform::ShowMessage(std::u16string_view prompt, std::u16string_view title)
+{
+    const std::u16string promptText(prompt);
+    const std::u16string titleText(title);
+    if (MessageBoxW(m_window, Wide(promptText), Wide(titleText), MB_OK) == 0)
+        ThrowLastError(u"Le message n'a pas pu être affiché.");
+}
+
+std::u16string Win32Platform::DescribeCurrentError()
+{
+    return DescribeException(std::current_exception());
+}
+
+void Win32Platform::BeginBusy() noexcept
+{
+    if (m_busy++ == 0)
+        m_cursorBefore = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+}
+
+void Win32Platform::EndBusy() noexcept
+{
+    if (m_busy > 0 && --m_busy == 0)
+        SetCursor(m_cursorBefore);
+}
+
+} // namespace orvik

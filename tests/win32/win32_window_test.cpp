@@ -1,0 +1,299 @@
+// The Win32 window in this process: its controls where the description puts them, the tab order,
+// the exact round trip of unusual text through the boxes and the clipboard, the buttons at work
+// with their message boxes, and the version record of the built orvik.exe.
+#include "orvik_version.h"
+#include "platform/win32/frm_main.h"
+#include "platform/win32/rich_edit_box.h"
+#include "platform/win32/win32_platform.h"
+#include "window/frm_main_description.h"
+#include "window/main_commands.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <richedit.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orvik {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::u16string WindowText(HWND window)
+{
+    std::u16string text(std::size_t(GetWindowTextLengthW(window)) + 1, u'\0');
+    text.resize(std::size_t(
+        GetWindowTextW(window, reinterpret_cast<wchar_t*>(text.data()), int(text.size()))));
+    return text;
+}
+
+// While it lives, closes each message box the window shows with OK, noting "[title] prompt" and
+// whether it has an icon.
+class MessageBoxCloser
+{
+public:
+    MessageBoxCloser()
+        : m_thread([this] { Watch(); })
+    { }
+    ~MessageBoxCloser() { Seen(); }
+    std::u16string Seen()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_seen;
+    }
+
+private:
+    void Watch()
+    {
+        while (!m_stop) {
+            const HWND box = FindWindowW(L"#32770", nullptr);
+            // Read once it shows: its controls are all made by then.
+            if (box && IsWindowVisible(box)) {
+                const HWND icon = GetDlgItem(box, 0x14);
+                m_seen += u"[" + WindowText(box) + u"] " + WindowText(GetDlgItem(box, 0xFFFF))
+                    + (icon && IsWindowVisible(icon) ? u" (icon)" : u"");
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                while (IsWindow(box))
+                    std::this_thread::sleep_for(5ms);
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+
+    std::atomic<bool> m_stop = false;
+    std::u16string m_seen;
+    std::thread m_thread;
+};
+
+class Win32Window : public ::testing::Test
+{
+protected:
+    void SetUp() override { window.Show(SW_SHOW); }
+
+    HWND Control(std::string_view name) { return window.Control(name); }
+    void Click(std::string_view button) { SendMessageW(Control(button), BM_CLICK, 0, 0); }
+    // Clicks the button and returns the message boxes it showed.
+    std::u16string ClickAndClose(std::string_view button)
+    {
+        MessageBoxCloser closer;
+        Click(button);
+        return closer.Seen();
+    }
+
+    frmMain window { false };
+    Win32Platform& platform = window.Platform();
+};
+
+// At the density the test is run at (ORVIK_TEST_DPI, 96 when unset).
+TEST_F(Win32Window, ControlsStandWhereDescribed)
+{
+    const char* wanted = std::getenv("ORVIK_TEST_DPI");
+    const int dpi = wanted ? std::atoi(wanted) : kStandardDpi;
+    ASSERT_EQ(window.Dpi(), dpi);
+    const auto px = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
+    const HWND frame = window.Handle();
+    EXPECT_EQ(WindowText(frame), kMainWindow.caption);
+    RECT client {};
+    GetClientRect(frame, &client);
+    EXPECT_EQ(client.right, px(kMainWindow.clientWidth));
+    EXPECT_EQ(client.bottom, px(kMainWindow.clientHeight));
+    const auto style = GetWindowLongPtrW(frame, GWL_STYLE);
+    EXPECT_FALSE(style & (WS_THICKFRAME | WS_MAXIMIZEBOX)) << "the frame is fixed";
+
+    for (const ControlDescription& described : kMainWindow.controls) {
+        SCOPED_TRACE(described.name);
+        const HWND control = Control(described.name);
+        ASSERT_TRUE(control);
+        RECT place {};
+        GetWindowRect(control, &place);
+        MapWindowPoints(HWND_DESKTOP, frame, reinterpret_cast<POINT*>(&place), 2);
+        const Twips& at = described.place;
+        EXPECT_EQ((std::array { place.left, place.top, place.right, place.bottom }),
+            (std::array<LONG, 4> {
+                px(at.left), px(at.top), px(at.left) + px(at.width), px(at.top) + px(at.height) }));
+        EXPECT_TRUE(IsWindowVisible(control) && IsWindowEnabled(control));
+
+        wchar_t kind[32] {};
+        GetClassNameW(control, kind, 32);
+        if (described.kind == ControlKind::TextBox) {
+            EXPECT_EQ(_wcsicmp(kind, MSFTEDIT_CLASS), 0) << kind;
+            EXPECT_EQ(platform.BoxText(described.name == "rtbSource" ? Box::Source : Box::Result),
+                described.text);
+            continue;
+        }
+        EXPECT_EQ(WindowText(control), described.text);
+        // The whole caption in the font the button draws it in, inside its edges.
+        const HDC dc = GetDC(control);
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+        SIZE extent {};
+        GetTextExtentPoint32W(dc, reinterpret_cast<const wchar_t*>(described.text.data()),
+            int(described.text.size()), &extent);
+        ReleaseDC(control, dc);
+        EXPECT_LE(extent.cx, place.right - place.left - 6);
+    }
+}
+
+TEST_F(Win32Window, TabMovesTheFocusInTheDescribedOrderWithoutTypingATab)
+{
+    EXPECT_EQ(GetFocus(), Control("rtbResult"));
+    for (const char* next : { "rtbSource", "CmdConvert", "cmdCopy", "cmdPaste", "rtbResult" }) {
+        const MSG tab { GetFocus(), WM_KEYDOWN, VK_TAB, 0, 0, {} };
+        EXPECT_TRUE(window.PreTranslate(tab));
+        EXPECT_EQ(GetFocus(), Control(next)) << next;
+    }
+    EXPECT_EQ(platform.BoxText(Box::Result), u"Votre texte sera converti ici.");
+}
+
+// What a box gives back: RichEdit holds every line break as one CR, read as LF; any other code
+// unit comes back as written. On the clipboard each LF goes with a CR.
+TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)
+{
+    struct Row
+    {
+        const char* name;
+        std::u16string written, boxed, clipboard;
+    };
+    const auto same = [](const char* name, std::u16string text) {
+        return Row { name, text, text, text };
+    };
+    const std::vector<Row> rows = {
+        { "line breaks", u"a\nb\r\nc\rd\n", u"a\nb\nc\nd\n", u"a\r\nb\r\nc\rd\r\n" },
+        same("separators and spaces plain text could change", u"\ta\u00A0b\u202F!\u2028c\u2029d"),
+        same("emoji, combining accent, byte-order mark", u"\uFEFF\U0001F600 e\u0301"),
+        same("lone surrogates",
+            u"\xDC00"
+            u"a\xD800"),
+        same("empty", u""),
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (const Box box : { Box::Source, Box::Result }) {
+            platform.SetBoxText(box, row.written);
+            EXPECT_EQ(platform.BoxText(box), row.boxed);
+        }
+        platform.SetClipboardText(row.written);
+        EXPECT_EQ(platform.ClipboardText(), row.clipboard);
+    }
+    // A NUL would cut the text short in the box: the text is refused whole, the box kept.
+    EXPECT_THROW(platform.SetBoxText(Box::Source, std::u16string(u"a\0b", 3)), std::exception);
+    EXPECT_EQ(platform.BoxText(Box::Source), u"");
+
+    // What the user types or pastes is not cut at RichEdit's default 64 K. Wine's RichEdit does
+    // not enforce that limit on a paste, so the limit itself is read.
+    for (const char* box : { "rtbSource", "rtbResult" })
+        EXPECT_GE(
+            std::size_t(SendMessageW(Control(box), EM_GETLIMITTEXT, 0, 0)), kMaxBoxTextLength);
+}
+
+TEST_F(Win32Window, PasteConvertCopyThroughTheButtons)
+{
+    // Another program's format on the clipboard, next to the damaged text.
+    const UINT other = RegisterClipboardFormatW(L"orvik.test.other");
+    platform.SetClipboardText(u"L'Ã©tÃ©\r\nÃ\u00A0 Paris");
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    SetClipboardData(other, GlobalAlloc(GMEM_MOVEABLE, 4));
+    CloseClipboard();
+
+    EXPECT_EQ(ClickAndClose("cmdPaste"), u"");
+    EXPECT_EQ(platform.BoxText(Box::Source), u"L'Ã©tÃ©\nÃ\u00A0 Paris");
+    EXPECT_EQ(platform.BoxText(Box::Result), u"L'été\nà\u00A0 Paris");
+    EXPECT_EQ(ClickAndClose("cmdCopy"), u"");
+    EXPECT_EQ(platform.ClipboardText(), u"L'été\r\nà\u00A0 Paris");
+    EXPECT_FALSE(IsClipboardFormatAvailable(other));
+
+    // An empty clipboard empties the source box and is refused; the result box stays.
+    ASSERT_TRUE(OpenClipboard(window.Handle()));
+    EmptyClipboard();
+    CloseClipboard();
+    EXPECT_EQ(ClickAndClose("cmdPaste"), u"[Orvik : conversion] Il n'y a rien à convertir.");
+    EXPECT_EQ(platform.BoxText(Box::Source), u"");
+    EXPECT_EQ(platform.BoxText(Box::Result), u"L'été\nà\u00A0 Paris");
+}
+
+// A clipboard another program holds open is waited for briefly, then reported; both boxes and the
+// clipboard keep what they held, and the window goes on.
+TEST_F(Win32Window, BusyClipboardIsWaitedForThenReportedAndNothingIsLost)
+{
+    platform.SetClipboardText(u"ancien");
+    platform.SetBoxText(Box::Source, u"source");
+    platform.SetBoxText(Box::Result, u"résultat");
+    // Another thread holds the clipboard open, as another program would, until `until` passes.
+    const auto holdClipboard = [](std::atomic<bool>& held, auto until) {
+        return std::thread([&held, until] {
+            held = OpenClipboard(nullptr);
+            while (!until())
+                std::this_thread::sleep_for(5ms);
+            CloseClipboard();
+        });
+    };
+    std::atomic<bool> held = false, release = false;
+    const auto end = std::chrono::steady_clock::now() + 150ms;
+    std::thread brief
+        = holdClipboard(held, [end] { return std::chrono::steady_clock::now() > end; });
+    while (!held)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(ClickAndClose("cmdCopy"), u"");
+    brief.join();
+    EXPECT_EQ(platform.ClipboardText(), u"résultat");
+
+    held = false;
+    std::thread holder = holdClipboard(held, [&release] { return release.load(); });
+    while (!held)
+        std::this_thread::sleep_for(1ms);
+    platform.SetBoxText(Box::Result, u"nouveau");
+    for (const char* button : { "cmdCopy", "cmdPaste" }) {
+        SCOPED_TRACE(button);
+        const std::u16string seen = ClickAndClose(button);
+        EXPECT_EQ(seen.rfind(u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\n"
+                             u"Le presse-papiers est occupé",
+                      0),
+            0u)
+            << std::string(seen.begin(), seen.end());
+        EXPECT_EQ(platform.BoxText(Box::Source), u"source");
+        EXPECT_EQ(platform.BoxText(Box::Result), u"nouveau");
+    }
+    release = true;
+    holder.join();
+    EXPECT_EQ(platform.ClipboardText(), u"résultat");
+}
+
+TEST(OrvikExe, VersionRecordCarriesTheProgramsIdentity)
+{
+    std::vector<char> record(GetFileVersionInfoSizeW(ORVIK_EXE, nullptr));
+    ASSERT_FALSE(record.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(ORVIK_EXE, 0, DWORD(record.size()), record.data()));
+    const auto value = [&record](const std::wstring& key) {
+        void* data = nullptr;
+        UINT length = 0;
+        return VerQueryValueW(record.data(), key.c_str(), &data, &length) && data
+            ? std::wstring(static_cast<const wchar_t*>(data))
+            : L"(none)";
+    };
+    const std::string version = kVersionDisplay;
+    EXPECT_EQ(version, "1.00.0003");
+    for (const auto& [key, expected] :
+        { std::pair<const wchar_t*, std::string> { L"FileVersion", version },
+            { L"ProductVersion", version }, { L"ProductName", "orvik" },
+            { L"InternalName", "orvik" }, { L"OriginalFilename", "orvik.exe" } })
+        EXPECT_EQ(value(std::wstring(L"\\StringFileInfo\\040904B0\\") + key),
+            std::wstring(expected.begin(), expected.end()));
+    EXPECT_NE(value(L"\\StringFileInfo\\040904B0\\CompanyName"), L"(none)");
+    void* data = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", &data, &length));
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(data);
+    const auto [major, minor, patch, tweak] = kVersionParts;
+    EXPECT_EQ(fixed->dwFileVersionMS, DWORD(major << 16 | minor));
+    EXPECT_EQ(fixed->dwFileVersionLS, DWORD(patch << 16 | tweak));
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+}
+
+} // namespace
+} // namespace orvik

@@ -1,0 +1,62 @@
+// The window's description holds together: what every front end draws from it is a usable window
+// at each density the window may be shown at.
+#include "window/frm_main_description.h"
+
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+
+namespace orvik {
+namespace {
+
+// Every name and tab index once, so that each front end finds each control and orders them all.
+TEST(FrmMainDescription, NamesAndTabIndexesAreEachOnce)
+{
+    std::set<std::string_view> names;
+    std::set<int> tabIndexes;
+    for (const ControlDescription& control : kMainWindow.controls) {
+        names.insert(control.name);
+        tabIndexes.insert(control.tabIndex);
+        EXPECT_EQ(control.kind == ControlKind::Button, control.command != Command::None);
+    }
+    EXPECT_EQ(names.size(), 5u);
+    EXPECT_EQ(tabIndexes, (std::set<int> { 0, 1, 2, 3, 4 }));
+}
+
+// At each density the controls stay inside the client area, in order from top to bottom without
+// touching, the buttons one size and the boxes one width: rounding to pixels breaks none of it.
+TEST(FrmMainDescription, LayoutHoldsAtEveryDensity)
+{
+    for (const int dpi : { 96, 120, 144, 168, 192, 288 }) {
+        SCOPED_TRACE(dpi);
+        const auto px = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
+        const int width = px(kMainWindow.clientWidth);
+        const int height = px(kMainWindow.clientHeight);
+        if (dpi == 96) {
+            EXPECT_EQ(width, 465);
+            EXPECT_EQ(height, 356);
+        }
+        int bottomAbove = 0;
+        const ControlDescription* firstButton = nullptr;
+        const ControlDescription* firstBox = nullptr;
+        for (const ControlDescription& control : kMainWindow.controls) {
+            const Twips& at = control.place;
+            EXPECT_GT(px(at.top), bottomAbove) << control.name;
+            bottomAbove = px(at.top + at.height);
+            EXPECT_GT(px(at.left), 0) << control.name;
+            EXPECT_LT(px(at.left + at.width), width) << control.name;
+            auto*& first = control.kind == ControlKind::Button ? firstButton : firstBox;
+            if (!first)
+                first = &control;
+            EXPECT_EQ(px(at.left), px(first->place.left)) << control.name;
+            EXPECT_EQ(px(at.width), px(first->place.width)) << control.name;
+            if (control.kind == ControlKind::Button) {
+                EXPECT_EQ(px(at.height), px(first->place.height)) << control.name;
+            }
+        }
+        EXPECT_LT(bottomAbove, height);
+    }
+}
+
+} // namespace
+} // namespace orvik
