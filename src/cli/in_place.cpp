@@ -79,6 +79,8 @@ InPlaceResult RepairFileInPlace(
         return Failed(DescribeError(check.error));
     if (!check.changed)
         return { InPlaceResult::Outcome::Unchanged, {} };
+    if (!original.refusalToReplace.empty())
+        return Failed(original.refusalToReplace);
     if (const int error = system.Rewind(original.fd))
         return FailedLeftIntact("retour au début du fichier impossible", error);
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace orvik::cli {
 
@@ -41,6 +42,8 @@ public:
         int fd = -1;
         int error = 0; // when fd < 0 and no refusal: the system's reason
         std::string refusal; // when fd < 0: why this kind of file is not repaired in place
+        // When set: the file may be read, but not replaced; the reason, if it needs a repair.
+        std::string refusalToReplace;
     };
     // Opens the file to repair, to read, refusing what cannot be replaced by its repair.
     virtual Original OpenOriginal(const std::string& path) = 0;
@@ -67,5 +70,13 @@ public:
 // Makes the events that end the program from outside (signals on POSIX; Ctrl-C, Ctrl-Break and
 // closing the console on Windows) remove the new file of a repair that they interrupt first.
 void RemoveTemporaryFileOnInterrupt();
+
+#ifdef _WIN32
+// A Windows name as UTF-8, and back. A name may hold a UTF-16 code unit that is half of a pair
+// without the other half; it becomes three bytes as if it were a character of its own (as
+// "WTF-8" does), so that every name the user typed reaches the file it names.
+std::string Utf8FromWide(std::wstring_view wide);
+std::wstring WideFromUtf8(std::string_view utf8);
+#endif
 
 } // namespace orvik::cli

@@ -310,11 +310,12 @@ public:
             if (error == ELOOP && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
                 return { -1, 0,
                     "c'est un lien symbolique, réparez plutôt le fichier qu'il désigne ; lien "
-                    "laissé intact" };
-            return { -1, error, {} };
+                    "laissé intact",
+                    {} };
+            return { -1, error, {}, {} };
         }
         struct stat status;
-        Original refused { -1, 0, {} };
+        Original refused;
         if (fstat(fd, &status) != 0)
             refused.error = errno;
         else if (S_ISDIR(status.st_mode))
@@ -326,7 +327,7 @@ public:
             const int flags = fcntl(fd, F_GETFL);
             if (flags >= 0)
                 fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-            return { fd, 0, {} };
+            return { fd, 0, {}, {} };
         }
         close(fd);
         return refused;
