@@ -5,10 +5,11 @@
 include(GNUInstallDirs)
 
 if(WIN32)
-    # One folder holding the program, ready to unzip and run.
+    # One folder holding the programs, ready to unzip and run.
     if(TARGET orvik)
         install(TARGETS orvik RUNTIME DESTINATION .)
     endif()
+    install(TARGETS orvik_repair_cli RUNTIME DESTINATION .)
     set(CPACK_PACKAGE_NAME "orvik")
     set(CPACK_PACKAGE_VENDOR "${ORVIK_COMPANY_NAME}")
     set(CPACK_PACKAGE_VERSION "${ORVIK_VERSION_DISPLAY}")
