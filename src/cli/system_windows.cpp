@@ -169,33 +169,10 @@ bool WriteAll(int fd, const char* data, std::size_t size)
     return true;
 }
 
-// A name as UTF-8 (WTF-8, see system.h).
+// A name as UTF-8 (WTF-8, see system.h). wchar_t holds UTF-16 on Windows.
 std::string Utf8FromWide(std::wstring_view wide)
 {
-    std::string out;
-    out.reserve(wide.size());
-    for (std::size_t i = 0; i < wide.size(); ++i) {
-        char32_t code = wide[i];
-        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00
-            && wide[i + 1] <= 0xDFFF)
-            code = 0x10000 + ((code - 0xD800) << 10) + (wide[++i] - 0xDC00);
-        if (code < 0x80) {
-            out += char(code);
-        } else if (code < 0x800) {
-            out += char(0xC0 | (code >> 6));
-            out += char(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += char(0xE0 | (code >> 12));
-            out += char(0x80 | ((code >> 6) & 0x3F));
-            out += char(0x80 | (code & 0x3F));
-        } else {
-            out += char(0xF0 | (code >> 18));
-            out += char(0x80 | ((code >> 12) & 0x3F));
-            out += char(0x80 | ((code >> 6) & 0x3F));
-            out += char(0x80 | (code & 0x3F));
-        }
-    }
-    return out;
+    return Utf8FromUtf16(std::u16string(wide.begin(), wide.end()), true);
 }
 
 // And back: each well-formed sequence, surrogates included, gives its code unit(s); a byte that
