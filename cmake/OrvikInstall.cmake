@@ -5,11 +5,12 @@
 include(GNUInstallDirs)
 
 if(WIN32)
-    # One folder holding the programs, ready to unzip and run.
+    # One folder holding the programs, their license and their changelog, ready to unzip and run.
     if(TARGET orvik)
         install(TARGETS orvik RUNTIME DESTINATION .)
     endif()
     install(TARGETS orvik_repair_cli RUNTIME DESTINATION .)
+    install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/CHANGELOG.md" DESTINATION .)
     set(CPACK_PACKAGE_NAME "orvik")
     set(CPACK_PACKAGE_VENDOR "${ORVIK_COMPANY_NAME}")
     set(CPACK_PACKAGE_VERSION "${ORVIK_VERSION_DISPLAY}")
@@ -31,25 +32,20 @@ if(TARGET orvik_repair_cli)
     install(TARGETS orvik_repair_cli RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 endif()
 
-# The license and the changelog: in share/doc/orvik as Debian lays them out, or next to the
-# programs on Windows. Each program's manual page, in English and in French.
-if(WIN32)
-    install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/CHANGELOG.md"
-        DESTINATION "${CMAKE_INSTALL_BINDIR}")
-else()
-    install(FILES "${ORVIK_DOC_DIR}/copyright" "${ORVIK_DOC_DIR}/changelog.gz"
-        DESTINATION "${CMAKE_INSTALL_DOCDIR}")
-    foreach(target_and_page orvik:orvik orvik_repair_cli:orvik-repair)
-        string(REPLACE ":" ";" target_and_page "${target_and_page}")
-        list(GET target_and_page 0 target)
-        list(GET target_and_page 1 page)
-        if(TARGET ${target})
-            install(FILES "${ORVIK_MAN_DIR}/${page}.1.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
-            install(FILES "${ORVIK_MAN_DIR}/fr/${page}.1.gz"
-                DESTINATION "${CMAKE_INSTALL_MANDIR}/fr/man1")
-        endif()
-    endforeach()
-endif()
+# The license and the changelog in share/doc/orvik, as Debian lays them out. Each program's manual
+# page, in English and in French.
+install(FILES "${ORVIK_DOC_DIR}/copyright" "${ORVIK_DOC_DIR}/changelog.gz"
+    DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+foreach(target_and_page orvik:orvik orvik_repair_cli:orvik-repair)
+    string(REPLACE ":" ";" target_and_page "${target_and_page}")
+    list(GET target_and_page 0 target)
+    list(GET target_and_page 1 page)
+    if(TARGET ${target})
+        install(FILES "${ORVIK_MAN_DIR}/${page}.1.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+        install(FILES "${ORVIK_MAN_DIR}/fr/${page}.1.gz"
+            DESTINATION "${CMAKE_INSTALL_MANDIR}/fr/man1")
+    endif()
+endforeach()
 
 set(CPACK_PACKAGE_NAME "orvik")
 set(CPACK_PACKAGE_VENDOR "${ORVIK_COMPANY_NAME}")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # orvik.exe and orvik-repair.exe as users get them: small, importing only DLLs that every Windows
-# ships, and alone together in the zip that cpack makes, byte for byte.
+# ships, and in the zip that cpack makes, byte for byte, with the license and changelog and nothing
+# else.
 # Usage: check_program.sh PROGRAM FILTER OBJDUMP BUILD_DIR ZIP_NAME
 set -euo pipefail
 program=$1 filter=$2 objdump=$3 build=$4 zip=$5
@@ -22,8 +23,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 (cd "$build" && cpack >/dev/null)
 (cd "$work" && cmake -E tar xf "$build/$zip.zip")
-[ "$(cd "$work" && find . -type f | sort)" = "./$zip/orvik-repair.exe
-./$zip/orvik.exe" ] || fail "the zip holds: $(cd "$work" && find . -type f)"
+held=$(cd "$work" && find . -type f | sort | tr '\n' ' ')
+[ "$held" = "./$zip/CHANGELOG.md ./$zip/LICENSE ./$zip/orvik-repair.exe ./$zip/orvik.exe " ] \
+    || fail "the zip holds: $held"
 cmp "$work/$zip/orvik.exe" "$program" || fail "the zipped window program is not the one built"
 cmp "$work/$zip/orvik-repair.exe" "$filter" || fail "the zipped filter is not the one built"
-echo "PASS: orvik.exe $size bytes, system DLLs only, zipped with orvik-repair.exe alone"
+echo "PASS: orvik.exe $size bytes, system DLLs only, zipped with orvik-repair.exe, license, changelog"
