@@ -11,7 +11,8 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cstdlib>
+#include <map>
 
 namespace orvik::cli {
 
@@ -85,7 +86,8 @@ bool IsConsole(HANDLE handle)
 // until the next; each byte that is not UTF-8 shows as U+FFFD.
 bool WriteConsoleUtf8(HANDLE console, const char* data, std::size_t size)
 {
-    static std::string held; // standard output and standard error never share a console write
+    static std::map<HANDLE, std::string> heldFor; // standard output's and standard error's
+    std::string& held = heldFor[console];
     std::string text = held + std::string(data, size);
     held.clear();
     // The start of the last character, when it is not complete.
@@ -416,19 +418,8 @@ public:
 
     int Flush(int fd) override { return FlushFileBuffers(HandleOf(fd)) ? 0 : int(GetLastError()); }
 
-    int Close(int fd) override
-    {
-        const HANDLE handle = HandleOf(fd);
-        // _close() would replace the handle's error with errno.
-        if (!CloseHandle(handle)) {
-            const DWORD error = GetLastError();
-            _close(fd);
-            return int(error);
-        }
-        // The descriptor's slot is freed; its handle is already closed, hence the error ignored.
-        _close(fd);
-        return 0;
-    }
+    // _doserrno: the system's code behind the C runtime's errno.
+    int Close(int fd) override { return _close(fd) == 0 ? 0 : int(_doserrno); }
 
     int Replace(const std::string& original) override
     {
