@@ -5,10 +5,11 @@
 include(GNUInstallDirs)
 
 if(WIN32)
-    # One folder holding the program, its license and its changelog, ready to unzip and run.
+    # One folder holding the programs, their license and their changelog, ready to unzip and run.
     if(TARGET orvik)
         install(TARGETS orvik RUNTIME DESTINATION .)
     endif()
+    install(TARGETS orvik_repair_cli RUNTIME DESTINATION .)
     install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/CHANGELOG.md" DESTINATION .)
     set(CPACK_PACKAGE_NAME "orvik")
     set(CPACK_PACKAGE_VENDOR "${ORVIK_COMPANY_NAME}")

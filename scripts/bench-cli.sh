@@ -5,6 +5,8 @@
 # reading into memory) and against iconv repairing the same damage.
 # Then the same on an accent-dense stress text, each repair kernel on the prose, and the peak
 # memory. Installs what it needs on Debian and builds its own optimised copy of the tool.
+# With ORVIK_BENCH_CLI_WINDOWS=path/to/orvik-repair.exe (built by the windows preset), last, that
+# program under wine against the Linux build on the prose, to a new file and in place.
 #
 # The prose is made here: sentences drawn at random from a list of French words weighted by how
 # often they occur, so that about 2.7 letters in 100 carry an accent, at irregular places, as in
@@ -37,6 +39,8 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2
     -DORVIK_BUILD_GUI=OFF >/dev/null
 cmake --build "$build" --target orvik_repair_cli -j "$(orvik_jobs)" >/dev/null
 tool=$PWD/$build/bin/orvik-repair
+root=$PWD
+windows_tool=${ORVIK_BENCH_CLI_WINDOWS:+$(realpath "$ORVIK_BENCH_CLI_WINDOWS")}
 
 # make_text WORDS OUT: $bytes of damaged text from "word weight" pairs, one sentence a line.
 make_text() {
@@ -159,3 +163,19 @@ echo "cat prose.txt:                        $(rss cat prose.txt) KiB"
 echo "orvik-repair prose.txt:               $(rss "$tool" prose.txt) KiB"
 echo "orvik-repair, 8 x prose.txt by pipe:  $(cat prose.txt prose.txt prose.txt prose.txt \
     prose.txt prose.txt prose.txt prose.txt | rss "$tool") KiB"
+
+if [ -n "${ORVIK_BENCH_CLI_WINDOWS:-}" ]; then
+    step "orvik-repair.exe under wine against the Linux build, prose"
+    source "$root/scripts/wine.sh"
+    orvik_wine_prefix "$work/prefix"
+    # A server kept running, as on Windows, where no such start is paid per program.
+    wineserver -p
+    trap 'wineserver -k; rm -rf "$work"' EXIT
+    hyperfine --warmup 3 --runs "$runs" --prepare "rm -f out.txt" \
+        -n linux "$tool prose.txt > out.txt" \
+        -n wine "wine $windows_tool prose.txt > out.txt" \
+        -n "wine, start alone" "wine $windows_tool --version > out.txt" | grep -E '^Benchmark|Time'
+    hyperfine --warmup 3 --runs "$runs" --prepare "cp prose.txt in-place.txt" \
+        -n "linux -i" "$tool -i in-place.txt" \
+        -n "wine -i" "wine $windows_tool -i in-place.txt" | grep -E '^Benchmark|Time'
+fi

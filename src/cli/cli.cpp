@@ -2,14 +2,11 @@
 
 #include "cli/in_place.h"
 #include "cli/messages.h"
+#include "cli/system.h"
 #include "orvik_version.h"
 
-#include <cerrno>
-#include <fcntl.h>
 #include <getopt.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace orvik::cli {
@@ -178,7 +175,7 @@ private:
     {
         if (WriteAll(streams_.out, text.data(), text.size()))
             return kExitOk;
-        Report(kStdoutName, DescribeError(errno));
+        Report(kStdoutName, DescribeError(LastError()));
         return kExitFileError;
     }
 
@@ -186,23 +183,17 @@ private:
     {
         // An input that is the output file itself would be read while it grows (">>"), or was
         // emptied by the shell before the start (">"): refuse it rather than loop or lose more.
-        struct stat output;
-        const bool outputIsFile = fstat(streams_.out, &output) == 0 && S_ISREG(output.st_mode);
-
         int status = kExitOk;
         for (const std::string& file : files) {
             const bool isStdin = file == "-";
             const std::string name = isStdin ? std::string(kStdinName) : QuoteName(file);
-            const int fd
-                = isStdin ? streams_.in : open(file.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+            const int fd = isStdin ? streams_.in : OpenToRead(file);
             if (fd < 0) {
-                Report(name, DescribeError(errno));
+                Report(name, DescribeError(LastError()));
                 status = kExitFileError;
                 continue;
             }
-            struct stat input;
-            if (outputIsFile && fstat(fd, &input) == 0 && input.st_dev == output.st_dev
-                && input.st_ino == output.st_ino) {
+            if (SameFile(fd, streams_.out)) {
                 Report(name, "c'est aussi le fichier de sortie, il n'est pas lu");
                 status = kExitFileError;
             } else {
@@ -211,7 +202,7 @@ private:
                     // Every later write would fail the same way: stop here.
                     Report(kStdoutName, DescribeError(result.error));
                     if (!isStdin)
-                        close(fd);
+                        CloseFile(fd);
                     return kExitFileError;
                 }
                 if (result.failure == StreamResult::Failure::Read) {
@@ -220,14 +211,14 @@ private:
                 }
             }
             if (!isStdin)
-                close(fd);
+                CloseFile(fd);
         }
         return status;
     }
 
     int RepairInPlace(const std::vector<std::string>& files)
     {
-        RemoveTemporaryFileOnSignals();
+        RemoveTemporaryFileOnInterrupt();
         int status = kExitOk;
         for (const std::string& file : files) {
             const InPlaceResult result = RepairFileInPlace(file, buffers_);

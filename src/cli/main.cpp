@@ -1,11 +1,26 @@
 // orvik-repair: repairs damaged French accents in files or a pipeline.
 #include "cli/cli.h"
 
+#include <string>
 #include <string_view>
 #include <vector>
 
+#ifdef _WIN32
+#include "cli/system.h"
+
+// The arguments as the user typed them, whatever the code page: every file name can be opened.
+int wmain(int argc, wchar_t** argv)
+{
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i)
+        words.push_back(orvik::cli::Utf8FromWide(argv[i]));
+    const std::vector<std::string_view> args(words.begin(), words.end());
+    return orvik::cli::RunRepairCommand(args);
+}
+#else
 int main(int argc, char** argv)
 {
     const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     return orvik::cli::RunRepairCommand(args);
 }
+#endif

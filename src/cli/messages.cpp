@@ -1,61 +1,12 @@
 #include "cli/messages.h"
 
-#include <cerrno>
+#include "cli/system.h"
 
 namespace orvik::cli {
 
-std::string DescribeError(int error)
+std::string LeftIntact(const std::string& what, int error)
 {
-    switch (error) {
-    case ENOENT:
-        return "fichier introuvable";
-    case EACCES:
-        return "permission refusée";
-    case EPERM:
-        return "opération non permise";
-    case EISDIR:
-        return "c'est un dossier";
-    case ENOTDIR:
-        return "un élément du chemin n'est pas un dossier";
-    case ENOSPC:
-        return "plus de place sur le disque";
-    case EDQUOT:
-        return "quota de disque dépassé";
-    case EROFS:
-        return "système de fichiers en lecture seule";
-    case EIO:
-        return "erreur d'entrée-sortie";
-    case EFBIG:
-        return "fichier trop gros";
-    case ENAMETOOLONG:
-        return "nom de fichier trop long";
-    case ELOOP:
-        return "trop de liens symboliques";
-    case EMFILE:
-    case ENFILE:
-        return "trop de fichiers ouverts";
-    case ENOMEM:
-        return "mémoire insuffisante";
-    case EPIPE:
-        return "le lecteur a fermé le tube";
-    case EBADF:
-        return "descripteur de fichier fermé ou invalide";
-    case EBUSY:
-        return "ressource occupée";
-    case ETXTBSY:
-        return "fichier exécutable en cours d'utilisation";
-    case ENXIO:
-    case ENODEV:
-        return "périphérique introuvable";
-    case EXDEV:
-        return "le fichier et le dossier sont sur des systèmes de fichiers différents";
-    case EINVAL:
-        return "opération impossible sur ce fichier";
-    case EOVERFLOW:
-        return "valeur trop grande pour ce système";
-    default:
-        return "erreur système n° " + std::to_string(error);
-    }
+    return what + " (" + DescribeError(error) + ") ; fichier laissé intact";
 }
 
 namespace {

@@ -6,8 +6,9 @@
 
 namespace orvik::cli {
 
-// A short French description of an errno value, for "orvik-repair: FICHIER: raison".
-std::string DescribeError(int error);
+// "what (description of the system error) ; fichier laissé intact": the reason given when a repair
+// in place fails before the original is touched.
+std::string LeftIntact(const std::string& what, int error);
 
 // `name` as it may appear in a message, on one line that no terminal misreads: bare when it holds
 // only characters a shell would take as they are; otherwise in single quotes, with each control

@@ -49,7 +49,7 @@ struct StreamResult
 {
     enum class Failure { None, Read, Write };
     Failure failure = Failure::None;
-    int error = 0; // errno of the failure
+    int error = 0; // system error code of the failure (see cli/system.h)
     bool changed = false; // whether some lead was repaired
 };
 
@@ -67,11 +67,5 @@ StreamResult CheckStream(int in, StreamBuffers& buffers);
 // into the repairer's own buffer. Each call starts a new text.
 StreamResult RepairStreamFull(int in, int out, FullRepairer& repairer);
 StreamResult CheckStreamFull(int in, FullRepairer& repairer);
-
-// read() and write() made whole: retried after a signal, and after EAGAIN on a descriptor that
-// was left non-blocking by whoever handed it over. ReadSome returns -1 with errno on failure;
-// WriteAll returns false with errno on failure.
-long ReadSome(int fd, char* buffer, std::size_t size);
-bool WriteAll(int fd, const char* data, std::size_t size);
 
 } // namespace orvik::cli

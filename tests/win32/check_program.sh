@@ -1,27 +1,31 @@
 #!/usr/bin/env bash
-# orvik.exe as users get it: small, importing only DLLs that every Windows ships, and in the zip
-# that cpack makes, byte for byte, with its license and changelog and nothing else.
-# Usage: check_program.sh PROGRAM OBJDUMP BUILD_DIR ZIP_NAME
+# orvik.exe and orvik-repair.exe as users get them: small, importing only DLLs that every Windows
+# ships, and in the zip that cpack makes, byte for byte, with the license and changelog and nothing
+# else.
+# Usage: check_program.sh PROGRAM FILTER OBJDUMP BUILD_DIR ZIP_NAME
 set -euo pipefail
-program=$1 objdump=$2 build=$3 zip=$4
+program=$1 filter=$2 objdump=$3 build=$4 zip=$5
 fail() { echo "FAIL: $*"; exit 1; }
 
 size=$(stat -c %s "$program")
-[ "$size" -lt 1048576 ] || fail "orvik.exe is $size bytes, not under 1 MB"
-
-# The system's own DLLs; msvcrt.dll is the C runtime Windows itself carries.
-while read -r dll; do
-    case "${dll,,}" in
-    kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | msvcrt.dll) ;;
-    *) fail "orvik.exe imports $dll, which Windows does not ship" ;;
-    esac
-done < <("$objdump" -p "$program" | sed -n 's/^\s*DLL Name: //p')
+for exe in "$program" "$filter"; do
+    [ "$(stat -c %s "$exe")" -lt 1048576 ] || fail "$exe is not under 1 MB"
+    # The system's own DLLs; msvcrt.dll is the C runtime Windows itself carries.
+    while read -r dll; do
+        case "${dll,,}" in
+        kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | msvcrt.dll) ;;
+        *) fail "$exe imports $dll, which Windows does not ship" ;;
+        esac
+    done < <("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p')
+done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 (cd "$build" && cpack >/dev/null)
 (cd "$work" && cmake -E tar xf "$build/$zip.zip")
 held=$(cd "$work" && find . -type f | sort | tr '\n' ' ')
-[ "$held" = "./$zip/CHANGELOG.md ./$zip/LICENSE ./$zip/orvik.exe " ] || fail "the zip holds: $held"
-cmp "$work/$zip/orvik.exe" "$program" || fail "the zipped program is not the one built"
-echo "PASS: $size bytes, system DLLs only, zipped with its license and changelog"
+[ "$held" = "./$zip/CHANGELOG.md ./$zip/LICENSE ./$zip/orvik-repair.exe ./$zip/orvik.exe " ] \
+    || fail "the zip holds: $held"
+cmp "$work/$zip/orvik.exe" "$program" || fail "the zipped window program is not the one built"
+cmp "$work/$zip/orvik-repair.exe" "$filter" || fail "the zipped filter is not the one built"
+echo "PASS: orvik.exe $size bytes, system DLLs only, zipped with orvik-repair.exe, license, changelog"

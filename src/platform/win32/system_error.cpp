@@ -52,7 +52,7 @@ void ThrowLastError(std::u16string_view what)
     ThrowSystemError(what, GetLastError());
 }
 
-std::string Utf8FromUtf16(std::u16string_view text)
+std::string Utf8FromUtf16(std::u16string_view text, bool keepLoneSurrogates)
 {
     std::string out;
     out.reserve(text.size());
@@ -61,7 +61,7 @@ std::string Utf8FromUtf16(std::u16string_view text)
         if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00
             && text[i + 1] <= 0xDFFF) {
             code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
-        } else if (code >= 0xD800 && code <= 0xDFFF) {
+        } else if (code >= 0xD800 && code <= 0xDFFF && !keepLoneSurrogates) {
             code = 0xFFFD;
         }
         if (code < 0x80) {

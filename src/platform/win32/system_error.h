@@ -17,7 +17,9 @@ std::u16string FrenchSystemMessage(unsigned long code);
 // Throws ThrowSystemError(what, GetLastError()).
 [[noreturn]] void ThrowLastError(std::u16string_view what);
 
-// `text` in UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string Utf8FromUtf16(std::u16string_view text);
+// `text` in UTF-8; an unpaired surrogate becomes U+FFFD, or, with `keepLoneSurrogates`, the three
+// bytes it would take if it were a character (as "WTF-8" does), so that a Windows name that holds
+// one comes back whole.
+std::string Utf8FromUtf16(std::u16string_view text, bool keepLoneSurrogates = false);
 
 } // namespace orvik

@@ -1,0 +1,416 @@
+// The system layer on POSIX systems: descriptors, errno, rename() and signals.
+#include "cli/system.h"
+
+#include "cli/messages.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#include <vector>
+
+namespace orvik::cli {
+
+std::string DescribeError(int error)
+{
+    switch (error) {
+    case ENOENT:
+        return "fichier introuvable";
+    case EACCES:
+        return "permission refusée";
+    case EPERM:
+        return "opération non permise";
+    case EISDIR:
+        return "c'est un dossier";
+    case ENOTDIR:
+        return "un élément du chemin n'est pas un dossier";
+    case ENOSPC:
+        return "plus de place sur le disque";
+    case EDQUOT:
+        return "quota de disque dépassé";
+    case EROFS:
+        return "système de fichiers en lecture seule";
+    case EIO:
+        return "erreur d'entrée-sortie";
+    case EFBIG:
+        return "fichier trop gros";
+    case ENAMETOOLONG:
+        return "nom de fichier trop long";
+    case ELOOP:
+        return "trop de liens symboliques";
+    case EMFILE:
+    case ENFILE:
+        return "trop de fichiers ouverts";
+    case ENOMEM:
+        return "mémoire insuffisante";
+    case EPIPE:
+        return "le lecteur a fermé le tube";
+    case EBADF:
+        return "descripteur de fichier fermé ou invalide";
+    case EBUSY:
+        return "ressource occupée";
+    case ETXTBSY:
+        return "fichier exécutable en cours d'utilisation";
+    case ENXIO:
+    case ENODEV:
+        return "périphérique introuvable";
+    case EXDEV:
+        return "le fichier et le dossier sont sur des systèmes de fichiers différents";
+    case EINVAL:
+        return "opération impossible sur ce fichier";
+    case EOVERFLOW:
+        return "valeur trop grande pour ce système";
+    default:
+        return "erreur système n° " + std::to_string(error);
+    }
+}
+
+int LastError()
+{
+    return errno;
+}
+
+namespace {
+
+// Waits until `fd` is ready for `events`; false with errno when poll() itself fails.
+bool WaitFor(int fd, short events)
+{
+    pollfd p { fd, events, 0 };
+    while (poll(&p, 1, -1) < 0) {
+        if (errno != EINTR)
+            return false;
+    }
+    return true;
+}
+
+// The new file of the repair under way, for the signal handler. A fixed buffer because the handler
+// may only call async-signal-safe functions.
+char g_temporaryPath[PATH_MAX];
+volatile std::sig_atomic_t g_temporaryActive = 0;
+
+// Every signal whose default action ends the program and that a user, a terminal, a limit or
+// another program sends from outside. Faults (SIGSEGV, SIGBUS...) are left alone: after one, the
+// program's memory cannot be trusted to name the file. SIGKILL and SIGSTOP cannot be caught.
+constexpr int kEndingSignals[] = { SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1,
+    SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGPOLL };
+
+extern "C" void RemoveTemporaryAndDie(int signal)
+{
+    if (g_temporaryActive)
+        unlink(g_temporaryPath);
+    struct sigaction action
+    { };
+    action.sa_handler = SIG_DFL;
+    sigaction(signal, &action, nullptr);
+    // Blocked while its handler runs: it ends the program as soon as the handler returns.
+    raise(signal);
+}
+
+// Holds back the signals above while the new file's name and existence may disagree (while it is
+// created, and while it is renamed), so that the handler never misses it nor removes another.
+class SignalsHeld
+{
+public:
+    SignalsHeld()
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int signal : kEndingSignals)
+            sigaddset(&held, signal);
+        sigprocmask(SIG_BLOCK, &held, &previous_);
+    }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+
+private:
+    sigset_t previous_;
+};
+
+// "dir/" for "dir/name", "./" for "name": where the new file goes.
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+// Copies every extended attribute of `from` to `to`: user attributes, POSIX ACLs, security
+// labels. Lists and values are asked for again when they grow between two calls.
+std::string CopyExtendedAttributes(int from, int to)
+{
+    std::vector<char> names;
+    for (;;) {
+        const ssize_t size = flistxattr(from, nullptr, 0);
+        if (size < 0) {
+            if (errno == ENOTSUP)
+                return {}; // a file system without them
+            return LeftIntact("lecture des attributs étendus impossible", errno);
+        }
+        names.resize(std::size_t(size));
+        const ssize_t got = flistxattr(from, names.data(), names.size());
+        if (got >= 0) {
+            names.resize(std::size_t(got));
+            break;
+        }
+        if (errno != ERANGE)
+            return LeftIntact("lecture des attributs étendus impossible", errno);
+    }
+
+    constexpr std::string_view kAccessAcl = "system.posix_acl_access";
+    bool hasAccessAcl = false;
+    std::vector<char> value;
+    for (std::size_t at = 0; at < names.size(); at += std::strlen(names.data() + at) + 1) {
+        const char* name = names.data() + at;
+        const auto failed = [&](const char* what) {
+            return LeftIntact(
+                std::string(what) + " l'attribut étendu " + QuoteName(name), errno);
+        };
+        ssize_t size;
+        for (;;) {
+            size = fgetxattr(from, name, nullptr, 0);
+            if (size >= 0) {
+                value.resize(std::size_t(size));
+                size = fgetxattr(from, name, value.data(), value.size());
+            }
+            if (size >= 0 || errno != ERANGE)
+                break;
+        }
+        if (size < 0 && errno == ENODATA)
+            continue; // removed since it was listed
+        if (size < 0)
+            return failed("impossible de lire");
+        if (fsetxattr(to, name, value.data(), std::size_t(size), 0) != 0)
+            return failed("impossible de recopier");
+        hasAccessAcl = hasAccessAcl || name == kAccessAcl;
+    }
+    // A default ACL of the folder gave the new file an ACL that the original does not have.
+    if (!hasAccessAcl && fremovexattr(to, kAccessAcl.data()) != 0 && errno != ENODATA
+        && errno != ENOTSUP)
+        return LeftIntact("impossible de retirer l'ACL héritée du dossier", errno);
+    return {};
+}
+
+// Gives the new file `fd` the owner, group, permission bits and extended attributes of the
+// original, `from`.
+std::string CopyMetadata(int from, int fd)
+{
+    struct stat original;
+    if (fstat(from, &original) != 0)
+        return LeftIntact("état du fichier illisible", errno);
+    // The new file has the user's owner, and the user's group or, in a set-group-ID folder, the
+    // folder's: compare with what it has, not with the user's.
+    struct stat made;
+    if (fstat(fd, &made) != 0)
+        return LeftIntact("état du fichier temporaire illisible", errno);
+    mode_t mode = original.st_mode & 07777;
+    // First the owner: fchown() clears the set-ID bits, which fchmod() sets again at the end.
+    if ((made.st_uid != original.st_uid || made.st_gid != original.st_gid)
+        && fchown(fd, original.st_uid, original.st_gid) != 0) {
+        // Not allowed to give the file away (a user repairing someone else's file in a folder of
+        // their own): the user owns the new file, and the set-ID bits are dropped rather than
+        // given to the wrong owner or group. The group is still kept where the user belongs to it.
+        const int error = errno;
+        const bool ownerKept = made.st_uid == original.st_uid;
+        const bool groupKept
+            = made.st_gid == original.st_gid || fchown(fd, uid_t(-1), original.st_gid) == 0;
+        if (!ownerKept)
+            mode &= ~mode_t(S_ISUID | S_ISGID);
+        if (!groupKept) {
+            mode &= ~mode_t(S_ISGID);
+            // Another group must not get rights that only the original's group had.
+            if (((mode >> 3) & ~mode & 07) != 0)
+                return LeftIntact("impossible de garder le groupe du fichier", error);
+        }
+    }
+    if (std::string failure = CopyExtendedAttributes(from, fd); !failure.empty())
+        return failure;
+    if (fchmod(fd, mode) != 0)
+        return LeftIntact(
+            "impossible de donner au fichier réparé les permissions de l'original", errno);
+    return {};
+}
+
+} // namespace
+
+long ReadSome(int fd, char* buffer, std::size_t size)
+{
+    for (;;) {
+        const ssize_t got = read(fd, buffer, size);
+        if (got >= 0)
+            return long(got);
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            if (!WaitFor(fd, POLLIN))
+                return -1;
+        } else if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t put = write(fd, data, size);
+        if (put > 0) {
+            data += put;
+            size -= std::size_t(put);
+        } else if (put == 0) {
+            errno = EIO; // write() may not make progress on a non-empty buffer
+            return false;
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            if (!WaitFor(fd, POLLOUT))
+                return false;
+        } else if (errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int OpenToRead(const std::string& path)
+{
+    return open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+}
+
+void CloseFile(int fd)
+{
+    close(fd);
+}
+
+bool IsRegularFile(int fd)
+{
+    struct stat status;
+    return fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool SameFile(int a, int b)
+{
+    struct stat first, second;
+    return fstat(a, &first) == 0 && fstat(b, &second) == 0 && S_ISREG(first.st_mode)
+        && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+namespace {
+
+class PosixInPlace final : public InPlaceSystem
+{
+public:
+    Original OpenOriginal(const std::string& path) override
+    {
+        // O_NOFOLLOW refuses a symbolic link; O_NONBLOCK keeps a FIFO from blocking the open.
+        const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) {
+            const int error = errno;
+            struct stat link;
+            if (error == ELOOP && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+                return { -1, 0,
+                    "c'est un lien symbolique, réparez plutôt le fichier qu'il désigne ; lien "
+                    "laissé intact",
+                    {} };
+            return { -1, error, {}, {} };
+        }
+        struct stat status;
+        Original refused;
+        if (fstat(fd, &status) != 0)
+            refused.error = errno;
+        else if (S_ISDIR(status.st_mode))
+            refused.error = EISDIR;
+        else if (!S_ISREG(status.st_mode))
+            refused.refusal = "ce n'est pas un fichier ordinaire, il ne peut être réparé que vers "
+                              "la sortie standard";
+        else {
+            const int flags = fcntl(fd, F_GETFL);
+            if (flags >= 0)
+                fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+            return { fd, 0, {}, {} };
+        }
+        close(fd);
+        return refused;
+    }
+
+    int Rewind(int fd) override { return lseek(fd, 0, SEEK_SET) == 0 ? 0 : errno; }
+
+    int CreateTemporary(const std::string& original, int& fd) override
+    {
+        const std::string path = FolderOf(original) + ".orvik-repair-XXXXXX";
+        if (path.size() >= sizeof g_temporaryPath)
+            return ENAMETOOLONG;
+        const SignalsHeld held;
+        std::memcpy(g_temporaryPath, path.c_str(), path.size() + 1);
+        fd = mkostemp(g_temporaryPath, O_CLOEXEC);
+        if (fd < 0)
+            return errno;
+        g_temporaryActive = 1;
+        return 0;
+    }
+
+    std::string KeepMetadata(int original, int temporary) override
+    {
+        return CopyMetadata(original, temporary);
+    }
+
+    int Flush(int fd) override { return fsync(fd) == 0 ? 0 : errno; }
+    int Close(int fd) override { return close(fd) == 0 ? 0 : errno; }
+
+    int Replace(const std::string& original) override
+    {
+        const SignalsHeld held;
+        if (rename(g_temporaryPath, original.c_str()) != 0)
+            return errno;
+        g_temporaryActive = 0;
+        return 0;
+    }
+
+    void RemoveTemporary() override
+    {
+        const SignalsHeld held;
+        if (g_temporaryActive)
+            unlink(g_temporaryPath);
+        g_temporaryActive = 0;
+    }
+
+    // Some file systems cannot sync a folder; the text is already in place by then, so a failure
+    // here is not reported.
+    void SyncFolder(const std::string& original) override
+    {
+        const int fd = open(FolderOf(original).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            fsync(fd);
+            close(fd);
+        }
+    }
+};
+
+} // namespace
+
+InPlaceSystem& InPlaceSystem::Native()
+{
+    static PosixInPlace system;
+    return system;
+}
+
+void RemoveTemporaryFileOnInterrupt()
+{
+    for (int signal : kEndingSignals) {
+        struct sigaction action
+        { };
+        action.sa_handler = RemoveTemporaryAndDie;
+        // One handler at a time: a second signal waits until the first has removed the file.
+        sigemptyset(&action.sa_mask);
+        for (int other : kEndingSignals)
+            sigaddset(&action.sa_mask, other);
+        // A signal that was ignored when the program started (nohup, a background job) stays so.
+        struct sigaction previous
+        { };
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+            continue;
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+} // namespace orvik::cli

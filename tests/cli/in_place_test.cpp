@@ -1,0 +1,115 @@
+// The steps of a repair in place against a system layer that fails one of them: whatever fails,
+// the original keeps its text and no new file is left behind.
+#include "cli/in_place.h"
+#include "cli/messages.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <random>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using orvik::cli::InPlaceSystem;
+
+enum class Step { None, Rewind, Create, Metadata, Flush, Close, Replace };
+
+// The real layer, but `failing` reports `error` (after doing its work, for Close).
+class FailingSystem final : public InPlaceSystem
+{
+public:
+    FailingSystem(Step failing, int error)
+        : failing_(failing)
+        , error_(error)
+    { }
+
+    Original OpenOriginal(const std::string& path) override { return real_.OpenOriginal(path); }
+    int Rewind(int fd) override { return Fails(Step::Rewind) ? error_ : real_.Rewind(fd); }
+    int CreateTemporary(const std::string& original, int& fd) override
+    {
+        if (Fails(Step::Create))
+            return error_;
+        const int error = real_.CreateTemporary(original, fd);
+        temporary_ = fd;
+        return error;
+    }
+    std::string KeepMetadata(int original, int temporary) override
+    {
+        return Fails(Step::Metadata) ? "métadonnées" : real_.KeepMetadata(original, temporary);
+    }
+    int Flush(int fd) override { return Fails(Step::Flush) ? error_ : real_.Flush(fd); }
+    int Close(int fd) override
+    {
+        const int error = real_.Close(fd);
+        return fd == temporary_ && Fails(Step::Close) ? error_ : error;
+    }
+    int Replace(const std::string& original) override
+    {
+        return Fails(Step::Replace) ? error_ : real_.Replace(original);
+    }
+    void RemoveTemporary() override { real_.RemoveTemporary(); }
+    void SyncFolder(const std::string& original) override { real_.SyncFolder(original); }
+
+private:
+    bool Fails(Step step) const { return step == failing_; }
+
+    InPlaceSystem& real_ = InPlaceSystem::Native();
+    Step failing_;
+    int error_;
+    int temporary_ = -1;
+};
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+TEST(RepairFileInPlace, AFailedStepLeavesTheOriginalAndNoNewFile)
+{
+    const std::string damaged = "L'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9\n"; // L'Ã©tÃ©
+    const std::string repaired = "L'\xC3\xA9t\xC3\xA9\n";
+    constexpr int kError = 5; // EIO on POSIX, ERROR_ACCESS_DENIED on Windows
+    const struct
+    {
+        Step step;
+        std::string what;
+    } cases[] = {
+        { Step::None, "" },
+        { Step::Rewind, "retour au début du fichier impossible" },
+        { Step::Create, "impossible de créer le fichier temporaire dans son dossier" },
+        { Step::Metadata, "" },
+        { Step::Flush, "écriture du fichier temporaire sur le disque impossible" },
+        { Step::Close, "écriture du fichier temporaire impossible" },
+        { Step::Replace, "impossible de remplacer le fichier par sa version réparée" },
+    };
+    const fs::path folder = fs::temp_directory_path()
+        / ("orvik-in-place-test-" + std::to_string(std::random_device()()));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.step));
+        fs::remove_all(folder);
+        fs::create_directory(folder);
+        const fs::path file = folder / "texte";
+        std::ofstream(file, std::ios::binary) << damaged;
+        FailingSystem system(c.step, kError);
+        orvik::cli::StreamBuffers buffers(4);
+        const auto result = orvik::cli::RepairFileInPlace(file.string(), buffers, system);
+        const bool fails = c.step != Step::None;
+        EXPECT_EQ(result.outcome,
+            fails ? orvik::cli::InPlaceResult::Outcome::Failed
+                  : orvik::cli::InPlaceResult::Outcome::Repaired);
+        EXPECT_EQ(result.reason,
+            c.step == Step::Metadata ? "métadonnées"
+                : fails              ? orvik::cli::LeftIntact(c.what, kError)
+                                     : "");
+        EXPECT_EQ(ReadFile(file), fails ? damaged : repaired);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    }
+    fs::remove_all(folder);
+}
+
+} // namespace

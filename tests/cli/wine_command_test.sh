@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# orvik-repair.exe under wine, run as a user runs it: standard streams that carry every byte as it
+# is, several files, a missing one, usage errors, and the repair in place with what it refuses.
+# Usage: wine_command_test.sh PROGRAM
+set -uo pipefail
+program=$(realpath "$1")
+here=$(cd "$(dirname "$0")/../../scripts" && pwd)
+work=$(mktemp -d)
+source "$here/wine.sh"
+cleanup() {
+    orvik_wine_stop
+    rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+# Wine hands the arguments over from UTF-8.
+export LC_ALL=C.UTF-8
+
+orvik_wine_prefix "$work/prefix" || { echo "FAIL: no wine prefix"; exit 1; }
+# A server that outlives each run, and is not under the file size limit set below.
+wineserver -p
+cd "$work" || exit 1
+
+# run [SHELL SETUP] -- ARGS...: the program's status, standard output (out) and error (err), fed
+# with the file in.
+touch in
+run() {
+    local setup=:
+    if [ "$1" != -- ]; then
+        setup=$1
+        shift
+    fi
+    shift
+    (eval "$setup" && orvik_wine "$program" "$@" <in >out 2>err)
+    status=$?
+}
+# expect WHAT STATUS OUT ERR: the last run's outcome, byte for byte; OUT is a printf format, so that
+# it can hold a NUL byte.
+expect() {
+    [ "$status" = "$2" ] || fail "$1: status $status, expected $2 ($(cat err))"
+    # shellcheck disable=SC2059
+    cmp -s out <(printf "$3") \
+        || fail "$1: output $(od -An -c out | head -c 200)"
+    [ "$(cat err)" = "$4" ] || fail "$1: said: $(cat err)"
+}
+said() { printf 'orvik-repair: %s' "$1"; }
+
+damaged=$'L\'\xc3\x83\xc2\xa9t\xc3\x83\xc2\xa9 \xc3\x83 la plage.\r\n' # L'Ã©tÃ© Ã la plage.
+repaired=$'L\'\xc3\xa9t\xc3\xa9 \xc3\xa0 la plage.\r\n'
+clean=$'D\xc3\xa9j\xc3\xa0 l\'\xc3\xa9t\xc3\xa9.\r\n'
+
+# Bytes that a text-mode stream would change: a BOM, CR LF, a lone CR, Ctrl-Z, NUL and bytes that
+# are not UTF-8, around a lead.
+printf '\xef\xbb\xbf\xc3\x83\xc2\xa9\r\n\r\x1a\x00\xff\xc0\xaf\x1a\n' >in
+run -- -
+expect "binary standard streams" 0 '\xef\xbb\xbf\xc3\xa9\r\n\r\x1a\x00\xff\xc0\xaf\x1a\n' ""
+cp in binary.txt
+: >in
+run -- binary.txt
+expect "binary file to standard output" 0 '\xef\xbb\xbf\xc3\xa9\r\n\r\x1a\x00\xff\xc0\xaf\x1a\n' ""
+
+printf '%s' "$damaged" >"été.txt"
+printf '%s' "$clean" >in
+run -- "été.txt" où.txt - "été.txt"
+absent=$(sed -n 's/^orvik-repair: où.txt: //p' err)
+[ -n "$absent" ] || fail "no reason given for a missing file, named as typed: $(cat err)"
+expect "several files, one missing" 1 "$repaired$clean$repaired" "$(said "où.txt: $absent")"
+
+run -- --bogus
+expect "unknown option" 2 "" "$(said "option inconnue : --bogus")
+Saisissez « orvik-repair --help » pour plus d'informations."
+run -- -i
+expect "-i without a file" 2 "" "$(said "-i (--in-place) demande au moins un FICHIER")
+Saisissez « orvik-repair --help » pour plus d'informations."
+
+# The redirection is cmd.exe's: wine cannot describe (GetFileInformationByHandle) a standard output
+# that a Linux shell opened, which Windows can.
+printf '%s' "$damaged" >output.txt
+cp "$program" orvik-repair.exe
+orvik_wine cmd /c "orvik-repair.exe output.txt >>output.txt" 2>err
+status=$?
+rm orvik-repair.exe
+: >out
+expect "input that is the output" 1 "" "$(said "output.txt: c'est aussi le fichier de sortie, il n'est pas lu")"
+
+# In place. A clean file is not rewritten: same file index and modification time.
+printf '%s' "$damaged" >"été.txt"
+printf '%s' "$clean" >clean.txt
+touch -d '2001-01-01 00:00' clean.txt
+before=$(stat -c '%i %Y' clean.txt)
+orvik_wine cmd /c attrib +s "été.txt" >/dev/null
+mkdir folder
+: >in
+run -- -i "été.txt" clean.txt folder NUL
+expect "in place" 1 "" "$(said "folder: c'est un dossier")
+$(said "NUL: ce n'est pas un fichier ordinaire, il ne peut être réparé que vers la sortie standard")"
+cmp -s "été.txt" <(printf '%s' "$repaired") || fail "in place: not repaired"
+[ "$(stat -c '%i %Y' clean.txt)" = "$before" ] || fail "in place: the clean file was rewritten"
+# Wine's own ReplaceFileW does not carry the attributes over (Windows' does); the program gives
+# them to the new file itself, which this checks.
+orvik_wine cmd /c attrib "été.txt" | awk '{print $1}' | grep -q S || fail "in place: the system attribute was lost"
+
+printf '%s' "$damaged" >readonly.txt
+orvik_wine cmd /c attrib +r readonly.txt >/dev/null
+run -- -i readonly.txt
+expect "read-only file" 1 "" "$(said "readonly.txt: le fichier est en lecture seule, ôtez-lui cet attribut pour le réparer ; fichier laissé intact")"
+cmp -s readonly.txt <(printf '%s' "$damaged") || fail "read-only file: changed"
+
+# A write that fails (the file size limit) leaves the original and no new file.
+{ printf '%s' "$damaged"; head -c 300000 /dev/zero; } >big.txt
+cp big.txt big.orig
+listing=$(ls -A)
+run "trap '' XFSZ; ulimit -f 64" -- -i big.txt
+[ "$status" = 1 ] || fail "failed write: status $status"
+grep -q "^orvik-repair: big.txt: écriture du fichier temporaire impossible (.*) ; fichier laissé intact$" err \
+    || fail "failed write: said $(cat err)"
+cmp -s big.txt big.orig || fail "failed write: the original changed"
+[ "$(ls -A)" = "$listing" ] || fail "failed write: left $(ls -A)"
+
+[ "$failures" = 0 ] && echo "PASS"
+exit $((failures > 0))
