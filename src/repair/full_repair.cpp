@@ -620,7 +620,8 @@ inline std::size_t QuickCommon(const Byte* p, const Byte* end, Byte* w, int& out
     const Byte second = p[1];
     int size;
     if (second >= 0x82 && second <= 0x85) {
-        const int b = QuickByteAt(p + 2, end, size);
+        // A character from U+0080 to U+00BF (C2 80 to C2 BF) the most often.
+        const int b = p[2] == 0xC2 ? (size = 2, p[3]) : QuickByteAt(p + 2, end, size);
         if (b < (second == 0x82 ? 0xA0 : 0x80) || b > 0xBF)
             return 0;
         w[0] = Byte(second + 0x40);
@@ -675,7 +676,14 @@ inline void RepairDamagedRun(
         if (site == limit)
             break;
         const auto n = std::size_t(site - p);
-        MoveDown(w, p, n);
+        if (p - w >= 16 && end - site >= 16) {
+            // Whole blocks of 16: with the output 16 bytes behind, a block stored never reaches
+            // the bytes still to be read, and what it writes past the copy is written again.
+            for (std::size_t k = 0; k < n; k += 16)
+                Store(w + k, Load<16>(p + k));
+        } else {
+            MoveDown(w, p, n);
+        }
         w += n;
         p += n;
         int outSize;
