@@ -661,9 +661,9 @@ inline const Byte* FindC3(const Byte* p, const Byte* limit)
 // Repairs a stretch of damaged text right after QuickCommon() has replaced something: from `p`,
 // copies up to each C3 byte and replaces what QuickCommon() finds there, moving `p`, `w` and
 // `sequenceEnd` past what it did. A site always starts with a C3 byte, so the bytes copied are
-// those the round copies. Leaves the rest to the round at the first C3 byte where QuickCommon()
-// does not apply, and at the end of the stretch or before `limit`. One step per site, without
-// the site finder's bookkeeping: dense damage costs a third of what it does through the round.
+// those the round copies. Hands back to the round at the first C3 byte where QuickCommon() does
+// not apply, or when no C3 byte is left before `limit`. Where damage is dense (a site every 15 to
+// 20 bytes in damaged prose), this spares each site the site finder's and the round's checks.
 inline void RepairDamagedRun(
     Byte*& pAt, Byte*& wAt, const Byte* limit, const Byte*& sequenceEndAt, const Byte* end)
 {
