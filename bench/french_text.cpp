@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "french_text.h"
 
 #include <array>

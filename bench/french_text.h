@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Generators of benchmark text: French prose, the same prose damaged the usual way, and text made
 // of nothing but leads and followers.
 #pragma once

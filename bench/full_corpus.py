@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Corpus and score of the full repair (orvik-repair --full).
 
   full_corpus.py make DIR MIB [MODE...] writes DIR/sound.txt and DIR/MODE.txt for each MODE (all

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput of RepairAccents against the floor for any routine that returns a new string: a
 // plain copy of the input. Run from a -O2 build for generic x86-64 (the bench preset); the size
 // of each text is 64 MiB of UTF-16 unless ORVIK_BENCH_MIB says otherwise.

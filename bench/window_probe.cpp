@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A measuring probe, linked with the program's own main(): it times the program from outside its
 // code, through an event filter installed as the application starts, and prints what it measures
 // on stdout. scripts/measure_window.sh drives it under Xvfb; it is not a test.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The documents installed with the programs, generated in the build tree at configure time:
 #   man/[fr/]orvik.1.gz, man/[fr/]orvik-repair.1.gz   the manual pages, English and French
 #   doc/changelog.gz                                   CHANGELOG.md as a Debian changelog

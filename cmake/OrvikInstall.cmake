@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Every install rule of the project, and the packages built from them with CPack:
 #   cmake --install build/release --prefix /usr/local
 #   (cd build/release && cpack -G DEB)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Derives the displayed version ("1.00.0003") from the project version and writes it into a
 # generated header, so that every program and file shows the same version.
 string(LENGTH "${PROJECT_VERSION_MINOR}" _minor_len)

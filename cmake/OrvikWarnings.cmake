@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # orvik_set_warnings(<target>): the project's warning level, and UTF-8 sources everywhere.
 function(orvik_set_warnings target)
     if(MSVC)

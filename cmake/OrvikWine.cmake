@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Tests of a cross-built Windows program run under wine (scripts/wine-run.sh, the toolchain's
 # emulator). The fixture test wine_prefix makes one wine prefix in the build tree; every wine test
 # runs in a copy of it, in its own X server.

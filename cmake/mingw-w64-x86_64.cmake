@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Builds the Windows programs on Debian with mingw-w64 (packages mingw-w64 and
 # g++-mingw-w64-x86-64-posix): 64-bit, the posix thread model, which std::thread and std::mutex need,
 # and every runtime library linked in, so that a program needs no DLL beyond those Windows ships.

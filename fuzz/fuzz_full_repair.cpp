@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to FullRepairer, whole and cut into chunks, with each site scan, and
 // checks it against the literal reference. Built with libFuzzer (clang, ORVIK_BUILD_FUZZ) or,
 // with replay_main.cpp, as a plain program that replays a corpus.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary UTF-16 to every repair kernel and checks it against the literal reference and
 // the properties every repair must have. Built with libFuzzer (clang, ORVIK_BUILD_FUZZ) or, with
 // replay_main.cpp, as a plain program that replays a corpus.

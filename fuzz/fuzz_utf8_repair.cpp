@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes, cut at arbitrary places, to every kernel of the filter this processor
 // runs, and checks the output against the literal reference. Built with libFuzzer (clang,
 // ORVIK_BUILD_FUZZ) or, with replay_main.cpp, as a plain program that replays a corpus.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the seed corpora: for fuzz_repair, damaged French text as UTF-16LE and dense alphabet
 bytes; for fuzz_utf8_repair, a byte that spaces the cuts followed by UTF-8 text, damaged or not;
 for fuzz_full_repair, UTF-8 text damaged in the ways the full repair undoes, and its hard cases."""

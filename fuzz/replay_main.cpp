@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replays fuzz inputs without libFuzzer: every file named on the command line, or found in a
 // folder named there, goes once through LLVMFuzzerTestOneInput.
 #include <cstdint>

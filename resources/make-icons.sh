@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Derives the PNG (Linux desktops, the window) and the ICO (Windows) from orvik.xpm, the icon's
 # source. Needs ImageMagick; run it after editing the XPM and commit the three files together.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Measures orvik-repair, whole process, on 50 MiB of damaged French prose (ORVIK_BENCH_CLI_MIB to
 # change), against a plain read/write copy of the same file (`dd bs=256K`, the floor for any
 # filter that reads and writes), against `cat FILE > OUT` (which may copy inside the system without

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Measures orvik-repair --full: what it restores on each damage mode of the corpus that
 # bench/full_corpus.py makes (2 MiB each; the default mode scored too, for comparison), then its
 # speed, whole process, on 50 MiB (ORVIK_BENCH_FULL_MIB to change) of text damaged once and of

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the libFuzzer targets for a bounded time in all (default 60 s, shared equally between
 # them), each from its committed corpus, keeping new inputs and any crashing input in the build
 # tree. Build them first with the fuzz preset. Fails when a fuzzer finds anything.

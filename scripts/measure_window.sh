@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Measures the window under Xvfb, with xclip at the other end of the clipboard and real clicks
 # (xdotool): start to first frame, memory at rest, paste + convert + copy of 1, 5 and 20 MiB of
 # damaged text, and one keystroke in the source box after the 20 MiB paste. Prints the figures;

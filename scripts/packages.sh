@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the other scripts: installs the Debian packages a command needs, once.
 # Packages already present are not fetched again, so a second run works offline.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the program (installing what it needs on Debian) and starts it.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Takes the README's screenshot of orvik.exe under wine (docs/fenetre-windows.png), after a damaged
 # text has been pasted and converted.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Takes the README's screenshots of the window in Xvfb: as it opens (docs/fenetre.png), and after
 # a damaged text has been pasted and converted (docs/fenetre-conversion.png).
 set -euo pipefail

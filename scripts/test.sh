@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds and runs every test: a developer build, the same tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer (warnings are errors in both), orvik.exe for Windows with its tests
 # under wine, a short run of the benchmark, and, where clang is installed, the tests built with

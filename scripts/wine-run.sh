@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a Windows program under wine, alone: in its own copy of the prefix ORVIK_WINE_TEMPLATE and
 # its own Xvfb, both gone when it ends; the exit status is the program's. CMake's cross builds use
 # it as the emulator that runs their tests, side by side. `wine-run.sh --make-template DIR` makes

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the scripts and tests that run Windows programs under wine.
 #
 # orvik_wine_prefix DIR: makes DIR a wine prefix and points WINEPREFIX at it: a copy of the prefix

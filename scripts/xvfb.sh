@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the scripts and tests that run the window in a real X server.
 #
 # orvik_start_xvfb WORKDIR SIZE: starts Xvfb at a free display (it writes the number once it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The full repair written the slow, literal way: decode the whole text, run three rounds over
 // arrays of characters, encode again. The tests and the fuzzer hold FullRepairer to it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "full_reference.h"
 #include "repair/full_repair.h"
 

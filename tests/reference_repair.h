@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A deliberately literal accent repair, kept slow and plain so that it can judge the fast one:
 // 1-based positions, the text rebuilt from three pieces at every lead, its own copy of the table.
 // RepairBytesLiterally does the same to UTF-8 bytes, to judge the filter.

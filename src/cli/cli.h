@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The orvik-repair command: arguments, files, messages and exit status. main() only hands over
 // the process's arguments and standard streams, so that tests can run the whole command.
 #pragma once

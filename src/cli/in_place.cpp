@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/in_place.h"
 
 #include "cli/messages.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Repairing a file where it stands, without ever losing what it held.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvik-repair: repairs damaged French accents in files or a pipeline.
 #include "cli/cli.h"
 

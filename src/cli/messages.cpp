@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/messages.h"
 
 #include "cli/system.h"

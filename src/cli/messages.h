@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The French texts the filter shows: error descriptions and the help.
 #pragma once
 

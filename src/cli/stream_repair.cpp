@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/stream_repair.h"
 
 #include "cli/system.h"

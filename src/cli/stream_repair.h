@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Repairing from one file descriptor to another with constant memory.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the filter asks of the operating system, with one implementation for POSIX systems
 // (system_posix.cpp) and one for Windows (system_windows.cpp). Files and standard streams are
 // C runtime descriptors on both; error codes are errno values on POSIX and GetLastError() values

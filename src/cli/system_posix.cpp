@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system layer on POSIX systems: descriptors, errno, rename() and signals.
 #include "cli/system.h"
 

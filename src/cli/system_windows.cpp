@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system layer on Windows: handles behind the C runtime's descriptors, GetLastError() codes,
 // ReplaceFileW and the console's control events. Every read and write goes straight to the handle
 // with ReadFile and WriteFile, so that no text-mode translation touches the bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The block kernels behind Utf8Repairer, so that tests can run each one.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/utf8_repair.h"
 
 #include "repair/repair_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The accent repair on UTF-8 bytes, as they stream past.
 //
 // UTF-8 text read as Windows-1252 and saved again as UTF-8 turns each lower-case accented letter

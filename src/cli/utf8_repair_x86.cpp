@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The block kernel for x86-64 with AVX2, compiled through a target attribute so that the rest of
 // the program keeps the baseline instruction set; Utf8Repairer calls it only where the processor
 // has AVX2.

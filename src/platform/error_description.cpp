@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/error_description.h"
 
 #include "platform/platform_error.h"

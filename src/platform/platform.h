@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the window code asks of the desktop platform: the text of the two boxes, the clipboard,
 // the message box, the description of the error being handled and the busy cursor. The window code
 // reaches the platform through this interface alone, so that its tests can stand in for it.

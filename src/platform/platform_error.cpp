@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/platform_error.h"
 
 namespace orvik {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "repair/full_repair.h"
 
 #include <algorithm>

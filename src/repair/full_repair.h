@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The full repair: every layer of UTF-8 text read as Windows-1252 (or Latin-1) undone, on a
 // stream of bytes.
 //

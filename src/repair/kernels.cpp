@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "repair/kernels.h"
 
 #include <algorithm>

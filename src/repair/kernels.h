@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The instruction sets the repair's kernels are written for. The repair of UTF-16 text and the
 // filter's repair of UTF-8 bytes each keep the kernels that pay for themselves; both name, check
 // and choose them here.

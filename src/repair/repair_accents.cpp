@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "repair/repair_accents.h"
 
 #include "repair/repair_kernels.h"

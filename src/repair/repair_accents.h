@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Repair of French text whose UTF-8 bytes were read back as Windows-1252.
 //
 // Each lower-case accented letter of such text shows as two characters: the lead "Ã" (U+00C3),

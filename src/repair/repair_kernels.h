@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The kernels behind RepairAccents, exposed so that tests, the fuzzer and the benchmark can run
 // each one on any machine that has it. Each reads `length` code units from `in`, writes the
 // repaired text to `out`, which has room for `length` code units, and returns how many it wrote.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The repair table: which characters after the lead "Ã" name an accented letter.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vector kernel for x86-64, compiled for SSSE3 through a target attribute so that the rest of
 // the program keeps the baseline instruction set; the dispatcher uses it where the processor has
 // SSSE3.

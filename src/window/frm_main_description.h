@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the main window is, whatever toolkit shows it: its caption and size, its five controls with
 // their places, texts, tab order and the names a screen reader gives them, and the font the two
 // boxes open in. Each front end builds its window from this and from nothing else, so that a

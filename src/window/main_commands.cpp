@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/main_commands.h"
 
 #include "platform/platform.h"

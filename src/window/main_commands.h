@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The work behind the main window's three buttons: the conversion and the two clipboard commands.
 // Everything goes through the Platform, so that this code runs as well against Qt as against a
 // test's stand-in.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The orvik-repair program itself, run through the shell as a user would run it: arguments, exit
 // statuses, messages, and in-place repair on real files and folders.
 #include "cli/messages.h"

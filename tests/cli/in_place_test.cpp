@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The steps of a repair in place against a system layer that fails one of them: whatever fails,
 // the original keeps its text and no new file is left behind.
 #include "cli/in_place.h"

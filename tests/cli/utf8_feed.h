@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeding a text to the filter's repairer in pieces, as reads would hand it over: for the tests
 // and the fuzz target of the filter's kernels.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/utf8_feed.h"
 #include "reference_repair.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # orvik-repair.exe under wine, run as a user runs it: standard streams that carry every byte as it
 # is, several files, a missing one, usage errors, and the repair in place with what it refuses.
 # Usage: wine_command_test.sh PROGRAM

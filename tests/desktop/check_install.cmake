@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs the build tree into a scratch prefix and checks that every file lands where a Linux
 # desktop, man and a packager look for it, and nothing else is installed.
 #   cmake -DBUILD_DIR=... -DPREFIX=... -DAPP_ID=... -DEXPECT_GUI=ON|OFF -DEXPECT_CLI=ON|OFF

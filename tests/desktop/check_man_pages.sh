@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Renders each manual page as man shows it on an 80-column terminal: any warning fails. Every
 # option orvik-repair --help lists must be in both of its pages.
 #   check_man_pages.sh MAN_DIR ORVIK_REPAIR

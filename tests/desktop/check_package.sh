@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian package from a build tree, checks its dependencies, version and contents and,
 # where lintian is installed, that lintian finds no error and no warning in it; then installs it
 # into a scratch dpkg root and removes it again: nothing of it may stay behind.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # orvik.exe and orvik-repair.exe as users get them: small, importing only DLLs that every Windows
 # ships, and in the zip that cpack makes, byte for byte, with the license and changelog and nothing
 # else.

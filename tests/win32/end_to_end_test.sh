@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The built orvik.exe under wine, in a wine virtual desktop on Xvfb, with xclip as the other end of
 # the clipboard: xclip offers damaged text, the paste button and then the copy button are clicked
 # with real X events (xdotool), and xclip reads the repaired text back while the program runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 window in this process: its controls where the description puts them, the tab order,
 // the exact round trip of unusual text through the boxes and the clipboard, the buttons at work
 // with their message boxes, and the version record of the built orvik.exe.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Owns the X11 CLIPBOARD and serves it badly, as a misbehaving program would.
 
     clipboard_owner.py MODE FILE

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The built program in Xvfb against clipboard owners that misbehave (clipboard_owner.py): for each
 # row, paste with the button or with Ctrl+V, then check the message box that shows (by its title),
 # how long it took to show, and both boxes' text afterwards (copied out with Ctrl+A, Ctrl+C). One

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The built program in a real X server (Xvfb), with xclip as the other end of the clipboard:
 # xclip offers damaged text, the paste button and then the copy button are clicked with real X
 # events (xdotool), and xclip reads the repaired text back while the program still runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's description holds together: what every front end draws from it is a usable window
 // at each density the window may be shown at.
 #include "window/frm_main_description.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real window under Qt's offscreen platform: its geometry, captions, accessible names, tab
 // order and opening contents, the exact round trip of unusual characters through the boxes and the
 // clipboard, and the buttons at work.

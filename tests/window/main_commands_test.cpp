@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The conversion and the clipboard commands against a stand-in for the platform: the messages,
 // the empty cases, a failure at each step, and what the boxes and the clipboard hold afterwards.
 #include "platform/error_description.h"

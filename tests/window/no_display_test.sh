@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Without a display, the program says so in one French line on stderr and exits non-zero, rather
 # than Qt's English lines and an abort.
 set -uo pipefail

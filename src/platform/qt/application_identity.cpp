@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/application_identity.h"
 
 #include "orvik_version.h"

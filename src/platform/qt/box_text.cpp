@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/box_text.h"
 
 #include "platform/qt/memory_room.h"

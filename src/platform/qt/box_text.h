@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The exact plain text of a QTextEdit.
 //
 // QTextEdit::toPlainText() is not exact: it turns the no-break space U+00A0 into a space and the

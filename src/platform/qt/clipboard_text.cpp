@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/clipboard_text.h"
 
 #include "platform/error_description.h"

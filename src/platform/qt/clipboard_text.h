@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The clipboard's plain text, as the paste button and Ctrl+V in a box both take it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/close_request_watch.h"
 
 #include <QCoreApplication>

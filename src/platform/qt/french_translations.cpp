@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/french_translations.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/frm_main.h"
 
 #include "platform/qt/caption_fit.h"

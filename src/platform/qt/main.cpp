@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's entry: builds the application, shows the window and runs the event loop until
 // the window is closed.
 #include "platform/qt/application_identity.h"

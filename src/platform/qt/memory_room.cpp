@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/memory_room.h"
 
 #include "platform/platform_error.h"

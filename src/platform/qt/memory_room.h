@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whether a text box has the memory for a text, asked before the text is handed to it.
 //
 // A text document that runs out of memory while it takes in or lays out a text cannot recover:

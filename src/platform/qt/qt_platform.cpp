@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/qt_platform.h"
 
 #include "platform/error_description.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversions between the standard library's UTF-16 strings and QString, code unit for code unit.
 //
 // QString::fromUtf16 and QString::fromStdU16String are not used: they take a leading U+FEFF for a

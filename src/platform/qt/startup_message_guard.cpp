@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/startup_message_guard.h"
 
 #include <QByteArray>

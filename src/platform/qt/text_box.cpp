@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/text_box.h"
 
 #include "platform/qt/box_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/x11_clipboard.h"
 
 #include "platform/platform_error.h"

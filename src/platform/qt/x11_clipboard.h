@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads the X11 clipboard with one bounded wait.
 //
 // Qt's own reading waits up to five seconds for each request to the clipboard's owner, several

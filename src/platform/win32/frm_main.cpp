@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/win32/frm_main.h"
 
 #include "platform/win32/rich_edit_box.h"

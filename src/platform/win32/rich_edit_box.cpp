@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/win32/rich_edit_box.h"
 
 #include "platform/platform_error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two text boxes: RichEdit controls (msftedit.dll) in plain-text mode.
 //
 // A RichEdit box holds every line break as one CR, whatever was written (LF, CR or CR LF), so its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/win32/system_error.h"
 
 #include "platform/platform_error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Failures of Windows calls, described in French for the user.
 #pragma once
 

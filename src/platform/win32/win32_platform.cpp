@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/win32/win32_platform.h"
 
 #include "platform/error_description.h"
