@@ -97,9 +97,12 @@ for row in "${rows[@]}"; do
     kill "${pids[-1]}" 2>/dev/null || true
     if [ "$keys" = paste+copy ]; then
         xdotool mousemove --window "$window" 236 344 click 1
-        sleep 0.3
-        [ "$(xclip -selection clipboard -o)" = "$(printf '%b' "$result")" ] \
-            || fail "$mode: the copy button left \"$(xclip -selection clipboard -o)\""
+        for _ in $(seq 50); do
+            copied=$(xclip -selection clipboard -o 2>/dev/null || true)
+            [ "$copied" = "$(printf '%b' "$result")" ] && break
+            sleep 0.1
+        done
+        [ "$copied" = "$(printf '%b' "$result")" ] || fail "$mode: the copy button left \"$copied\""
     fi
     ! xdotool search --onlyvisible --name '^(orvik : erreur|Orvik : conversion)$' >/dev/null \
         || fail "$mode: an unexpected message box shows"
