@@ -300,8 +300,9 @@ TEST_F(CommandTest, InPlaceInAReadOnlyFolder)
     EXPECT_EQ(ReadFile(damaged), kDamaged);
 }
 
-// -i gives the repaired file everything the original had: owner, group, mode, ACL, attributes;
-// where the group cannot be kept and would give rights that others lack, it refuses instead.
+// -i gives the repaired file everything the original had: owner, group, mode, ACL, attributes. A
+// user cannot give the file to another owner but keeps a group of their own; where the group
+// cannot be kept and would give rights that others lack, it refuses instead.
 TEST_F(CommandTest, InPlaceKeepsOwnerGroupModeAclAndAttributes)
 {
     if (geteuid() != 0 || !CanRunAsNobody())
@@ -312,6 +313,7 @@ TEST_F(CommandTest, InPlaceKeepsOwnerGroupModeAclAndAttributes)
         std::string setup; // run as root in the test's folder; the file is d/f, with damaged text
         bool asNobody; // run by the user 65534 (groups 65534 and 100) rather than root
         std::string err = ""; // when set, the file must be left intact
+        bool ownerKept = true; // else the user 65534 owns the new file
     } cases[] = {
         { "set_group_id_folder_of_another_group",
             "chgrp 12345 d && chmod 2775 d && chgrp 0 d/f && chmod 640 d/f", false },
@@ -320,6 +322,8 @@ TEST_F(CommandTest, InPlaceKeepsOwnerGroupModeAclAndAttributes)
         { "acl_whose_group_has_nothing", "chmod 600 d/f && setfacl -m u:12345:r,g::- d/f", false },
         { "folder_default_acl_not_taken", "setfacl -d -m u:12345:rwx d", false },
         { "user_attribute", "setfattr -n user.note -v \"\xC3\xA9t\xC3\xA9\" d/f", false }, // été
+        { "root_s_file_in_a_group_of_the_user", "chmod 777 d && chgrp 100 d/f && chmod 664 d/f",
+            true, "", false },
         { "set_user_id_file_of_another_user", "chown 12345:12345 d/f && chmod 4755 d/f", false },
         { "group_the_user_cannot_give_refused", "chmod 777 d && chgrp 12345 d/f && chmod 664 d/f",
             true,
@@ -347,7 +351,7 @@ TEST_F(CommandTest, InPlaceKeepsOwnerGroupModeAclAndAttributes)
         EXPECT_EQ(outcome.err, c.err.empty() ? "" : Said(file, c.err));
         EXPECT_EQ(ReadFile(file), c.err.empty() ? kRepaired : kDamaged);
         const struct stat after = Status(file);
-        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_uid, c.ownerKept ? before.st_uid : 65534u);
         EXPECT_EQ(after.st_gid, before.st_gid);
         EXPECT_EQ(after.st_mode, before.st_mode);
         EXPECT_EQ(Attributes(file), attributes);
