@@ -38,13 +38,10 @@ std::string RepairInChunks(std::string_view text, std::size_t readSize, SiteScan
 // with the five bytes it leaves undefined read as C1 controls, as decoders do).
 std::string Damage(std::string_view text, bool latin1 = false)
 {
-    static const char16_t k1252[32]
-        = { 0x20AC, 0x81, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-              0x2039, 0x0152, 0x8D, 0x017D, 0x8F, 0x90, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-              0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D, 0x017E, 0x0178 };
+    using orvik::reference::k1252;
     std::vector<orvik::reference::Unit> units;
     for (unsigned char b : text)
-        units.push_back(b >= 0x80 && b <= 0x9F && !latin1 ? k1252[b - 0x80] : b);
+        units.push_back(b >= 0x80 && b <= 0x9F && !latin1 && k1252[b - 0x80] ? k1252[b - 0x80] : b);
     return orvik::reference::EncodeUtf8(units);
 }
 
@@ -76,7 +73,8 @@ const Case kCases[] = {
     { "a lone rare sequence", "la lettre Ð¯ seule", "la lettre Ð¯ seule" },
     { "rare sequences in a row", "ÐŸÑ€Ð¸Ð²ÐµÑ‚", "Привет" },
     { "long sound stretch in dense damage",
-        "Ã©tÃ© Ã®le Ã§a dÃ©jÃ¨ lâ€™Ã¢ge, then a long stretch without damage, Ã‰tÃ© and more sound text",
+        "Ã©tÃ© Ã®le Ã§a dÃ©jÃ¨ lâ€™Ã¢ge, then a long stretch without damage, Ã‰tÃ© and more sound "
+        "text",
         "été île ça déjè l’âge, then a long stretch without damage, Été and more sound text" },
     { "sound text", "\u00A0» \u202F! CAFÉ… Ç’a 5¢ ÉTÉ® Привет",
         "\u00A0» \u202F! CAFÉ… Ç’a 5¢ ÉTÉ® Привет" },

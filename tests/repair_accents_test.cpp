@@ -25,19 +25,15 @@ const NamedCase kCases[] = {
         u"Bonjour,\r\nla mer\n\test calme." },
     { "empty", u"", u"" },
     { "row_e_acute", u"\u00C3\u00A9t\u00C3\u00A9", u"été" }, // Ã©tÃ©
-    { "row_c_cedilla", u"gar\u00C3\u00A7on", u"garçon" }, // garÃ§on
-    { "rows_o_e_e_u_u_i_a", // Ã´ Ã¨ Ãª Ã¹ Ã» Ã® Ã¢
-        u"\u00C3\u00B4 \u00C3\u00A8 \u00C3\u00AA \u00C3\u00B9 \u00C3\u00BB \u00C3\u00AE "
-        u"\u00C3\u00A2",
-        u"ô è ê ù û î â" },
+    { "rows_o_e_e_u_u_c_i_a", // Ã´ Ã¨ Ãª Ã¹ Ã» Ã§ Ã® Ã¢
+        u"\u00C3\u00B4 \u00C3\u00A8 \u00C3\u00AA \u00C3\u00B9 \u00C3\u00BB \u00C3\u00A7 "
+        u"\u00C3\u00AE \u00C3\u00A2",
+        u"ô è ê ù û ç î â" },
     { "lead_last_is_a_grave", u"voil\u00C3", u"voilà" },
-    { "lead_alone", u"\u00C3", u"à" },
     { "lead_then_space_keeps_space", u"\u00C3 la", u"à la" },
     { "lead_then_nbsp_keeps_nbsp", u"\u00C3\u00A0", u"à\u00A0" },
     { "damaged_capital_keeps_follower", u"\u00C3\u2030", u"à\u2030" }, // Ã‰
     { "lead_lead_follower", u"\u00C3\u00C3\u00A9", u"àé" }, // ÃÃ©
-    { "two_leads", u"\u00C3\u00C3", u"àà" },
-    { "no_context_check", u"Caf\u00C3\u00A9 \u00C3\u00A9", u"Café é" },
     { "correct_text_unchanged", u"été à côté, ã", u"été à côté, ã" },
     { "small_a_tilde_is_no_lead", u"\u00E3\u00A9", u"\u00E3\u00A9" }, // ã©
     { "follower_without_lead", u"\u00A9 2007", u"\u00A9 2007" },
@@ -118,8 +114,8 @@ TEST(RepairAccents, RepairsThroughTheChosenKernel)
 
 TEST(RepairAccents, LengthLimit)
 {
-    EXPECT_NO_THROW(orvik::CheckRepairLength(0));
     EXPECT_NO_THROW(orvik::CheckRepairLength(2147483646));
+    // 2^40 as well: a length cut to an int on the way would pass.
     for (std::size_t tooLong : { std::size_t { 2147483647 }, std::size_t { 1 } << 40 }) {
         try {
             orvik::CheckRepairLength(tooLong);

@@ -39,53 +39,37 @@ const std::string kMixedText
       "\xC3\x83\xC2\xFF\xC3\xC3\x83\xE2\x82\xAC gar\xC3\x83\xC2\xA7on\r\n"
       "voil\xC3\x83";
 
-// Every read size down to one byte, so that reads cut each sequence at every place. As -i does:
-// first the check (a lead at the very end only shows once the input ends), then the repair.
+// Every read size down to one byte, so that reads cut each sequence at every place, with the
+// accent repair and with the full repair. As -i does: first the check (a lead at the very end only
+// shows once the input ends, and the check stops at the first change), then the repair, which must
+// give what the whole text gives in memory.
 TEST(Streams, EveryReadSizeAgreesWithTheWholeText)
 {
     const std::string texts[] = { kMixedText, "\xC3\xA9t\xC3\xA9 \xC2\xA9 \xC3\x82\xC2\xA9\r\n",
-        "abc\xC3", "abc\xC3\x83" }; // été © Â©, a stray C3, a lead at the end
+        "abc\xC3", "abc\xC3\x83", "ÃƒÂ©tÃƒÂ© Ã  tout, lâ€™Ã©tÃ©\r\n", "voilÃ", "déjà",
+        "" }; // été © Â©, a stray C3, a lead at the end, damaged twice
     for (std::size_t readSize : { 1, 2, 3, 4, 5, 7, 16, 64, 100000 }) {
-        for (const std::string& text : texts) {
-            SCOPED_TRACE(text.substr(0, 12) + ", read size " + std::to_string(readSize));
-            const std::string expected = RepairUtf8(text);
-            StreamBuffers buffers(readSize);
-            const int in = MemoryFile(text), out = MemoryFile();
-            const StreamResult check = CheckStream(in, buffers);
-            EXPECT_EQ(check.failure, StreamResult::Failure::None);
-            EXPECT_EQ(check.changed, expected != text);
-            lseek(in, 0, SEEK_SET);
-            const StreamResult result = RepairStream(in, out, buffers);
-            EXPECT_EQ(result.failure, StreamResult::Failure::None);
-            EXPECT_EQ(ReadBack(out), expected);
-            close(in);
-            close(out);
-        }
-    }
-}
-
-// The full repair through a file: the same output as on the whole text in memory, whatever the
-// read size; the check stops at the first change.
-TEST(Streams, FullRepairAgreesWithTheWholeText)
-{
-    const std::string texts[]
-        = { kMixedText, "ÃƒÂ©tÃƒÂ© Ã  tout, lâ€™Ã©tÃ©\r\n", "abc\xC3", "voilÃ", "déjà", "" };
-    for (std::size_t readSize : { 1, 2, 3, 5, 7, 64, 100000 }) {
+        StreamBuffers buffers(readSize);
         orvik::FullRepairer repairer(readSize);
-        for (const std::string& text : texts) {
-            SCOPED_TRACE(text.substr(0, 12) + ", read size " + std::to_string(readSize));
-            const std::string expected = orvik::RepairFull(text);
-            const int in = MemoryFile(text), out = MemoryFile();
-            const StreamResult check = CheckStreamFull(in, repairer);
-            EXPECT_EQ(check.failure, StreamResult::Failure::None);
-            EXPECT_EQ(check.changed, expected != text);
-            lseek(in, 0, SEEK_SET);
-            const StreamResult result = RepairStreamFull(in, out, repairer);
-            EXPECT_EQ(result.failure, StreamResult::Failure::None);
-            EXPECT_EQ(result.changed, expected != text);
-            EXPECT_EQ(ReadBack(out), expected);
-            close(in);
-            close(out);
+        for (const bool full : { false, true }) {
+            for (const std::string& text : texts) {
+                SCOPED_TRACE(text.substr(0, 12) + ", read size " + std::to_string(readSize)
+                    + (full ? ", full" : ""));
+                const std::string expected = full ? orvik::RepairFull(text) : RepairUtf8(text);
+                const int in = MemoryFile(text), out = MemoryFile();
+                const StreamResult check
+                    = full ? CheckStreamFull(in, repairer) : CheckStream(in, buffers);
+                EXPECT_EQ(check.failure, StreamResult::Failure::None);
+                EXPECT_EQ(check.changed, expected != text);
+                lseek(in, 0, SEEK_SET);
+                const StreamResult result
+                    = full ? RepairStreamFull(in, out, repairer) : RepairStream(in, out, buffers);
+                EXPECT_EQ(result.failure, StreamResult::Failure::None);
+                EXPECT_EQ(result.changed, expected != text);
+                EXPECT_EQ(ReadBack(out), expected);
+                close(in);
+                close(out);
+            }
         }
     }
 }

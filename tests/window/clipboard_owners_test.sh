@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# The built program in Xvfb against clipboard owners that misbehave (clipboard_owner.py): for each
-# row, paste with the button or with Ctrl+V, then check the message box that shows (by its title),
-# how long it took to show, and both boxes' text afterwards (copied out with Ctrl+A, Ctrl+C). One
-# row pastes 20 MiB with little address space left (prlimit), but not under AddressSanitizer,
-# which needs a vast address space of its own.
+# The built program in Xvfb against clipboard owners, well-behaved or not (clipboard_owner.py): for
+# each row, paste with the button or with Ctrl+V, then check the message box that shows (by its
+# title), how long it took to show, and both boxes' text afterwards (copied out with Ctrl+A,
+# Ctrl+C). One row pastes 20 MiB with little address space left (prlimit), but not under
+# AddressSanitizer, which needs a vast address space of its own.
 set -euo pipefail
 program=$1
 here=$(dirname "$0")
@@ -19,11 +19,19 @@ orvik_start_xvfb "$workdir" 800x600 || fail "Xvfb did not start"
 source_text='Collez ici votre texte à convertir'
 result_text='Votre texte sera converti ici.'
 bom=$'\xef\xbb\xbf'
-# mode | payload ("@N": N bytes of damaged lines) | keys: "paste" (the button), "paste+close" (then
-# a close request to the window during the wait: it ends once the box is closed) or "ctrl+v" | title
-# of the box shown ("-": none) | source and result boxes afterwards ("*": not read) | address space
-# left, in MiB. The 20 MiB text goes through when memory allows: refused, it is refused for memory.
+# mode | payload ("@N": N bytes of damaged lines; printf escapes in it and in the boxes' texts) |
+# keys: "paste" (the button), "paste+copy" (then the copy button: the clipboard must hold the
+# result box's text), "paste+close" (then a close request to the window during the wait: it ends
+# once the box is closed) or "ctrl+v" | title of the box shown ("-": none) | source and result boxes
+# afterwards ("*": not read) | address space left, in MiB. The 20 MiB text goes through when memory
+# allows: refused, it is refused for memory.
+# The paste+copy row carries what a careless path would change: no-break space, narrow no-break
+# space, a tab, line breaks, an emoji, a combining accent, and damage the repair leaves. Its boxes
+# are not read: Ctrl+C in a box turns no-break spaces into spaces.
+line1='Ã©tÃ© Ã\xc2\xa0Paris\xe2\x80\xaf: Ã§a, Ã®le\tâ€”\n2e ligne \xf0\x9f\x98\x80 e\xcc\x81'
+line2='été à\xc2\xa0Paris\xe2\x80\xaf: ça, île\tâ€”\n2e ligne \xf0\x9f\x98\x80 e\xcc\x81'
 rows=(
+    "text|$line1|paste+copy|-|*|$line2"
     "hang|Ã©tÃ©|paste|orvik : erreur|$source_text|$result_text"
     "hang|Ã©tÃ©|paste+close|orvik : erreur|*|*"
     "targets-only|Ã©tÃ©|paste|orvik : erreur|$source_text|$result_text"
@@ -50,7 +58,7 @@ for row in "${rows[@]}"; do
     fi
     case $payload in
     @*) { yes 'Ã©tÃ© Ã  la mer, prÃ¨s du chÃ¢teau' || true; } | head -c "${payload#@}" ;;
-    *) printf '%s' "$payload" ;;
+    *) printf '%b' "$payload" ;;
     esac >"$workdir/payload"
     "$program" >"$workdir/orvik.log" 2>&1 &
     orvik=$!
@@ -68,7 +76,7 @@ for row in "${rows[@]}"; do
     start=$(date +%s%N)
     if [ "$keys" != ctrl+v ]; then
         xdotool mousemove --window "$window" 236 16 click 1
-        [ "$keys" = paste ] || /usr/bin/python3 "$here/clipboard_owner.py" close "$window"
+        [ "$keys" != paste+close ] || /usr/bin/python3 "$here/clipboard_owner.py" close "$window"
     else
         xdotool mousemove --window "$window" 200 50 click 1 key ctrl+a ctrl+v
     fi
@@ -85,15 +93,24 @@ for row in "${rows[@]}"; do
         timeout 5 tail --pid="$orvik" -f /dev/null || fail "$mode: the close request was lost"
         continue
     fi
-    sleep "$([ "$source" = '*' ] && echo 5 || echo 0.5)"
+    sleep "$([ "$source$keys" = '*paste' ] && echo 5 || echo 0.5)"
     kill "${pids[-1]}" 2>/dev/null || true
+    if [ "$keys" = paste+copy ]; then
+        xdotool mousemove --window "$window" 236 344 click 1
+        for _ in $(seq 50); do
+            copied=$(xclip -selection clipboard -o 2>/dev/null || true)
+            [ "$copied" = "$(printf '%b' "$result")" ] && break
+            sleep 0.1
+        done
+        [ "$copied" = "$(printf '%b' "$result")" ] || fail "$mode: the copy button left \"$copied\""
+    fi
     ! xdotool search --onlyvisible --name '^(orvik : erreur|Orvik : conversion)$' >/dev/null \
         || fail "$mode: an unexpected message box shows"
     if [ "$source" != '*' ]; then
         got_source=$(box_text 200 50)
         got_result=$(box_text 200 200)
-        [ "$got_source" = "$source" ] || fail "$mode: source box holds \"$got_source\""
-        [ "$got_result" = "$result" ] || fail "$mode: result box holds \"$got_result\""
+        [ "$got_source" = "$(printf '%b' "$source")" ] || fail "$mode: source box holds \"$got_source\""
+        [ "$got_result" = "$(printf '%b' "$result")" ] || fail "$mode: result box holds \"$got_result\""
     fi
     kill -0 "$orvik" || fail "$mode: the program ended"
     kill "$orvik"
