@@ -29,17 +29,13 @@ orvik_install_packages cmake g++ make hyperfine time
 mib=${ORVIK_BENCH_CLI_MIB:-50}
 runs=${ORVIK_BENCH_CLI_RUNS:-20}
 bytes=$((mib * 1024 * 1024))
-build=build/bench-cli
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvik-bench-cli.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 step() { printf '\n== %s ==\n' "$*"; }
 
 step "build orvik-repair (Release, -O2 as in the release preset)"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-    -DORVIK_BUILD_GUI=OFF >/dev/null
-cmake --build "$build" --target orvik_repair_cli -j "$(orvik_jobs)" >/dev/null
-tool=$PWD/$build/bin/orvik-repair
+orvik_build_bench_tool
 root=$PWD
 windows_tool=${ORVIK_BENCH_CLI_WINDOWS:+$(realpath "$ORVIK_BENCH_CLI_WINDOWS")}
 

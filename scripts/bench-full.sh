@@ -14,17 +14,13 @@ orvik_install_packages cmake g++ make hyperfine time python3
 
 mib=${ORVIK_BENCH_FULL_MIB:-50}
 runs=${ORVIK_BENCH_FULL_RUNS:-20}
-build=build/bench-cli
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvik-bench-full.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 step() { printf '\n== %s ==\n' "$*"; }
 
 step "build orvik-repair (Release, -O2 as in the release preset)"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-    -DORVIK_BUILD_GUI=OFF >/dev/null
-cmake --build "$build" --target orvik_repair_cli -j "$(orvik_jobs)" >/dev/null
-tool=$PWD/$build/bin/orvik-repair
+orvik_build_bench_tool
 
 step "restored share of each damage mode (2 MiB each)"
 python3 bench/full_corpus.py make "$work/small" 2
