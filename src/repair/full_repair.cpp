@@ -817,15 +817,19 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, S
 
 SiteScan BestSiteScan()
 {
-    // A developer can pick the memchr() scan to measure it, as the benchmark script does.
-    const char* forced = std::getenv("ORVIK_FULL_SCAN");
-    if (forced && std::string_view(forced) == "Memchr")
-        return SiteScan::Memchr;
+    // Chosen once: every repair takes it as its default. A developer can pick the memchr() scan
+    // to measure it, as the benchmark script does.
+    static const SiteScan best = [] {
+        const char* forced = std::getenv("ORVIK_FULL_SCAN");
+        if (forced && std::string_view(forced) == "Memchr")
+            return SiteScan::Memchr;
 #if defined(__SSE2__)
-    return SiteScan::Sse2;
+        return SiteScan::Sse2;
 #else
-    return SiteScan::Memchr;
+        return SiteScan::Memchr;
 #endif
+    }();
+    return best;
 }
 
 bool IsCommonCharacter(char32_t c)

@@ -44,7 +44,7 @@ Kernel ChooseKernel(std::span<const Kernel> kernels)
 {
     const char* forced = std::getenv("ORVIK_REPAIR_KERNEL");
     for (Kernel kernel : kernels) {
-        if (forced && std::string_view(forced) == KernelName(kernel) && CanRun(kernels, kernel))
+        if (forced && std::string_view(forced) == KernelName(kernel) && IsKernelSupported(kernel))
             return kernel;
     }
     Kernel chosen = Kernel::Scalar;

@@ -2,7 +2,6 @@
 #include "platform/qt/box_text.h"
 
 #include "platform/qt/memory_room.h"
-#include "platform/platform_error.h"
 #include "platform/qt/qt_text.h"
 
 #include <QTextBlock>
@@ -41,13 +40,6 @@ std::u16string FromRawText(const QString& raw)
         text[i] = blockSeparator ? u'\n' : c;
     }
     return text;
-}
-
-void CheckBoxTextLength(std::size_t length)
-{
-    if (length > kMaxBoxTextLength)
-        throw PlatformError("Texte trop long : une zone de texte contient au plus 2 147 483 646 "
-                            "caractères.");
 }
 
 void WriteBoxText(QTextEdit& box, std::u16string_view text)

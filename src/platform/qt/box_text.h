@@ -11,6 +11,8 @@
 // tabs, NUL, combining marks, surrogate pairs and even lone surrogates) reads back as written.
 #pragma once
 
+#include "platform/box_text_limit.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,13 +21,6 @@ class QString;
 class QTextEdit;
 
 namespace orvik {
-
-// The longest text a box accepts, in UTF-16 code units: a text document counts its positions in
-// an int, and needs one for its final block.
-inline constexpr std::size_t kMaxBoxTextLength = 2147483646;
-
-// Throws PlatformError when `length` is more than kMaxBoxTextLength.
-void CheckBoxTextLength(std::size_t length);
 
 // The box's whole text, line breaks as LF.
 std::u16string ReadBoxText(const QTextEdit& box);

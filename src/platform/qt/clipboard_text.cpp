@@ -64,6 +64,14 @@ std::u16string PlainTextOf(const QMimeData& data)
     return {};
 }
 
+QClipboard& Clipboard()
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        throw PlatformError("Le presse-papiers est inaccessible.");
+    return *clipboard;
+}
+
 std::u16string ReadClipboardText()
 {
 #ifdef ORVIK_X11_CLIPBOARD
@@ -74,10 +82,7 @@ std::u16string ReadClipboardText()
             return TextOf(*offer);
     }
 #endif
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (!clipboard)
-        throw PlatformError("Le presse-papiers est inaccessible.");
-    const QMimeData* data = clipboard->mimeData();
+    const QMimeData* data = Clipboard().mimeData();
     return data ? PlainTextOf(*data) : std::u16string();
 }
 

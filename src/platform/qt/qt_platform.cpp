@@ -18,18 +18,6 @@
 
 namespace orvik {
 
-namespace {
-
-QClipboard& Clipboard()
-{
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (!clipboard)
-        throw PlatformError("Le presse-papiers est inaccessible.");
-    return *clipboard;
-}
-
-} // namespace
-
 QtPlatform::QtPlatform(QWidget* messageParent, QTextEdit* source, QTextEdit* result)
     : m_messageParent(messageParent)
     , m_source(source)

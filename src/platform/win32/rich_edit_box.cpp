@@ -73,9 +73,7 @@ std::u16string ReadBoxText(HWND box)
 
 void WriteBoxText(HWND box, std::u16string_view text)
 {
-    if (text.size() > kMaxBoxTextLength)
-        throw PlatformError("Texte trop long : une zone de texte contient au plus 2 147 483 646 "
-                            "caractères.");
+    CheckBoxTextLength(text.size());
     if (text.find(u'\0') != std::u16string_view::npos)
         throw PlatformError("Ce texte contient le caractère nul (U+0000), qu'une zone de texte ne "
                             "peut pas contenir.");

@@ -7,6 +7,7 @@
 // holding one is refused whole rather than cut short.
 #pragma once
 
+#include "platform/box_text_limit.h"
 #include "window/frm_main_description.h"
 
 #include <string>
@@ -14,9 +15,6 @@
 #include <windows.h>
 
 namespace orvik {
-
-// The longest text a box accepts, in UTF-16 code units: as long as the repair accepts.
-inline constexpr std::size_t kMaxBoxTextLength = 2147483646;
 
 // Loads the RichEdit control's library, once; throws PlatformError when it cannot be.
 void LoadRichEdit();

@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: MIT
+// The longest text a box of the window accepts, the same on every system.
+#pragma once
+
+#include <cstddef>
+
+namespace orvik {
+
+// The longest text a box accepts, in UTF-16 code units: as long as the repair accepts, and what a
+// text document can hold, counting its positions in an int and one for its final block.
+inline constexpr std::size_t kMaxBoxTextLength = 2147483646;
+
+// Throws PlatformError when `length` is more than kMaxBoxTextLength.
+void CheckBoxTextLength(std::size_t length);
+
+} // namespace orvik
