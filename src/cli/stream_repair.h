@@ -2,7 +2,7 @@
 // Repairing from one file descriptor to another with constant memory.
 #pragma once
 
-#include "cli/utf8_repair.h"
+#include "repair/utf8_repair.h"
 #include "repair/full_repair.h"
 
 #include <cstddef>

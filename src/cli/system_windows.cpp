@@ -5,7 +5,7 @@
 #include "cli/system.h"
 
 #include "cli/messages.h"
-#include "platform/win32/system_error.h"
+#include "win32/system_error.h"
 
 #include <fcntl.h>
 #include <io.h>

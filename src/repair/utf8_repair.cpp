@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "cli/utf8_repair.h"
+#include "repair/utf8_repair.h"
 
 #include "repair/repair_table.h"
 

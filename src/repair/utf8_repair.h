@@ -17,7 +17,7 @@
 // replaces well-formed characters by well-formed characters and never makes a file worse.
 #pragma once
 
-#include "cli/utf8_kernels.h"
+#include "repair/utf8_kernels.h"
 
 #include <cstddef>
 #include <string>

@@ -11,7 +11,7 @@
 // Blocks always advance by their full size, so that the loads of the next block never wait for
 // this one; a lead in the last bytes of a block carries the change of the next block's first byte
 // or two over to it as a bit mask.
-#include "cli/utf8_kernels.h"
+#include "repair/utf8_kernels.h"
 
 #if ORVIK_HAVE_X86_KERNELS
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "platform/win32/system_error.h"
+#include "win32/system_error.h"
 
-#include "platform/platform_error.h"
+#include "window/desktop_error.h"
 
 #include <windows.h>
 
@@ -45,7 +45,7 @@ void ThrowSystemError(std::u16string_view what, unsigned long code)
     description += u" (erreur Windows ";
     description.append(number.begin(), number.end());
     description += system.empty() ? u")" : u" : " + system + u")";
-    throw PlatformError(Utf8FromUtf16(description));
+    throw DesktopError(Utf8FromUtf16(description));
 }
 
 void ThrowLastError(std::u16string_view what)

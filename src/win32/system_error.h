@@ -11,7 +11,7 @@ namespace orvik {
 // when the system has none in French.
 std::u16string FrenchSystemMessage(unsigned long code);
 
-// Throws a PlatformError: `what` (what failed, in French), then the system's French description of
+// Throws a DesktopError: `what` (what failed, in French), then the system's French description of
 // `code`, or the code alone when there is none.
 [[noreturn]] void ThrowSystemError(std::u16string_view what, unsigned long code);
 

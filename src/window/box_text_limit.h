@@ -10,7 +10,7 @@ namespace orvik {
 // text document can hold, counting its positions in an int and one for its final block.
 inline constexpr std::size_t kMaxBoxTextLength = 2147483646;
 
-// Throws PlatformError when `length` is more than kMaxBoxTextLength.
+// Throws DesktopError when `length` is more than kMaxBoxTextLength.
 void CheckBoxTextLength(std::size_t length);
 
 } // namespace orvik

@@ -1,25 +1,25 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "platform/platform.h"
+#include "window/desktop.h"
 
 namespace orvik {
 
-// Shows the platform's busy cursor for as long as it lives, however the scope is left.
+// Shows the desktop's busy cursor for as long as it lives, however the scope is left.
 class BusyCursor
 {
 public:
-    explicit BusyCursor(Platform& platform) noexcept
-        : m_platform(platform)
+    explicit BusyCursor(Desktop& desktop) noexcept
+        : m_desktop(desktop)
     {
-        m_platform.BeginBusy();
+        m_desktop.BeginBusy();
     }
-    ~BusyCursor() { m_platform.EndBusy(); }
+    ~BusyCursor() { m_desktop.EndBusy(); }
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 
 private:
-    Platform& m_platform;
+    Desktop& m_desktop;
 };
 
 } // namespace orvik

@@ -17,12 +17,12 @@ enum class Box {
 
 // Every operation but the busy cursor throws on failure, an exception whose description
 // (DescribeCurrentError) tells the user in French what failed.
-class Platform
+class Desktop
 {
 public:
-    virtual ~Platform() = default;
-    Platform(const Platform&) = delete;
-    Platform& operator=(const Platform&) = delete;
+    virtual ~Desktop() = default;
+    Desktop(const Desktop&) = delete;
+    Desktop& operator=(const Desktop&) = delete;
 
     // The box's whole text as plain text, every UTF-16 code unit as the box holds it, each line
     // break as one LF.
@@ -50,7 +50,7 @@ public:
     virtual void EndBusy() noexcept = 0;
 
 protected:
-    Platform() = default;
+    Desktop() = default;
 };
 
 } // namespace orvik

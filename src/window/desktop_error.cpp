@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
-#include "platform/platform_error.h"
+#include "window/desktop_error.h"
 
 namespace orvik {
 
-PlatformError::PlatformError(const std::string& description)
+DesktopError::DesktopError(const std::string& description)
     : std::runtime_error(description)
 { }
 
-PlatformError::PlatformError(const char* description)
+DesktopError::DesktopError(const char* description)
     : std::runtime_error(description)
 { }
 

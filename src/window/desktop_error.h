@@ -8,11 +8,11 @@ namespace orvik {
 
 // A platform operation that failed: a box that could not be read or written, a clipboard that
 // refused a text. what() is a French description, in UTF-8, meant for the user.
-class PlatformError : public std::runtime_error
+class DesktopError : public std::runtime_error
 {
 public:
-    explicit PlatformError(const std::string& description);
-    explicit PlatformError(const char* description);
+    explicit DesktopError(const std::string& description);
+    explicit DesktopError(const char* description);
 };
 
 } // namespace orvik

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "platform/error_description.h"
+#include "window/error_description.h"
 
-#include "platform/platform_error.h"
+#include "window/desktop_error.h"
 
 #include <new>
 #include <stdexcept>
@@ -62,7 +62,7 @@ std::u16string DescribeException(std::exception_ptr error)
         std::rethrow_exception(error);
     } catch (const std::bad_alloc&) {
         return u"Mémoire insuffisante pour traiter ce texte.";
-    } catch (const PlatformError& e) {
+    } catch (const DesktopError& e) {
         return Utf16FromUtf8(e.what());
     } catch (const std::length_error& e) {
         // The repair core's refusal of a text too long, already in French.

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "window/main_commands.h"
 
-#include "platform/platform.h"
+#include "window/desktop.h"
 #include "repair/repair_accents.h"
 #include "window/busy_cursor.h"
 
@@ -9,8 +9,8 @@
 
 namespace orvik {
 
-MainCommands::MainCommands(Platform& platform)
-    : m_platform(platform)
+MainCommands::MainCommands(Desktop& desktop)
+    : m_desktop(desktop)
 { }
 
 void MainCommands::ConvertText()
@@ -19,14 +19,14 @@ void MainCommands::ConvertText()
         bool empty = false;
         {
             // The busy cursor is gone before any message box shows, this one or an error's.
-            const BusyCursor busy(m_platform);
-            const std::u16string text = m_platform.BoxText(Box::Source);
+            const BusyCursor busy(m_desktop);
+            const std::u16string text = m_desktop.BoxText(Box::Source);
             empty = text.empty();
             if (!empty)
-                m_platform.SetBoxText(Box::Result, RepairAccents(text));
+                m_desktop.SetBoxText(Box::Result, RepairAccents(text));
         }
         if (empty)
-            m_platform.ShowMessage(kNothingToConvertPrompt, kNothingToConvertTitle);
+            m_desktop.ShowMessage(kNothingToConvertPrompt, kNothingToConvertTitle);
     } catch (...) {
         ReportCurrentError();
     }
@@ -45,8 +45,8 @@ void MainCommands::cmdPaste_Click() noexcept
 {
     try {
         {
-            const BusyCursor busy(m_platform);
-            m_platform.SetBoxText(Box::Source, m_platform.ClipboardText());
+            const BusyCursor busy(m_desktop);
+            m_desktop.SetBoxText(Box::Source, m_desktop.ClipboardText());
         }
         ConvertText();
     } catch (...) {
@@ -57,10 +57,10 @@ void MainCommands::cmdPaste_Click() noexcept
 void MainCommands::cmdCopy_Click() noexcept
 {
     try {
-        const BusyCursor busy(m_platform);
-        const std::u16string text = m_platform.BoxText(Box::Result);
-        m_platform.ClearClipboard();
-        m_platform.SetClipboardText(text);
+        const BusyCursor busy(m_desktop);
+        const std::u16string text = m_desktop.BoxText(Box::Result);
+        m_desktop.ClearClipboard();
+        m_desktop.SetClipboardText(text);
     } catch (...) {
         ReportCurrentErrorFromHandler();
     }
@@ -69,8 +69,8 @@ void MainCommands::cmdCopy_Click() noexcept
 void MainCommands::ReportCurrentError()
 {
     std::u16string prompt(kErrorPrompt);
-    prompt += m_platform.DescribeCurrentError();
-    m_platform.ShowMessage(prompt, kErrorTitle);
+    prompt += m_desktop.DescribeCurrentError();
+    m_desktop.ShowMessage(prompt, kErrorTitle);
 }
 
 void MainCommands::ReportCurrentErrorFromHandler() noexcept

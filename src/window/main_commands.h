@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The work behind the main window's three buttons: the conversion and the two clipboard commands.
-// Everything goes through the Platform, so that this code runs as well against Qt as against a
+// Everything goes through the Desktop, so that this code runs as well against Qt as against a
 // test's stand-in.
 #pragma once
 
@@ -8,7 +8,7 @@
 
 namespace orvik {
 
-class Platform;
+class Desktop;
 
 // The texts the user sees.
 inline constexpr std::u16string_view kNothingToConvertPrompt = u"Il n'y a rien à convertir.";
@@ -20,7 +20,7 @@ inline constexpr std::u16string_view kErrorTitle = u"orvik : erreur";
 class MainCommands
 {
 public:
-    explicit MainCommands(Platform& platform);
+    explicit MainCommands(Desktop& desktop);
 
     // Repairs the source box's text into the result box, which is written once, and only when
     // everything before has succeeded. An empty source box is refused with a message. An error on
@@ -45,7 +45,7 @@ private:
     // tell the user, and the window goes on.
     void ReportCurrentErrorFromHandler() noexcept;
 
-    Platform& m_platform;
+    Desktop& m_desktop;
 };
 
 } // namespace orvik

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "cli/stream_repair.h"
-#include "cli/utf8_repair.h"
+#include "repair/utf8_repair.h"
 
 #include <chrono>
 #include <cstring>

@@ -3,7 +3,7 @@
 // and the fuzz target of the filter's kernels.
 #pragma once
 
-#include "cli/utf8_repair.h"
+#include "repair/utf8_repair.h"
 
 #include <string>
 #include <string_view>

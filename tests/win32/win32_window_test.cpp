@@ -3,9 +3,9 @@
 // the exact round trip of unusual text through the boxes and the clipboard, the buttons at work
 // with their message boxes, and the version record of the built orvik.exe.
 #include "orvik_version.h"
-#include "platform/win32/frm_main.h"
-#include "platform/win32/rich_edit_box.h"
-#include "platform/win32/win32_platform.h"
+#include "gui/win32/frm_main.h"
+#include "gui/win32/rich_edit_box.h"
+#include "gui/win32/win32_desktop.h"
 #include "window/frm_main_description.h"
 #include "window/main_commands.h"
 
@@ -88,7 +88,7 @@ protected:
     }
 
     frmMain window { false };
-    Win32Platform& platform = window.Platform();
+    Win32Desktop& platform = window.Desktop();
 };
 
 // At the density the test is run at (ORVIK_TEST_DPI, 96 when unset).

@@ -2,12 +2,12 @@
 // The real window under Qt's offscreen platform: its geometry, captions, accessible names, tab
 // order and opening contents, the exact round trip of unusual characters through the boxes and the
 // clipboard, and the buttons at work.
-#include "platform/platform_error.h"
-#include "platform/qt/application_identity.h"
-#include "platform/qt/box_text.h"
-#include "platform/qt/french_translations.h"
-#include "platform/qt/frm_main.h"
-#include "platform/qt/qt_platform.h"
+#include "window/desktop_error.h"
+#include "gui/qt/application_identity.h"
+#include "gui/qt/box_text.h"
+#include "gui/qt/french_translations.h"
+#include "gui/qt/frm_main.h"
+#include "gui/qt/qt_desktop.h"
 #include "window/frm_main_description.h"
 
 #include <QAccessible>
@@ -140,7 +140,7 @@ private slots:
     {
         QFETCH(QString, written);
         QFETCH(QString, boxed);
-        orvik::QtPlatform platform(
+        orvik::QtDesktop platform(
             m_window.get(), Control<QTextEdit>("rtbSource"), Control<QTextEdit>("rtbResult"));
         for (const orvik::Box box : { orvik::Box::Source, orvik::Box::Result }) {
             platform.SetBoxText(box, written.toStdU16String());
@@ -155,7 +155,7 @@ private slots:
     {
         QVERIFY_THROWS_NO_EXCEPTION(orvik::CheckBoxTextLength(std::size_t(INT_MAX) - 1));
         QVERIFY_THROWS_EXCEPTION(
-            orvik::PlatformError, orvik::CheckBoxTextLength(std::size_t(INT_MAX)));
+            orvik::DesktopError, orvik::CheckBoxTextLength(std::size_t(INT_MAX)));
     }
 
     void convertAndCopyThroughTheButtons()

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The conversion and the clipboard commands against a stand-in for the platform: the messages,
 // the empty cases, a failure at each step, and what the boxes and the clipboard hold afterwards.
-#include "platform/error_description.h"
-#include "platform/platform.h"
-#include "platform/platform_error.h"
+#include "window/error_description.h"
+#include "window/desktop.h"
+#include "window/desktop_error.h"
 #include "window/main_commands.h"
 
 #include <gtest/gtest.h>
@@ -16,16 +16,16 @@ namespace orvik {
 namespace {
 
 // What a failing operation throws: the platform's own error, a lack of memory, or anything else.
-enum class Throws { Platform, Memory, Other };
+enum class Throws { Desktop, Memory, Other };
 
 // Two boxes and a clipboard in memory, message boxes recorded instead of shown, and each operation
 // named in `failures` made to fail once.
-class StandIn final : public Platform
+class StandIn final : public Desktop
 {
 public:
     std::u16string source, result, clipboard, shown;
     std::multiset<std::string> failures;
-    Throws throws = Throws::Platform;
+    Throws throws = Throws::Desktop;
     int busy = 0, busyFaults = 0, resultWrites = 0;
 
     std::u16string BoxText(Box box) override
@@ -79,7 +79,7 @@ private:
                 throw std::bad_alloc();
             if (throws == Throws::Other)
                 throw std::runtime_error("Échec simulé.");
-            throw PlatformError("Échec simulé.");
+            throw DesktopError("Échec simulé.");
         }
     }
 };
@@ -154,7 +154,7 @@ const struct
     Throws throws;
     std::u16string description;
 } kThrows[] = {
-    { Throws::Platform, u"Échec simulé." },
+    { Throws::Desktop, u"Échec simulé." },
     { Throws::Memory, u"Mémoire insuffisante pour traiter ce texte." },
     { Throws::Other, u"Erreur inattendue : Échec simulé." },
 };
@@ -205,10 +205,10 @@ TEST(DescribeExceptionTest, TellsTheUserInFrench)
         { "anything else", std::make_exception_ptr(42), u"Erreur inattendue." },
         { "no error at all", nullptr, u"Erreur inattendue." },
         { "four-byte UTF-8 to a surrogate pair",
-            std::make_exception_ptr(PlatformError("\xF0\x9F\x98\x80!")), u"\U0001F600!" },
+            std::make_exception_ptr(DesktopError("\xF0\x9F\x98\x80!")), u"\U0001F600!" },
         // Each byte that starts no valid sequence, overlong and surrogate forms included.
         { "broken UTF-8 replaced",
-            std::make_exception_ptr(PlatformError("a\xC3(\xE2\x82\xC0\xAF\xED\xA0\x80")),
+            std::make_exception_ptr(DesktopError("a\xC3(\xE2\x82\xC0\xAF\xED\xA0\x80")),
             u"a\uFFFD(\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD" },
     };
     for (const auto& c : cases)

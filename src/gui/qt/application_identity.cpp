@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/qt/application_identity.h"
+#include "gui/qt/application_identity.h"
 
 #include "orvik_version.h"
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "platform/qt/box_text.h"
+#include "gui/qt/box_text.h"
 
-#include "platform/qt/memory_room.h"
-#include "platform/qt/qt_text.h"
+#include "gui/qt/memory_room.h"
+#include "gui/qt/qt_text.h"
 
 #include <QTextBlock>
 #include <QTextCharFormat>

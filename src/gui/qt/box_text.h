@@ -11,7 +11,7 @@
 // tabs, NUL, combining marks, surrogate pairs and even lone surrogates) reads back as written.
 #pragma once
 
-#include "platform/box_text_limit.h"
+#include "window/box_text_limit.h"
 
 #include <cstdint>
 #include <string>
@@ -36,7 +36,7 @@ std::u16string FromRawText(const QString& raw);
 inline constexpr std::size_t kMaxUndoableBoxTextLength = 256 * 1024;
 
 // Replaces the box's content with `text` as plain text, in the box's own font, as one undoable
-// edit when it is no longer than kMaxUndoableBoxTextLength. Throws PlatformError when the text is
+// edit when it is no longer than kMaxUndoableBoxTextLength. Throws DesktopError when the text is
 // longer than kMaxBoxTextLength.
 void WriteBoxText(QTextEdit& box, std::u16string_view text);
 

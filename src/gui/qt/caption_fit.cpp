@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/qt/caption_fit.h"
+#include "gui/qt/caption_fit.h"
 
 #include <QFontMetrics>
 #include <QPushButton>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "platform/qt/clipboard_text.h"
+#include "gui/qt/clipboard_text.h"
 
-#include "platform/error_description.h"
-#include "platform/platform_error.h"
-#include "platform/qt/box_text.h"
-#include "platform/qt/qt_text.h"
+#include "window/error_description.h"
+#include "window/desktop_error.h"
+#include "gui/qt/box_text.h"
+#include "gui/qt/qt_text.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -13,7 +13,7 @@
 #include <QTextDocumentFragment>
 
 #ifdef ORVIK_X11_CLIPBOARD
-#include "platform/qt/x11_clipboard.h"
+#include "gui/qt/x11/x11_clipboard.h"
 
 #include <QtGui/qguiapplication_platform.h>
 #endif
@@ -68,7 +68,7 @@ QClipboard& Clipboard()
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard)
-        throw PlatformError("Le presse-papiers est inaccessible.");
+        throw DesktopError("Le presse-papiers est inaccessible.");
     return *clipboard;
 }
 

@@ -14,11 +14,11 @@ namespace orvik {
 // The longest wait for the clipboard's owner to answer a request or send the next piece of text.
 inline constexpr std::chrono::milliseconds kClipboardWait { 2000 };
 
-// The system clipboard; throws PlatformError when there is none.
+// The system clipboard; throws DesktopError when there is none.
 QClipboard& Clipboard();
 
 // The clipboard's text, every code unit of it (a leading U+FEFF included); when it offers HTML
-// alone, the plain text of that HTML; an empty string when it holds neither. Throws PlatformError
+// alone, the plain text of that HTML; an empty string when it holds neither. Throws DesktopError
 // when the clipboard cannot be read, its owner not answering within kClipboardWait, say.
 std::u16string ReadClipboardText();
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/qt/french_translations.h"
+#include "gui/qt/french_translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

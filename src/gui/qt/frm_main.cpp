@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "platform/qt/frm_main.h"
+#include "gui/qt/frm_main.h"
 
-#include "platform/qt/caption_fit.h"
-#include "platform/qt/close_request_watch.h"
-#include "platform/qt/qt_platform.h"
-#include "platform/qt/text_box.h"
+#include "gui/qt/caption_fit.h"
+#include "gui/qt/x11/close_request_watch.h"
+#include "gui/qt/qt_desktop.h"
+#include "gui/qt/text_box.h"
 #include "window/frm_main_description.h"
 #include "window/main_commands.h"
 
@@ -88,8 +88,8 @@ frmMain::frmMain(QWidget* parent)
     , CmdConvert(MakeButton(this, "CmdConvert"))
     , rtbResult(MakeBox(this, "rtbResult"))
     , cmdCopy(MakeButton(this, "cmdCopy"))
-    , m_platform(std::make_unique<QtPlatform>(this, rtbSource, rtbResult))
-    , m_commands(std::make_unique<MainCommands>(*m_platform))
+    , m_desktop(std::make_unique<QtDesktop>(this, rtbSource, rtbResult))
+    , m_commands(std::make_unique<MainCommands>(*m_desktop))
     , m_closeWatch(std::make_unique<CloseRequestWatch>(*this, m_running, m_closeRequested))
 {
     setObjectName(QStringLiteral("frmMain"));

@@ -12,7 +12,7 @@ namespace orvik {
 
 class CloseRequestWatch;
 class MainCommands;
-class QtPlatform;
+class QtDesktop;
 
 // The program's one window: the source box (upper) for the damaged text, the result box (lower)
 // for the repaired text, and three buttons: paste the clipboard and convert, convert, copy the
@@ -43,7 +43,7 @@ private:
     QTextEdit* rtbResult;
     QPushButton* cmdCopy;
 
-    std::unique_ptr<QtPlatform> m_platform;
+    std::unique_ptr<QtDesktop> m_desktop;
     std::unique_ptr<MainCommands> m_commands;
     bool m_running = false;
     bool m_closeRequested = false;

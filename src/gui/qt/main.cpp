@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The program's entry: builds the application, shows the window and runs the event loop until
 // the window is closed.
-#include "platform/qt/application_identity.h"
-#include "platform/qt/french_translations.h"
-#include "platform/qt/startup_message_guard.h"
-#include "platform/qt/frm_main.h"
+#include "gui/qt/application_identity.h"
+#include "gui/qt/french_translations.h"
+#include "gui/qt/startup_message_guard.h"
+#include "gui/qt/frm_main.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "platform/qt/memory_room.h"
+#include "gui/qt/memory_room.h"
 
-#include "platform/platform_error.h"
+#include "window/desktop_error.h"
 
 #include <algorithm>
 #include <fstream>
@@ -78,7 +78,7 @@ std::uint64_t AvailableBytes()
 void CheckRoomFor(std::uint64_t needed)
 {
     if (needed > AvailableBytes())
-        throw PlatformError("Mémoire insuffisante : ce texte est trop grand pour la mémoire "
+        throw DesktopError("Mémoire insuffisante : ce texte est trop grand pour la mémoire "
                             "disponible. Fermez d'autres programmes ou découpez le texte, puis "
                             "réessayez.");
 }

@@ -21,7 +21,7 @@ std::uint64_t BoxBytesFor(std::uint64_t length, std::uint64_t longestParagraph);
 // and swap the system has free, whichever is less; UINT64_MAX when neither is known.
 std::uint64_t AvailableBytes();
 
-// Throws PlatformError when `needed` bytes are more than AvailableBytes().
+// Throws DesktopError when `needed` bytes are more than AvailableBytes().
 void CheckRoomFor(std::uint64_t needed);
 
 } // namespace orvik

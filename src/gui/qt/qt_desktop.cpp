@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "platform/qt/qt_platform.h"
+#include "gui/qt/qt_desktop.h"
 
-#include "platform/error_description.h"
-#include "platform/platform_error.h"
-#include "platform/qt/box_text.h"
-#include "platform/qt/clipboard_text.h"
-#include "platform/qt/memory_room.h"
-#include "platform/qt/qt_text.h"
+#include "window/error_description.h"
+#include "window/desktop_error.h"
+#include "gui/qt/box_text.h"
+#include "gui/qt/clipboard_text.h"
+#include "gui/qt/memory_room.h"
+#include "gui/qt/qt_text.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -18,26 +18,26 @@
 
 namespace orvik {
 
-QtPlatform::QtPlatform(QWidget* messageParent, QTextEdit* source, QTextEdit* result)
+QtDesktop::QtDesktop(QWidget* messageParent, QTextEdit* source, QTextEdit* result)
     : m_messageParent(messageParent)
     , m_source(source)
     , m_result(result)
 { }
 
-QTextEdit& QtPlatform::BoxFor(Box box) const
+QTextEdit& QtDesktop::BoxFor(Box box) const
 {
     QTextEdit* edit = box == Box::Source ? m_source : m_result;
     if (!edit)
-        throw PlatformError("La zone de texte est inaccessible.");
+        throw DesktopError("La zone de texte est inaccessible.");
     return *edit;
 }
 
-std::u16string QtPlatform::BoxText(Box box)
+std::u16string QtDesktop::BoxText(Box box)
 {
     return ReadBoxText(BoxFor(box));
 }
 
-void QtPlatform::SetBoxText(Box box, std::u16string_view text)
+void QtDesktop::SetBoxText(Box box, std::u16string_view text)
 {
     QTextEdit& edit = BoxFor(box);
     CheckBoxTextLength(text.size());
@@ -47,18 +47,18 @@ void QtPlatform::SetBoxText(Box box, std::u16string_view text)
     WriteBoxText(edit, text);
 }
 
-void QtPlatform::ClearClipboard()
+void QtDesktop::ClearClipboard()
 {
     Clipboard().clear();
 }
 
-std::u16string QtPlatform::ClipboardText()
+std::u16string QtDesktop::ClipboardText()
 {
     // An image or any other format but text and HTML reads as an empty text.
     return ReadClipboardText();
 }
 
-void QtPlatform::SetClipboardText(std::u16string_view text)
+void QtDesktop::SetClipboardText(std::u16string_view text)
 {
     QClipboard& clipboard = Clipboard();
     const QString wanted = ToQString(text);
@@ -66,11 +66,11 @@ void QtPlatform::SetClipboardText(std::u16string_view text)
     // QClipboard reports no failure of its own: when the system would not let this program own
     // the clipboard, the text read back is someone else's.
     if (ReadClipboardText() != text)
-        throw PlatformError("Le presse-papiers n'a pas accepté le texte : un autre programme "
+        throw DesktopError("Le presse-papiers n'a pas accepté le texte : un autre programme "
                             "l'utilise peut-être.");
 }
 
-void QtPlatform::ShowMessage(std::u16string_view prompt, std::u16string_view title)
+void QtDesktop::ShowMessage(std::u16string_view prompt, std::u16string_view title)
 {
     QMessageBox box(
         QMessageBox::NoIcon, ToQString(title), ToQString(prompt), QMessageBox::Ok, m_messageParent);
@@ -88,12 +88,12 @@ void QtPlatform::ShowMessage(std::u16string_view prompt, std::u16string_view tit
     box.exec();
 }
 
-std::u16string QtPlatform::DescribeCurrentError()
+std::u16string QtDesktop::DescribeCurrentError()
 {
     return DescribeException(std::current_exception());
 }
 
-void QtPlatform::BeginBusy() noexcept
+void QtDesktop::BeginBusy() noexcept
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // Shows the busy cursor and the clicked button's new state before the work blocks the event
@@ -101,7 +101,7 @@ void QtPlatform::BeginBusy() noexcept
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-void QtPlatform::EndBusy() noexcept
+void QtDesktop::EndBusy() noexcept
 {
     QApplication::restoreOverrideCursor();
 }

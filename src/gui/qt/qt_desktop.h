@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "platform/platform.h"
+#include "window/desktop.h"
 
 class QTextEdit;
 class QWidget;
@@ -11,10 +11,10 @@ namespace orvik {
 // The platform as Qt Widgets gives it: two QTextEdit boxes, the application's clipboard,
 // QMessageBox and the application's override cursor. The boxes and the message boxes' parent belong
 // to the window, which outlives this object.
-class QtPlatform final : public Platform
+class QtDesktop final : public Desktop
 {
 public:
-    QtPlatform(QWidget* messageParent, QTextEdit* source, QTextEdit* result);
+    QtDesktop(QWidget* messageParent, QTextEdit* source, QTextEdit* result);
 
     std::u16string BoxText(Box box) override;
     void SetBoxText(Box box, std::u16string_view text) override;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/qt/qt_text.h"
+#include "gui/qt/qt_text.h"
 
 #include <QString>
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "platform/qt/text_box.h"
+#include "gui/qt/text_box.h"
 
-#include "platform/qt/box_text.h"
-#include "platform/qt/clipboard_text.h"
-#include "platform/qt/memory_room.h"
-#include "platform/qt/qt_text.h"
+#include "gui/qt/box_text.h"
+#include "gui/qt/clipboard_text.h"
+#include "gui/qt/memory_room.h"
+#include "gui/qt/qt_text.h"
 
 #include <QApplication>
 #include <QClipboard>

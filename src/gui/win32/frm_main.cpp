@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "platform/win32/frm_main.h"
+#include "gui/win32/frm_main.h"
 
-#include "platform/win32/rich_edit_box.h"
-#include "platform/win32/system_error.h"
-#include "platform/win32/win32_platform.h"
+#include "gui/win32/rich_edit_box.h"
+#include "win32/system_error.h"
+#include "gui/win32/win32_desktop.h"
 #include "window/frm_main_description.h"
 #include "window/main_commands.h"
 
@@ -182,9 +182,9 @@ frmMain::frmMain(bool endsProgram)
     SetWindowPos(
         m_window, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    m_platform
-        = std::make_unique<Win32Platform>(m_window, Control("rtbSource"), Control("rtbResult"));
-    m_commands = std::make_unique<MainCommands>(*m_platform);
+    m_desktop
+        = std::make_unique<Win32Desktop>(m_window, Control("rtbSource"), Control("rtbResult"));
+    m_commands = std::make_unique<MainCommands>(*m_desktop);
 }
 
 frmMain::~frmMain()
@@ -286,7 +286,7 @@ LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam)
             RunCommand(LOWORD(wParam));
         return 0;
     case WM_SETCURSOR:
-        if (m_platform && m_platform->Busy()) {
+        if (m_desktop && m_desktop->Busy()) {
             SetCursor(LoadCursorW(nullptr, IDC_WAIT));
             return TRUE;
         }

@@ -9,7 +9,7 @@
 namespace orvik {
 
 class MainCommands;
-class Win32Platform;
+class Win32Desktop;
 
 // The program's one window, built from its description: two RichEdit boxes and three buttons in a
 // fixed frame, drawn at the density of the monitor it stands on. Tab and Shift+Tab move the focus
@@ -18,7 +18,7 @@ class frmMain
 {
 public:
     // Creates the window, hidden, centred on the screen. When `endsProgram`, closing it ends the
-    // message loop. Throws PlatformError when the window or its controls cannot be made.
+    // message loop. Throws DesktopError when the window or its controls cannot be made.
     explicit frmMain(bool endsProgram);
     ~frmMain();
     frmMain(const frmMain&) = delete;
@@ -31,7 +31,7 @@ public:
     // The control of that name in the window's description; nullptr when there is none.
     HWND Control(std::string_view name) const;
     int Dpi() const { return m_dpi; }
-    Win32Platform& Platform() { return *m_platform; }
+    Win32Desktop& Desktop() { return *m_desktop; }
 
     // Handles the keys the window gives a meaning of its own. Returns true when `message` has been
     // handled and must not be dispatched.
@@ -51,7 +51,7 @@ private:
     int m_dpi = 96;
     bool m_endsProgram;
     HWND m_lastFocus = nullptr;
-    std::unique_ptr<Win32Platform> m_platform;
+    std::unique_ptr<Win32Desktop> m_desktop;
     std::unique_ptr<MainCommands> m_commands;
 };
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The program's entry: shows the window and runs the message loop until the window is closed.
-#include "platform/error_description.h"
-#include "platform/win32/frm_main.h"
+#include "window/error_description.h"
+#include "gui/win32/frm_main.h"
 #include "window/main_commands.h"
 
 #include <string>

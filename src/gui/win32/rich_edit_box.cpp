@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "platform/win32/rich_edit_box.h"
+#include "gui/win32/rich_edit_box.h"
 
-#include "platform/platform_error.h"
-#include "platform/win32/system_error.h"
+#include "window/desktop_error.h"
+#include "win32/system_error.h"
 
 #include <richedit.h>
 
@@ -54,7 +54,7 @@ std::u16string ReadBoxText(HWND box)
 {
     const LRESULT length = TextLength(box);
     if (length < 0 || std::size_t(length) > kMaxBoxTextLength)
-        throw PlatformError("La zone de texte n'a pas pu être lue.");
+        throw DesktopError("La zone de texte n'a pas pu être lue.");
     std::u16string text(std::size_t(length) + 1, u'\0');
     GETTEXTEX query {};
     query.cb = DWORD(text.size() * sizeof(char16_t));
@@ -63,7 +63,7 @@ std::u16string ReadBoxText(HWND box)
     const LRESULT copied = SendMessageW(
         box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query), reinterpret_cast<LPARAM>(text.data()));
     if (copied < 0 || copied > length)
-        throw PlatformError("La zone de texte n'a pas pu être lue.");
+        throw DesktopError("La zone de texte n'a pas pu être lue.");
     text.resize(std::size_t(copied));
     for (char16_t& c : text)
         if (c == u'\r')
@@ -75,7 +75,7 @@ void WriteBoxText(HWND box, std::u16string_view text)
 {
     CheckBoxTextLength(text.size());
     if (text.find(u'\0') != std::u16string_view::npos)
-        throw PlatformError("Ce texte contient le caractère nul (U+0000), qu'une zone de texte ne "
+        throw DesktopError("Ce texte contient le caractère nul (U+0000), qu'une zone de texte ne "
                             "peut pas contenir.");
     // The box stores CR LF as one CR: that is how long the text will be.
     std::size_t expected = text.size();
@@ -89,7 +89,7 @@ void WriteBoxText(HWND box, std::u16string_view text)
     const LRESULT written = SendMessageW(box, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how),
         reinterpret_cast<LPARAM>(terminated.c_str()));
     if (!written || TextLength(box) != LRESULT(expected))
-        throw PlatformError(
+        throw DesktopError(
             "La zone de texte n'a pas pu recevoir tout le texte : la mémoire manque "
             "peut-être.");
 }

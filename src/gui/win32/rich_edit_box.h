@@ -7,7 +7,7 @@
 // holding one is refused whole rather than cut short.
 #pragma once
 
-#include "platform/box_text_limit.h"
+#include "window/box_text_limit.h"
 #include "window/frm_main_description.h"
 
 #include <string>
@@ -16,7 +16,7 @@
 
 namespace orvik {
 
-// Loads the RichEdit control's library, once; throws PlatformError when it cannot be.
+// Loads the RichEdit control's library, once; throws DesktopError when it cannot be.
 void LoadRichEdit();
 
 // Makes `box` a plain-text box with no length limit below kMaxBoxTextLength, whose text is written
@@ -26,7 +26,7 @@ void SetUpBox(HWND box);
 // The box's whole text, line breaks as LF.
 std::u16string ReadBoxText(HWND box);
 
-// Replaces the box's whole content with `text`. Throws PlatformError when the text holds a NUL, is
+// Replaces the box's whole content with `text`. Throws DesktopError when the text holds a NUL, is
 // longer than kMaxBoxTextLength, or could not be written whole.
 void WriteBoxText(HWND box, std::u16string_view text);
 

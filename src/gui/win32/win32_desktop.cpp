@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "platform/win32/win32_platform.h"
+#include "gui/win32/win32_desktop.h"
 
-#include "platform/error_description.h"
-#include "platform/platform_error.h"
-#include "platform/win32/rich_edit_box.h"
-#include "platform/win32/system_error.h"
+#include "window/error_description.h"
+#include "window/desktop_error.h"
+#include "gui/win32/rich_edit_box.h"
+#include "win32/system_error.h"
 
 #include <chrono>
 #include <cstring>
@@ -78,30 +78,30 @@ std::u16string WithCrLf(std::u16string_view text)
 
 } // namespace
 
-Win32Platform::Win32Platform(HWND window, HWND source, HWND result)
+Win32Desktop::Win32Desktop(HWND window, HWND source, HWND result)
     : m_window(window)
     , m_source(source)
     , m_result(result)
 { }
 
-std::u16string Win32Platform::BoxText(Box box)
+std::u16string Win32Desktop::BoxText(Box box)
 {
     return ReadBoxText(BoxFor(box));
 }
 
-void Win32Platform::SetBoxText(Box box, std::u16string_view text)
+void Win32Desktop::SetBoxText(Box box, std::u16string_view text)
 {
     WriteBoxText(BoxFor(box), text);
 }
 
-void Win32Platform::ClearClipboard()
+void Win32Desktop::ClearClipboard()
 {
     const OpenClipboardScope clipboard(m_window);
     if (!EmptyClipboard())
         ThrowLastError(u"Le presse-papiers n'a pas pu être vidé.");
 }
 
-std::u16string Win32Platform::ClipboardText()
+std::u16string Win32Desktop::ClipboardText()
 {
     const OpenClipboardScope clipboard(m_window);
     // Any other format alone (an image, say) reads as an empty text.
@@ -119,13 +119,13 @@ std::u16string Win32Platform::ClipboardText()
     return std::u16string(block.substr(0, block.find(u'\0')));
 }
 
-void Win32Platform::SetClipboardText(std::u16string_view text)
+void Win32Desktop::SetClipboardText(std::u16string_view text)
 {
     const std::u16string windowsText = WithCrLf(text);
     const std::size_t bytes = (windowsText.size() + 1) * sizeof(char16_t);
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
     if (!memory)
-        throw PlatformError("Mémoire insuffisante pour placer ce texte dans le presse-papiers.");
+        throw DesktopError("Mémoire insuffisante pour placer ce texte dans le presse-papiers.");
     {
         const GlobalLockScope lock(memory);
         if (!lock.Data()) {
@@ -143,7 +143,7 @@ void Win32Platform::SetClipboardText(std::u16string_view text)
     // The clipboard owns the memory now.
 }
 
-void Win32Platform::ShowMessage(std::u16string_view prompt, std::u16string_view title)
+void Win32Desktop::ShowMessage(std::u16string_view prompt, std::u16string_view title)
 {
     const std::u16string promptText(prompt);
     const std::u16string titleText(title);
@@ -151,18 +151,18 @@ void Win32Platform::ShowMessage(std::u16string_view prompt, std::u16string_view 
         ThrowLastError(u"Le message n'a pas pu être affiché.");
 }
 
-std::u16string Win32Platform::DescribeCurrentError()
+std::u16string Win32Desktop::DescribeCurrentError()
 {
     return DescribeException(std::current_exception());
 }
 
-void Win32Platform::BeginBusy() noexcept
+void Win32Desktop::BeginBusy() noexcept
 {
     if (m_busy++ == 0)
         m_cursorBefore = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
 }
 
-void Win32Platform::EndBusy() noexcept
+void Win32Desktop::EndBusy() noexcept
 {
     if (m_busy > 0 && --m_busy == 0)
         SetCursor(m_cursorBefore);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "platform/platform.h"
+#include "window/desktop.h"
 
 #include <windows.h>
 
@@ -10,10 +10,10 @@ namespace orvik {
 // The platform as Win32 gives it: two RichEdit boxes, the system clipboard in its Unicode text
 // format, MessageBoxW and the wait cursor. The window owns the boxes and outlives this object; it
 // also owns the clipboard while it writes to it.
-class Win32Platform final : public Platform
+class Win32Desktop final : public Desktop
 {
 public:
-    Win32Platform(HWND window, HWND source, HWND result);
+    Win32Desktop(HWND window, HWND source, HWND result);
 
     std::u16string BoxText(Box box) override;
     void SetBoxText(Box box, std::u16string_view text) override;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/qt/close_request_watch.h"
+#include "gui/qt/x11/close_request_watch.h"
 
 #include <QCoreApplication>
 #include <QWidget>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "platform/qt/x11_clipboard.h"
+#include "gui/qt/x11/x11_clipboard.h"
 
-#include "platform/platform_error.h"
+#include "window/desktop_error.h"
 
 #include <algorithm>
 #include <array>
@@ -31,7 +31,7 @@ template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
 {
     if (xcb_connection_has_error(connection) == XCB_CONN_CLOSED_MEM_INSUFFICIENT)
         throw std::bad_alloc();
-    throw PlatformError("Le presse-papiers est inaccessible : la connexion à l'affichage a été "
+    throw DesktopError("Le presse-papiers est inaccessible : la connexion à l'affichage a été "
                         "perdue.");
 }
 
@@ -56,7 +56,7 @@ public:
     {
         if (xcb_connection_has_error(m_connection)) {
             xcb_disconnect(m_connection);
-            throw PlatformError("Le presse-papiers est inaccessible : l'affichage refuse une "
+            throw DesktopError("Le presse-papiers est inaccessible : l'affichage refuse une "
                                 "nouvelle connexion.");
         }
         const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
@@ -151,7 +151,7 @@ private:
                     = reinterpret_cast<const xcb_destroy_notify_event_t*>(event.get());
                 if ((event->response_type & 0x7F) == XCB_DESTROY_NOTIFY
                     && destroyed->window == m_owner)
-                    throw PlatformError("Le programme qui tenait le presse-papiers s'est fermé "
+                    throw DesktopError("Le programme qui tenait le presse-papiers s'est fermé "
                                         "pendant la lecture. Copiez de nouveau le texte, puis "
                                         "réessayez.");
                 return event;
@@ -161,7 +161,7 @@ private:
             const auto left
                 = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now());
             if (left.count() <= 0)
-                throw PlatformError("Le presse-papiers ne répond pas : le programme qui le tient "
+                throw DesktopError("Le presse-papiers ne répond pas : le programme qui le tient "
                                     "est peut-être bloqué. Copiez de nouveau le texte, puis "
                                     "réessayez.");
             pollfd wait { xcb_get_file_descriptor(m_connection), POLLIN, 0 };

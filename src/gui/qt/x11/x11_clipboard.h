@@ -30,7 +30,7 @@ struct X11ClipboardOffer
 
 // The clipboard's text as its owner offers it, preferring plain text to HTML; std::nullopt when
 // the owner is a window of `connection`'s own client, whose text the toolkit holds already. Throws
-// PlatformError when the owner leaves a request, or the next piece of a long transfer, unanswered
+// DesktopError when the owner leaves a request, or the next piece of a long transfer, unanswered
 // for `wait`, or ends before it has finished, and
 // std::bad_alloc when the text does not fit in memory.
 std::optional<X11ClipboardOffer> ReadX11Clipboard(
