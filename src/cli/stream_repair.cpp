@@ -75,7 +75,7 @@ StreamResult RepairStreamFull(int in, int out, FullRepairer& repairer)
     repairer.Reset();
     StreamResult result;
     for (;;) {
-        const long got = ReadSome(in, repairer.ReadBuffer(), repairer.readSize());
+        const long got = ReadSome(in, repairer.ReadBuffer(), repairer.ReadSize());
         if (got < 0) {
             result.failure = StreamResult::Failure::Read;
             result.error = LastError();
@@ -98,7 +98,7 @@ StreamResult CheckStreamFull(int in, FullRepairer& repairer)
     repairer.Reset();
     StreamResult result;
     for (;;) {
-        const long got = ReadSome(in, repairer.ReadBuffer(), repairer.readSize());
+        const long got = ReadSome(in, repairer.ReadBuffer(), repairer.ReadSize());
         if (got < 0) {
             result.failure = StreamResult::Failure::Read;
             result.error = LastError();
