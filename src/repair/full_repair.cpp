@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -50,34 +51,35 @@ constexpr char16_t kWindows1252[32] = { 0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x202
 // ---------------------------------------------------------------------------------------------
 // Characters: the byte each stands for, and what the rules ask of it.
 
-// The byte each character U+0100 to U+02FF and U+2000 to U+213F stands for, 0 for none: the 27
-// characters of Windows-1252 at 80-9F lie there.
+// The byte each character from `kFirst` on stands for, 0 for none: the characters U+0080 to
+// U+00FF stand for bytes of the same value, and the 27 of Windows-1252 for 80-9F.
 template <char32_t kFirst, std::size_t kSize> constexpr auto StandsForTable()
 {
     std::array<Byte, kSize> bytes {};
+    for (char32_t c = std::max<char32_t>(kFirst, 0x80); c <= 0xFF && c < kFirst + kSize; ++c)
+        bytes[c - kFirst] = Byte(c);
     for (int i = 0; i < 32; ++i)
         if (kWindows1252[i] >= kFirst && kWindows1252[i] < kFirst + kSize)
             bytes[kWindows1252[i] - kFirst] = Byte(0x80 + i);
     return bytes;
 }
-constexpr auto kStandsForLatin = StandsForTable<0x100, 0x200>();
-constexpr auto kStandsForPunctuation = StandsForTable<0x2000, 0x140>();
+// All characters of two bytes in UTF-8, and those of three that start with E2: every character
+// but ASCII that stands for a byte is in one of them.
+constexpr auto kStandsForTwoBytes = StandsForTable<0, 0x800>();
+constexpr auto kStandsForE2 = StandsForTable<0x2000, 0x1000>();
 
 // The byte `c` stands for, or -1.
 constexpr int StandsFor(char32_t c)
 {
-    if (c <= 0xFF)
-        return int(c);
     int b = 0;
-    if (c < 0x300)
-        b = kStandsForLatin[c - 0x100];
-    else if (c >= 0x2000 && c < 0x2140)
-        b = kStandsForPunctuation[c - 0x2000];
+    if (c < 0x80)
+        return int(c);
+    if (c < 0x800)
+        b = kStandsForTwoBytes[c];
+    else if (c >= 0x2000 && c < 0x3000)
+        b = kStandsForE2[c - 0x2000];
     return b != 0 ? b : -1;
 }
-
-// Code points below this have their traits in a table; the others, rarer, are looked up.
-constexpr char32_t kTabled = 0x2100;
 
 enum Trait : std::uint8_t {
     kCommon = 1, // a lone sequence that encodes it is repaired (but see the next two)
@@ -139,6 +141,7 @@ constexpr std::string_view kLatinExtendedCase
       "lCllClCClCCClClCCll.Clll....CClCClCClClClClClClClClCllClClClClClClClClCllCClClCCClCl"
       "ClClClClClClClClClClClClClClClClClClClClClClClClClClClClllllllCClCCllClCCCClClClClCl";
 
+// Whether `c` is a Latin letter, and of which case: of U+0041-024F or U+1E00-1EFF.
 constexpr std::uint8_t LatinCase(char32_t c)
 {
     if (c < 0x41 || (c > 0x24F && c < 0x1E00) || c > 0x1EFF)
@@ -165,12 +168,16 @@ constexpr std::uint8_t ComputeTraits(char32_t c)
             traits |= range.traits;
     const bool latinLetter = (traits & (kCapital | kLower)) != 0;
     const bool standsForByte = StandsFor(c) >= 0;
-    if (latinLetter && (c >= 0xC0 ? c <= 0xFF || standsForByte : false))
+    if (latinLetter && c >= 0xC0 && (c <= 0xFF || standsForByte))
         traits |= kLetter1252;
     if (latinLetter && (traits & kCommon) && c > 0xFF && !standsForByte)
         traits |= kBeyond1252;
     return traits;
 }
+
+// Code points below this have their traits in a table; the others are looked up in the ranges
+// that reach past it.
+constexpr char32_t kTabled = 0x2100;
 
 constexpr std::array<std::uint8_t, kTabled> kTraitsTable = [] {
     std::array<std::uint8_t, kTabled> traits {};
@@ -179,14 +186,13 @@ constexpr std::array<std::uint8_t, kTabled> kTraitsTable = [] {
     return traits;
 }();
 
-// The ranges that reach past the table: all there is to know of the characters there.
 constexpr auto kUntabled = [] {
     std::array<Range, std::size(kRanges)> untabled {};
-    std::size_t n = 0;
+    std::size_t count = 0;
     for (const Range& range : kRanges)
         if (range.last >= kTabled)
-            untabled[n++] = range;
-    return std::pair(untabled, n);
+            untabled[count++] = range;
+    return std::pair(untabled, count);
 }();
 
 inline std::uint8_t Traits(char32_t c)
@@ -201,7 +207,7 @@ inline std::uint8_t Traits(char32_t c)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Reading the text: units, each a character or a byte outside any well-formed sequence.
+// Reading the text.
 
 constexpr char32_t kNoCharacter = 0x110000; // a byte outside any well-formed sequence
 constexpr char32_t kNothing = 0x110001; // before the first unit written
@@ -210,18 +216,25 @@ constexpr char32_t kAtilde = 0xC3; // Ã
 constexpr char32_t kAcirc = 0xC2; // Â
 constexpr char32_t kAcircSmall = 0xE2; // â
 
+// A unit of the text: a character, or a byte outside any well-formed sequence.
 struct Unit
 {
-    char32_t c; // kNoCharacter for a byte outside any well-formed sequence, kEnd past the end
+    char32_t c; // kNoCharacter for such a byte, kEnd past the end
     std::uint8_t size; // bytes
-    std::int16_t byte; // the byte it stands for, or -1
 };
 
-// Reads a unit of three or four bytes, or a byte outside any well-formed sequence, at `p`.
-[[gnu::noinline]] Unit ReadLongUnit(const Byte* p, const Byte* end, bool final, bool& cut)
+// Reads the unit at `p`. At `end`, kEnd; `cut` is set where the bytes up to `end` cannot tell yet
+// and more may come.
+Unit ReadUnit(const Byte* p, const Byte* end, bool final, bool& cut)
 {
+    if (p >= end) {
+        cut |= !final;
+        return { kEnd, 0 };
+    }
     const Lead lead = kLeads[p[0]];
-    const Unit invalid { kNoCharacter, 1, -1 };
+    if (lead.length == 1)
+        return { p[0], 1 };
+    const Unit invalid { kNoCharacter, 1 };
     if (lead.length == 0)
         return invalid;
     char32_t c = p[0] & (0x7F >> lead.length);
@@ -235,24 +248,62 @@ struct Unit
             return invalid;
         c = (c << 6) | (b & 0x3F);
     }
-    return { c, lead.length, std::int16_t(StandsFor(c)) };
+    return { c, lead.length };
 }
 
-// Reads the unit at `p`. At `end`, kEnd; `cut` is set where the bytes up to `end` cannot tell yet
-// and more may come.
-[[gnu::always_inline]] inline Unit ReadUnit(const Byte* p, const Byte* end, bool final, bool& cut)
+// The unit that ends at `q`, read backwards from the bytes at or after `begin`; sets `start`.
+// The next round reads the output forwards, which comes to the same units: a well-formed
+// character never starts with a continuation byte.
+char32_t UnitBefore(const Byte* begin, const Byte* q, const Byte*& start)
 {
-    if (p >= end) {
-        cut |= !final;
-        return { kEnd, 0, -1 };
+    start = q - 1;
+    if (q[-1] < 0x80)
+        return q[-1];
+    for (int k = 2; k <= 4 && q - k >= begin && q[-1] < 0xC0; ++k) {
+        if ((q[-k] & 0xC0) == 0x80)
+            continue;
+        bool cut = false;
+        const Unit unit = ReadUnit(q - k, q, true, cut);
+        if (unit.size != k)
+            break;
+        start = q - k;
+        return unit.c;
     }
-    if (p[0] < 0x80)
-        return { p[0], 1, p[0] };
-    if (kLeads[p[0]].length == 2 && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
-        const char32_t c = char32_t(p[0] & 0x1F) << 6 | (p[1] & 0x3F);
-        return { c, 2, std::int16_t(StandsFor(c)) };
+    return kNoCharacter;
+}
+
+// Where a unit is read: near the end of the bytes there are, where it may be cut, or well before
+// it (16 bytes or more), where no check is needed.
+enum class Where { NearEnd, WellBeforeEnd };
+
+// The continuation byte (80 to BF) the unit at `q` stands for, or -1 for any other unit; sets
+// `size` to the unit's length. Only U+0080 to U+00BF (C2 80 to C2 BF) and the characters
+// Windows-1252 puts at 80-9F (whose first byte is C5, C6, CB or E2) stand for one.
+template <Where kWhere>
+[[gnu::always_inline]] inline int ContinuationAt(
+    const Byte* q, const Byte* end, bool final, bool& cut, int& size)
+{
+    if (kWhere == Where::NearEnd && end - q < 3) {
+        const Unit unit = ReadUnit(q, end, final, cut);
+        const int b = StandsFor(unit.c);
+        size = unit.size;
+        return b >= 0x80 && b <= 0xBF ? b : -1;
     }
-    return ReadLongUnit(p, end, final, cut);
+    const unsigned first = q[0], second = q[1];
+    size = 2;
+    if ((second & 0xC0) != 0x80)
+        return -1;
+    if (first == 0xC2)
+        return int(second);
+    int b = 0;
+    if (first == 0xE2) {
+        size = 3;
+        if ((q[2] & 0xC0) == 0x80)
+            b = kStandsForE2[(second & 0x3F) << 6 | (q[2] & 0x3F)];
+    } else if ((first & 0xE0) == 0xC0) {
+        b = kStandsForTwoBytes[(first & 0x1F) << 6 | (second & 0x3F)];
+    }
+    return b >= 0x80 && b <= 0xBF ? b : -1;
 }
 
 // The units from a place on, read as the rules ask for them: never more than 8.
@@ -299,27 +350,6 @@ private:
     bool m_cut = false;
 };
 
-// The unit that ends at `q`, read backwards from the bytes at or after `begin`; sets `start`.
-// The next round reads the output forwards, which comes to the same units: a well-formed
-// character never starts with a continuation byte.
-char32_t UnitBefore(const Byte* begin, const Byte* q, const Byte*& start)
-{
-    start = q - 1;
-    if (q[-1] < 0x80)
-        return q[-1];
-    for (int k = 2; k <= 4 && q - k >= begin && q[-1] < 0xC0; ++k) {
-        if ((q[-k] & 0xC0) == 0x80)
-            continue;
-        bool cut = false;
-        const Unit unit = ReadUnit(q - k, q, true, cut);
-        if (unit.size != k)
-            break;
-        start = q - k;
-        return unit.c;
-    }
-    return kNoCharacter;
-}
-
 // What lies behind the place of a step: whether the previous step was a sequence, and the last
 // three units the round wrote, [0] the last, read backwards from its output as the rules ask for
 // them (those written before this chunk come from what the round kept).
@@ -362,33 +392,58 @@ private:
 struct Sequence
 {
     int units = 0;
-    Byte bytes[4];
+    std::uint32_t bytes; // the first in the lowest 8 bits
     char32_t c;
     std::size_t size;
 };
 
+// The byte the unit at `q` stands for in a sequence: a continuation byte, or with `space` the A0
+// of rule 1b, which a plain space stands for there; -1 for anything else. Sets `size`.
+template <Where kWhere>
+[[gnu::always_inline]] inline int UnitOfSequence(
+    const Byte* q, const Byte* end, bool final, bool& cut, bool space, int& size)
+{
+    if (!space)
+        return ContinuationAt<kWhere>(q, end, final, cut, size);
+    size = 1;
+    cut |= q >= end && !final;
+    return q < end && *q == ' ' ? 0xA0 : -1;
+}
+
+// Only U+00C2 to U+00F4 (C3 82 to C3 B4) stand for a byte that starts a sequence.
+template <Where kWhere = Where::NearEnd>
 [[gnu::always_inline]] inline Sequence ReadSequence(
     const Byte* p, const Byte* end, bool final, bool& cut, bool spaceForA0 = false)
 {
-    const Unit first = ReadUnit(p, end, final, cut);
-    const Lead lead = kLeads[first.byte & 0xFF];
-    if (first.byte < 0xC2 || lead.length < 2)
+    if (kWhere == Where::NearEnd && end - p < 2) {
+        cut |= !final && (p == end || p[0] == 0xC3);
         return {};
-    Sequence s;
-    s.bytes[0] = Byte(first.byte);
-    s.c = char32_t(first.byte & (0x7F >> lead.length));
-    const Byte* q = p + first.size;
-    for (int i = 1; i < lead.length; ++i) {
-        const Unit unit = ReadUnit(q, end, final, cut);
-        const bool last = i == lead.length - 1;
-        const int b = spaceForA0 && last ? (unit.c == ' ' ? 0xA0 : -1) : unit.byte;
-        if (b < (i == 1 ? lead.low : 0x80) || b > (i == 1 ? lead.high : 0xBF))
-            return {};
-        s.bytes[i] = Byte(b);
-        s.c = (s.c << 6) | char32_t(b & 0x3F);
-        q += unit.size;
     }
+    if (p[0] != 0xC3 || p[1] < 0x82 || p[1] > 0xB4)
+        return {};
+    const Byte first = Byte(p[1] + 0x40);
+    const Lead lead = kLeads[first];
+    // Each further unit stands for a continuation byte, or is the space of rule 1b at the end.
+    const Byte* q = p + 2;
+    int size;
+    const int second
+        = UnitOfSequence<kWhere>(q, end, final, cut, spaceForA0 && lead.length == 2, size);
+    if (second < lead.low || second > lead.high)
+        return {};
+    q += size;
+    Sequence s;
     s.units = lead.length;
+    s.bytes = first | std::uint32_t(second) << 8;
+    s.c = char32_t(first & (0x7F >> lead.length)) << 6 | (second & 0x3F);
+    for (int i = 2; i < lead.length; ++i) {
+        const int b
+            = UnitOfSequence<kWhere>(q, end, final, cut, spaceForA0 && i == lead.length - 1, size);
+        if (b < 0x80 || b > 0xBF)
+            return {};
+        q += size;
+        s.bytes |= std::uint32_t(b) << (8 * i);
+        s.c = (s.c << 6) | char32_t(b & 0x3F);
+    }
     s.size = std::size_t(q - p);
     return s;
 }
@@ -459,39 +514,46 @@ bool EndsLoneAtilde(char32_t next)
     return next == kEnd || next == kAcirc || next == kAcircSmall || IsAsciiPunctuation(next);
 }
 
-// What a step does: take `consumed` input bytes and write `out` in their place, or copy them
-// (`outSize` -1); `consumed` 0 when it needs bytes that have not come yet.
+// What a step does: take `consumed` input bytes and write the `outSize` bytes of `out` (the first
+// in the lowest 8 bits) in their place, or copy them (`outSize` -1); `consumed` 0 when it needs
+// bytes that have not come yet.
 struct Step
 {
     std::size_t consumed;
     int outSize;
-    Byte out[4];
+    std::uint32_t out;
     bool sequence; // a rule 1 or 1b step
 };
 
 inline Step Replace(const Sequence& s)
 {
-    Step step { s.size, s.units, {}, true };
-    std::memcpy(step.out, s.bytes, 4);
-    return step;
+    return { s.size, s.units, s.bytes, true };
 }
 
 Step Write(char32_t c, std::size_t consumed)
 {
     // Only à and the no-break space are written this way.
-    return { consumed, 2, { Byte(0xC0 | (c >> 6)), Byte(0x80 | (c & 0x3F)) }, false };
+    return { consumed, 2, (0xC0 | (c >> 6)) | (0x80 | (c & 0x3F)) << 8, false };
 }
 
-// The rules other than rule 1's for a common character: look-ahead and what was written.
-[[gnu::noinline]] Step DecideFurther(const Sequence& s, Ahead& ahead, Behind& behind)
+// Whether rule 1 replaces sequence `s` without looking further: after a sequence, or for a common
+// character that needs no support. Nearly all damage is replaced so.
+inline bool ReplacedAtOnce(const Sequence& s, bool afterSequence)
 {
-    // Rule 1: next to another sequence, or a character that has support from its word.
-    if (s.units != 0) {
+    return s.units != 0
+        && (afterSequence || (Traits(s.c) & (kCommon | kBeyond1252 | kMark)) == kCommon);
+}
+
+// The rules, in their order, for the step at the start of `ahead`.
+Step ApplyRules(Ahead& ahead, Behind& behind)
+{
+    // Rule 1.
+    if (const Sequence s = SequenceAt(ahead, 0); s.units != 0) {
         const std::uint8_t traits = Traits(s.c);
-        if (SequenceAt(ahead, s.units).units != 0
+        if (ReplacedAtOnce(s, behind.AfterSequence()) || SequenceAt(ahead, s.units).units != 0
             || ((traits & kCommon) && Supported(s, traits, ahead, behind)))
             return Replace(s);
-        return { s.size, -1, {}, true };
+        return { s.size, -1, 0, true };
     }
     const Unit& first = ahead[0];
     // Rule 1b.
@@ -520,20 +582,17 @@ Step Write(char32_t c, std::size_t consumed)
     if (first.c == kAcirc && ahead[1].c == ' ' && behind[0] != kNothing
         && !(Traits(behind[0]) & kWhitespace))
         return Write(0xA0, first.size + 1u); // no-break space
-    return { first.size, -1, {}, false };
+    return { first.size, -1, 0, false };
 }
 
-// The step at `p`.
-[[gnu::always_inline]] inline Step Decide(
-    const Byte* p, const Byte* end, bool final, Behind& behind)
+// The step at `p`, where the previous step was a sequence when `afterSequence`; the round's output
+// so far is [begin, w), after the units it kept from before.
+[[gnu::noinline]] Step Decide(const Byte* p, const Byte* end, bool final, bool afterSequence,
+    const Byte* begin, const Byte* w, const std::array<char32_t, 3>& kept)
 {
     Ahead ahead(p, end, final);
-    const Sequence s = ReadSequence(p, end, final, ahead.Cut());
-    // Rule 1 for a character that needs nothing else, which is nearly all damage.
-    if (s.units != 0
-        && (behind.AfterSequence() || (Traits(s.c) & (kCommon | kBeyond1252 | kMark)) == kCommon))
-        return Replace(s);
-    Step step = DecideFurther(s, ahead, behind);
+    Behind behind(begin, w, kept, afterSequence);
+    Step step = ApplyRules(ahead, behind);
     if (ahead.Cut())
         step.consumed = 0;
     return step;
@@ -559,29 +618,43 @@ inline bool MayApply(const Byte* p, const Byte* end)
     return second <= 0x83 || third >= 0xC2 || (third == ' ' && second <= 0x9F);
 }
 
-// Finds the places where a rule may apply. Every one starts with a C3 byte: the finder keeps the
-// positions of those among 64 bytes, one bit each, and looks at each in turn. A round writes only
-// behind the place it reads, so the bits stay true until it has passed them.
+#if defined(__SSE2__)
+// MayApply() for the 16 places from `p`, one bit each; reads 18 bytes.
+inline unsigned MayApply16(const Byte* p)
+{
+    const auto load
+        = [](const Byte* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
+    const auto all = [](int byte) { return _mm_set1_epi8(char(byte)); };
+    // x <= y, unsigned.
+    const auto atMost = [](__m128i x, __m128i y) { return _mm_cmpeq_epi8(_mm_min_epu8(x, y), x); };
+    const __m128i first = load(p), second = _mm_sub_epi8(load(p + 1), all(0x82)),
+                  third = load(p + 2);
+    const __m128i lead = _mm_and_si128(_mm_cmpeq_epi8(first, all(0xC3)), atMost(second, all(0x32)));
+    const __m128i before
+        = _mm_or_si128(_mm_or_si128(atMost(second, all(0x01)), atMost(all(0xC2), third)),
+            _mm_and_si128(atMost(second, all(0x1D)), _mm_cmpeq_epi8(third, all(' '))));
+    return unsigned(_mm_movemask_epi8(_mm_and_si128(lead, before)));
+}
+#endif
+
+// Finds the places where a rule may apply, 64 bytes at a time: it keeps one bit for each of them,
+// and since a round writes only behind the place it reads, the bits stay true until it has passed
+// them.
 class SiteFinder
 {
 public:
     // The first place in [p, limit) where a rule may apply, or `limit`.
-    Byte* Find(Byte* p, const Byte* limit, const Byte* end)
+    [[gnu::always_inline]] Byte* Find(Byte* p, const Byte* limit, const Byte* end)
     {
         for (;;) {
             if (p - m_base >= 64 || p < m_base) {
-                if (end - p < 64)
+                if (end - p < 66)
                     return FindNearEnd(p, limit, end);
-                m_base = p;
-                m_c3 = C3Bits(p);
+                Look(p);
             }
-            for (std::uint64_t bits = m_c3 & (~std::uint64_t(0) << (p - m_base)); bits != 0;
-                 bits &= bits - 1) {
-                Byte* candidate = m_base + __builtin_ctzll(bits);
-                if (candidate >= limit)
-                    return const_cast<Byte*>(limit);
-                if (MayApply(candidate, end))
-                    return candidate;
+            if (const std::uint64_t bits = m_sites & (~std::uint64_t(0) << (p - m_base))) {
+                Byte* site = m_base + __builtin_ctzll(bits);
+                return site < limit ? site : const_cast<Byte*>(limit);
             }
             p = m_base + 64;
             if (p >= limit)
@@ -590,21 +663,18 @@ public:
     }
 
 private:
-    static std::uint64_t C3Bits(const Byte* p)
+    // Takes the 64 bytes from `p` as the window.
+    void Look(Byte* p)
     {
-        std::uint64_t bits = 0;
+        m_base = p;
 #if defined(__SSE2__)
-        const __m128i c3 = _mm_set1_epi8(char(0xC3));
-        for (int k = 0; k < 4; ++k) {
-            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-            bits |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, c3))))
-                << (16 * k);
-        }
+        m_sites = std::uint64_t(MayApply16(p)) | std::uint64_t(MayApply16(p + 16)) << 16
+            | std::uint64_t(MayApply16(p + 32)) << 32 | std::uint64_t(MayApply16(p + 48)) << 48;
 #else
+        m_sites = 0;
         for (int k = 0; k < 64; ++k)
-            bits |= std::uint64_t(p[k] == 0xC3) << k;
+            m_sites |= std::uint64_t(MayApply(p + k, p + 66)) << k;
 #endif
-        return bits;
     }
 
     static Byte* FindNearEnd(Byte* p, const Byte* limit, const Byte* end)
@@ -620,7 +690,7 @@ private:
     }
 
     Byte* m_base = nullptr;
-    std::uint64_t m_c3 = 0;
+    std::uint64_t m_sites = 0;
 };
 
 // Where the bytes before `end` may be cut without hiding a site: three bytes before it (enough for
@@ -641,8 +711,7 @@ struct FullRepairer::Round
 {
     Byte held[kMaxHeldPerRound];
     std::size_t heldSize = 0;
-    std::array<char32_t, 3> lastWritten { kNothing, kNothing,
-        kNothing }; // the last three units written
+    std::array<char32_t, 3> lastWritten { kNothing, kNothing, kNothing };
     bool afterSequence = false; // the last step was a sequence
     bool changed = false; // some step has changed the text since it began
 };
@@ -664,55 +733,115 @@ Byte* QuietEnd(Byte* begin, Byte* end, bool final)
     return begin;
 }
 
+// Moves the `n` bytes at `from` down to `to`. Between two damaged characters lie a few bytes,
+// moved as blocks of 32 when the output lags 32 bytes or more behind, so that no block reaches the
+// bytes still to read; what a block writes past `to + n` is written over later.
+inline void MoveDown(Byte* to, const Byte* from, std::size_t n, const Byte* end)
+{
+    if (from - to >= 32 && end - from >= std::ptrdiff_t(n) + 32) {
+        std::size_t k = 0;
+        do { // 32 bytes that do not overlap the 32 they come from
+            std::memcpy(to + k, from + k, 32);
+            k += 32;
+        } while (k < n);
+    } else if (to != from) {
+        std::memmove(to, from, n);
+    }
+}
+
+// Where a round is: it reads at `p` and writes at `w`; `sequenceEnd` is where the last sequence
+// it took ended.
+struct Place
+{
+    Byte* p;
+    Byte* w;
+    const Byte* sequenceEnd;
+    bool changed; // some step has changed the text
+};
+
+// The round's common steps, from `at` on: copies up to each place where a rule may apply, and
+// takes rule 1 there when it replaces the sequence at once; stops at the first place where the
+// other rules must decide, or at `limit`. Nearly all the text goes through here, with nothing
+// else to keep in registers.
+[[gnu::noinline]] Place Sweep(
+    Place at, const Byte* limit, const Byte* end, bool final, SiteFinder& found)
+{
+    Byte* p = at.p;
+    Byte* w = at.w;
+    const Byte* sequenceEnd = at.sequenceEnd;
+    bool changed = at.changed;
+    SiteFinder finder = found;
+    for (;;) {
+        // A step may end past `limit`: then there is nothing to move.
+        Byte* site = p < limit ? finder.Find(p, limit, end) : p;
+        MoveDown(w, p, std::size_t(site - p), end);
+        w += site - p;
+        p = site;
+        if (p >= limit || end - p < 16)
+            break;
+        bool cut = false;
+        const Sequence s = ReadSequence<Where::WellBeforeEnd>(p, end, final, cut);
+        if (!ReplacedAtOnce(s, p == sequenceEnd))
+            break;
+        Byte out[4];
+        for (int k = 0; k < 4; ++k)
+            out[k] = Byte(s.bytes >> (8 * k));
+        std::memcpy(w, out, 4); // over the four or more bytes it takes
+        w += s.units;
+        p += s.size;
+        sequenceEnd = p;
+        changed = true;
+    }
+    found = finder;
+    return { p, w, sequenceEnd, changed };
+}
+
 // One round over [begin, end), in place, copying [begin, quietEnd) unread: returns the end of its
 // output, which starts at `begin`, and keeps in `round` the bytes it could not decide yet.
 Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, Byte* quietEnd)
 {
     const Byte* limit = final ? end : CutBefore(begin, end);
-    Byte* p = quietEnd;
-    Byte* w = quietEnd;
-    const Byte* sequenceEnd = round.afterSequence && quietEnd == begin ? begin : nullptr;
+    Place at { quietEnd, quietEnd, round.afterSequence && quietEnd == begin ? begin : nullptr,
+        round.changed };
     SiteFinder finder;
     for (;;) {
-        Byte* site = finder.Find(p, limit, end);
-        if (site > p) {
-            if (w != p)
-                std::memmove(w, p, std::size_t(site - p));
-            w += site - p;
-            p = site;
-        }
-        if (p >= limit)
+        at = Sweep(at, limit, end, final, finder);
+        if (at.p >= limit)
             break;
-        Behind behind(begin, w, round.lastWritten, p == sequenceEnd);
-        const Step step = Decide(p, end, final, behind);
+        const Step step
+            = Decide(at.p, end, final, at.p == at.sequenceEnd, begin, at.w, round.lastWritten);
         if (step.consumed == 0)
             break;
         if (step.outSize >= 0) {
             // Four bytes at once where they land on input already read (a rule 1 sequence takes
             // at least four); those past outSize are written over later.
-            if (w + 4 <= p + step.consumed)
-                std::memcpy(w, step.out, 4);
+            Byte out[4];
+            for (int k = 0; k < 4; ++k)
+                out[k] = Byte(step.out >> (8 * k));
+            if (at.w + 4 <= at.p + step.consumed)
+                std::memcpy(at.w, out, 4);
             else
-                std::memcpy(w, step.out, std::size_t(step.outSize));
-            w += step.outSize;
-            round.changed = true;
+                std::memcpy(at.w, out, std::size_t(step.outSize));
+            at.w += step.outSize;
+            at.changed = true;
         } else {
-            if (w != p)
-                std::memmove(w, p, step.consumed);
-            w += step.consumed;
+            if (at.w != at.p)
+                std::memmove(at.w, at.p, step.consumed);
+            at.w += step.consumed;
         }
-        p += step.consumed;
+        at.p += step.consumed;
         if (step.sequence)
-            sequenceEnd = p;
+            at.sequenceEnd = at.p;
     }
-    Behind behind(begin, w, round.lastWritten, false);
+    round.changed = at.changed;
+    Behind behind(begin, at.w, round.lastWritten, false);
     round.lastWritten = { behind[0], behind[1], behind[2] };
-    round.afterSequence = p == sequenceEnd;
-    round.heldSize = std::size_t(end - p);
+    round.afterSequence = at.p == at.sequenceEnd;
+    round.heldSize = std::size_t(end - at.p);
     if (round.heldSize > sizeof round.held)
         throw std::logic_error("full repair: a round held back more than it may");
-    std::memcpy(round.held, p, round.heldSize);
-    return w;
+    std::memcpy(round.held, at.p, round.heldSize);
+    return at.w;
 }
 
 constexpr std::size_t kRounds = 3;
