@@ -225,7 +225,7 @@ struct Unit
 
 // Reads the unit at `p`. At `end`, kEnd; `cut` is set where the bytes up to `end` cannot tell yet
 // and more may come.
-Unit ReadUnit(const Byte* p, const Byte* end, bool final, bool& cut)
+inline Unit ReadUnit(const Byte* p, const Byte* end, bool final, bool& cut)
 {
     if (p >= end) {
         cut |= !final;
@@ -455,6 +455,13 @@ Sequence SequenceAt(Ahead& ahead, int k)
     return k + s.units <= Ahead::kReach ? s : Sequence {};
 }
 
+// Whether a rule 1 sequence starts right after sequence `s`, which starts the look-ahead (both lie
+// within reach: they have four units at most).
+bool SequenceFollows(Ahead& ahead, const Sequence& s)
+{
+    return ReadSequence(ahead.At(0) + s.size, ahead.End(), ahead.Final(), ahead.Cut()).units != 0;
+}
+
 bool IsAllCapitalsCapital(char32_t c)
 {
     return c < 0x100 && (Traits(c) & kCapital);
@@ -550,7 +557,7 @@ Step ApplyRules(Ahead& ahead, Behind& behind)
     // Rule 1.
     if (const Sequence s = SequenceAt(ahead, 0); s.units != 0) {
         const std::uint8_t traits = Traits(s.c);
-        if (ReplacedAtOnce(s, behind.AfterSequence()) || SequenceAt(ahead, s.units).units != 0
+        if (ReplacedAtOnce(s, behind.AfterSequence()) || SequenceFollows(ahead, s)
             || ((traits & kCommon) && Supported(s, traits, ahead, behind)))
             return Replace(s);
         return { s.size, -1, 0, true };
@@ -563,8 +570,7 @@ Step ApplyRules(Ahead& ahead, Behind& behind)
         const bool dagger = lost.units == 3 && first.c == kAcircSmall && ahead[1].c == 0x20AC; // â€
         if (lost.units != 0 && !dagger
             && ((lost.units >= 3 && (Traits(lost.c) & kCommon))
-                || (lost.units == 2 && behind.AfterSequence())
-                || SequenceAt(ahead, lost.units).units != 0))
+                || (lost.units == 2 && behind.AfterSequence()) || SequenceFollows(ahead, lost)))
             return Replace(lost);
     }
     // Rules 2 and 4.
@@ -781,7 +787,10 @@ struct Place
             break;
         bool cut = false;
         const Sequence s = ReadSequence<Where::WellBeforeEnd>(p, end, final, cut);
-        if (!ReplacedAtOnce(s, p == sequenceEnd))
+        // Rule 1 also takes a sequence another one follows (the first letter of a Greek word).
+        if (!ReplacedAtOnce(s, p == sequenceEnd)
+            && (s.units == 0 || end - (p + s.size) < 16
+                || ReadSequence<Where::WellBeforeEnd>(p + s.size, end, final, cut).units == 0))
             break;
         Byte out[4];
         for (int k = 0; k < 4; ++k)
