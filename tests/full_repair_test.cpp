@@ -93,6 +93,7 @@ const Case kRepaired[] = {
     { "\xEF\xBB\xBF\xC3\r\n\xFF\0\xC3\x83\xC2\xA9\xE2\x82"s,
         "\xEF\xBB\xBF\xC3\r\n\xFF\0é\xE2\x82"s },
     { "\xC3\xAD\xC2\xA0\xC2\x80", "\xC3\xAD\xC2\xA0\xC2\x80" }, // a surrogate half is no character
+    { "\xC3\x83\xC0\x80\0"s, "\xC3\x83\xC0\x80\0"s }, // C0 80 is no character, nor U+0000
 };
 
 // What stays damaged, as the README says.

@@ -59,7 +59,7 @@ template <char32_t kFirst, std::size_t kSize> constexpr auto StandsForTable()
     for (char32_t c = std::max<char32_t>(kFirst, 0x80); c <= 0xFF && c < kFirst + kSize; ++c)
         bytes[c - kFirst] = Byte(c);
     for (int i = 0; i < 32; ++i)
-        if (kWindows1252[i] >= kFirst && kWindows1252[i] < kFirst + kSize)
+        if (kWindows1252[i] != 0 && kWindows1252[i] >= kFirst && kWindows1252[i] < kFirst + kSize)
             bytes[kWindows1252[i] - kFirst] = Byte(0x80 + i);
     return bytes;
 }
