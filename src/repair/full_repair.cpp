@@ -636,9 +636,10 @@ inline unsigned MayApply16(const Byte* p)
     const __m128i first = load(p), second = _mm_sub_epi8(load(p + 1), all(0x82)),
                   third = load(p + 2);
     const __m128i lead = _mm_and_si128(_mm_cmpeq_epi8(first, all(0xC3)), atMost(second, all(0x32)));
-    const __m128i before
-        = _mm_or_si128(_mm_or_si128(atMost(second, all(0x01)), atMost(all(0xC2), third)),
-            _mm_and_si128(atMost(second, all(0x1D)), _mm_cmpeq_epi8(third, all(' '))));
+    const __m128i follower
+        = _mm_andnot_si128(_mm_cmpeq_epi8(third, all(0xC3)), atMost(all(0xC2), third));
+    const __m128i before = _mm_or_si128(_mm_or_si128(atMost(second, all(0x01)), follower),
+        _mm_and_si128(atMost(second, all(0x1D)), _mm_cmpeq_epi8(third, all(' '))));
     return unsigned(_mm_movemask_epi8(_mm_and_si128(lead, before)));
 }
 #endif
