@@ -94,6 +94,7 @@ const Case kRepaired[] = {
         "\xEF\xBB\xBF\xC3\r\n\xFF\0é\xE2\x82"s },
     { "\xC3\xAD\xC2\xA0\xC2\x80", "\xC3\xAD\xC2\xA0\xC2\x80" }, // a surrogate half is no character
     { "\xC3\x83\xC0\x80\0"s, "\xC3\x83\xC0\x80\0"s }, // C0 80 is no character, nor U+0000
+    { "\xC3\x83\xE2\x80YY and some text after it", "\xC3\x83\xE2\x80YY and some text after it" },
 };
 
 // What stays damaged, as the README says.
@@ -339,6 +340,19 @@ TEST(FullRepair, SoundTextInEachLanguage)
                 }
             }
         }
+    }
+}
+
+// A round that has changed nothing lets the next one copy what it was given, but for the last
+// bytes: there it decided by looking at bytes it may change in the next chunk ("Ã " becomes "à",
+// and then "Å™" has a lower-case letter after it). Every place of it before a chunk's end.
+TEST(FullRepair, ChunkEndAfterARoundThatChangedNothing)
+{
+    for (std::size_t spaces = 0; spaces < 80; ++spaces) {
+        const std::string pad(spaces, ' ');
+        SCOPED_TRACE(spaces);
+        EXPECT_EQ(
+            RepairInChunks(pad + "Å™Ã  tout", 48, [] { return std::size_t(48); }), pad + "řà tout");
     }
 }
 
