@@ -101,9 +101,9 @@ struct Range
 constexpr Range kRanges[] = {
     { 0x00A0, 0x017F, kCommon },
     { 0x0192, 0x0192, kCommon }, // ƒ
-    { 0x0218, 0x021B, kCommon }, // Ș ș Ț ț
-    { 0x02C6, 0x02C6, kCommon }, // ˆ
-    { 0x02DC, 0x02DC, kCommon }, // ˜
+    { 0x0218, 0x021B, kCommon },
+    { 0x02C6, 0x02C6, kCommon },
+    { 0x02DC, 0x02DC, kCommon }, // Ș ș Ț ț ˆ ˜
     // The combining marks decomposed Latin text uses.
     { 0x0300, 0x0304, kCommon | kMark },
     { 0x0306, 0x030C, kCommon | kMark },
@@ -113,13 +113,15 @@ constexpr Range kRanges[] = {
     { 0x0323, 0x0328, kCommon | kMark },
     { 0x032D, 0x032E, kCommon | kMark },
     { 0x0330, 0x0331, kCommon | kMark },
-    { 0x1D43, 0x1D5B, kCommon }, // modifier small letters (ᵉ of 1ᵉʳ, XIXᵉ)
+    // Modifier small letters (the ᵉ of 1ᵉʳ and XIXᵉ), Latin Extended Additional (Vietnamese),
+    // punctuation, symbols and shapes, the ligatures ﬀ to ﬆ, the byte order mark, U+FFFD.
+    { 0x1D43, 0x1D5B, kCommon },
     { 0x1D9C, 0x1DBF, kCommon },
-    { 0x1E00, 0x1EFF, kCommon }, // Latin Extended Additional (Vietnamese)
-    { 0x2000, 0x2BFF, kCommon }, // punctuation, symbols, arrows, shapes
-    { 0xFB00, 0xFB06, kCommon }, // ligatures ﬀ ﬁ ﬂ
-    { 0xFEFF, 0xFEFF, kCommon }, // byte order mark
-    { 0xFFFD, 0xFFFD, kCommon }, // replacement character
+    { 0x1E00, 0x1EFF, kCommon },
+    { 0x2000, 0x2BFF, kCommon },
+    { 0xFB00, 0xFB06, kCommon },
+    { 0xFEFF, 0xFEFF, kCommon },
+    { 0xFFFD, 0xFFFD, kCommon },
     { 0x10000, 0x3FFFF, kCommon },
     { 0x0009, 0x000D, kWhitespace },
     { 0x001C, 0x0020, kWhitespace },
@@ -175,8 +177,7 @@ constexpr std::uint8_t ComputeTraits(char32_t c)
     return traits;
 }
 
-// Code points below this have their traits in a table; the others are looked up in the ranges
-// that reach past it.
+// Code points below this, nearly all the text has, have their traits in a table.
 constexpr char32_t kTabled = 0x2100;
 
 constexpr std::array<std::uint8_t, kTabled> kTraitsTable = [] {
@@ -186,24 +187,9 @@ constexpr std::array<std::uint8_t, kTabled> kTraitsTable = [] {
     return traits;
 }();
 
-constexpr auto kUntabled = [] {
-    std::array<Range, std::size(kRanges)> untabled {};
-    std::size_t count = 0;
-    for (const Range& range : kRanges)
-        if (range.last >= kTabled)
-            untabled[count++] = range;
-    return std::pair(untabled, count);
-}();
-
 inline std::uint8_t Traits(char32_t c)
 {
-    if (c < kTabled)
-        return kTraitsTable[c];
-    std::uint8_t traits = 0;
-    for (std::size_t i = 0; i < kUntabled.second; ++i)
-        if (c >= kUntabled.first[i].first && c <= kUntabled.first[i].last)
-            traits |= kUntabled.first[i].traits;
-    return traits;
+    return c < kTabled ? kTraitsTable[c] : ComputeTraits(c);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -653,6 +639,7 @@ public:
     // The first place in [p, limit) where a rule may apply, or `limit`.
     [[gnu::always_inline]] Byte* Find(Byte* p, const Byte* limit, const Byte* end)
     {
+#if defined(__SSE2__)
         for (;;) {
             if (p - m_base >= 64 || p < m_base) {
                 if (end - p < 66)
@@ -667,22 +654,21 @@ public:
             if (p >= limit)
                 return const_cast<Byte*>(limit);
         }
+#else
+        return FindNearEnd(p, limit, end);
+#endif
     }
 
 private:
+#if defined(__SSE2__)
     // Takes the 64 bytes from `p` as the window.
     void Look(Byte* p)
     {
         m_base = p;
-#if defined(__SSE2__)
         m_sites = std::uint64_t(MayApply16(p)) | std::uint64_t(MayApply16(p + 16)) << 16
             | std::uint64_t(MayApply16(p + 32)) << 32 | std::uint64_t(MayApply16(p + 48)) << 48;
-#else
-        m_sites = 0;
-        for (int k = 0; k < 64; ++k)
-            m_sites |= std::uint64_t(MayApply(p + k, p + 66)) << k;
-#endif
     }
+#endif
 
     static Byte* FindNearEnd(Byte* p, const Byte* limit, const Byte* end)
     {
@@ -823,15 +809,10 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
         if (step.consumed == 0)
             break;
         if (step.outSize >= 0) {
-            // Four bytes at once where they land on input already read (a rule 1 sequence takes
-            // at least four); those past outSize are written over later.
             Byte out[4];
-            for (int k = 0; k < 4; ++k)
+            for (int k = 0; k < step.outSize; ++k)
                 out[k] = Byte(step.out >> (8 * k));
-            if (at.w + 4 <= at.p + step.consumed)
-                std::memcpy(at.w, out, 4);
-            else
-                std::memcpy(at.w, out, std::size_t(step.outSize));
+            std::memcpy(at.w, out, std::size_t(step.outSize));
             at.w += step.outSize;
             at.changed = true;
         } else {
