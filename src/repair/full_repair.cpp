@@ -579,7 +579,7 @@ Step ApplyRules(Ahead& ahead, Behind& behind)
 
 // The step at `p`, where the previous step was a sequence when `afterSequence`; the round's output
 // so far is [begin, w), after the units it kept from before.
-[[gnu::noinline]] Step Decide(const Byte* p, const Byte* end, bool final, bool afterSequence,
+[[gnu::noinline]] Step NextStep(const Byte* p, const Byte* end, bool final, bool afterSequence,
     const Byte* begin, const Byte* w, const std::array<char32_t, 3>& kept)
 {
     Ahead ahead(p, end, final);
@@ -644,7 +644,7 @@ public:
             if (p - m_base >= 64 || p < m_base) {
                 if (end - p < 66)
                     return FindNearEnd(p, limit, end);
-                Look(p);
+                TakeWindow(p);
             }
             if (const std::uint64_t bits = m_sites & (~std::uint64_t(0) << (p - m_base))) {
                 Byte* site = m_base + __builtin_ctzll(bits);
@@ -662,7 +662,7 @@ public:
 private:
 #if defined(__SSE2__)
     // Takes the 64 bytes from `p` as the window.
-    void Look(Byte* p)
+    void TakeWindow(Byte* p)
     {
         m_base = p;
         m_sites = std::uint64_t(MayApply16(p)) | std::uint64_t(MayApply16(p + 16)) << 16
@@ -805,7 +805,7 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
         if (at.p >= limit)
             break;
         const Step step
-            = Decide(at.p, end, final, at.p == at.sequenceEnd, begin, at.w, round.lastWritten);
+            = NextStep(at.p, end, final, at.p == at.sequenceEnd, begin, at.w, round.lastWritten);
         if (step.consumed == 0)
             break;
         if (step.outSize >= 0) {
