@@ -3,7 +3,7 @@
 // the window is closed.
 #include "gui/qt/application_identity.h"
 #include "gui/qt/french_translations.h"
-#include "gui/qt/startup_message_guard.h"
+#include "gui/qt/startup.h"
 #include "gui/qt/frm_main.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "gui/qt/startup_message_guard.h"
+#include "gui/qt/startup.h"
 
 #include <QByteArray>
 #include <QString>
