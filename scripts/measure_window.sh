@@ -63,7 +63,7 @@ wait_for_line() { # file pattern seconds
     return 1
 }
 
-echo "== start to first frame on screen (orvik_probe: the program's main() plus a timing filter)"
+echo "== start to first frame on screen (orvik_probe: the program's own start plus a timing filter)"
 for _ in $(seq "$runs"); do
     ORVIK_PROBE_QUIT=1 ORVIK_PROBE_T0_NS=$(date +%s%N) "$build/bin/orvik_probe" 2>/dev/null
 done | awk '{ print $2 }' | sort -n | awk '{ v[NR] = $1 } END {
