@@ -2,18 +2,17 @@
 // The system layer on Windows: handles behind the C runtime's descriptors, GetLastError() codes,
 // ReplaceFileW and the console's control events. Every read and write goes straight to the handle
 // with ReadFile and WriteFile, so that no text-mode translation touches the bytes.
-#include "cli/system.h"
-
 #include "cli/messages.h"
+#include "cli/system.h"
+#include "text/utf.h"
 #include "win32/system_error.h"
-
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <fcntl.h>
+#include <io.h>
 #include <map>
+#include <windows.h>
 
 namespace orvik::cli {
 
@@ -84,7 +83,7 @@ bool IsConsole(HANDLE handle)
 }
 
 // Writes UTF-8 `data` to a console as UTF-16. A character cut at the end of one write is held
-// until the next; each byte that is not UTF-8 shows as U+FFFD.
+// until the next; each byte that starts no valid sequence shows as U+FFFD.
 bool WriteConsoleUtf8(HANDLE console, const char* data, std::size_t size)
 {
     static std::map<HANDLE, std::string> heldFor; // standard output's and standard error's
@@ -106,13 +105,12 @@ bool WriteConsoleUtf8(HANDLE console, const char* data, std::size_t size)
     text.resize(cut);
     if (text.empty())
         return true;
-    std::wstring wide(text.size(), L'\0');
-    wide.resize(std::size_t(
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), int(wide.size()))));
+    const std::u16string wide = Utf16FromUtf8(text);
     for (std::size_t at = 0; at < wide.size();) {
         DWORD put = 0;
         const DWORD chunk = DWORD(std::min<std::size_t>(wide.size() - at, 16384));
-        if (!WriteConsoleW(console, wide.data() + at, chunk, &put, nullptr))
+        if (!WriteConsoleW(
+                console, reinterpret_cast<const wchar_t*>(wide.data()) + at, chunk, &put, nullptr))
             return false;
         at += put;
     }
@@ -172,48 +170,18 @@ bool WriteAll(int fd, const char* data, std::size_t size)
     return true;
 }
 
-// A name as UTF-8 (WTF-8, see system.h). wchar_t holds UTF-16 on Windows.
+// wchar_t holds UTF-16 on Windows.
 std::string Utf8FromWide(std::wstring_view wide)
 {
-    return Utf8FromUtf16(std::u16string(wide.begin(), wide.end()), true);
+    return Utf8FromUtf16(
+        std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()),
+        LoneSurrogates::Keep);
 }
 
-// And back: each well-formed sequence, surrogates included, gives its code unit(s); a byte that
-// starts none gives U+FFFD (a name from the command line always decodes).
 std::wstring WideFromUtf8(std::string_view utf8)
 {
-    std::wstring out;
-    out.reserve(utf8.size());
-    const auto follower = [&](std::size_t i) {
-        return i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80;
-    };
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto b0 = static_cast<unsigned char>(utf8[i]);
-        const std::size_t length = b0 < 0x80 ? 1
-            : b0 >= 0xC2 && b0 <= 0xDF      ? 2
-            : b0 >= 0xE0 && b0 <= 0xEF      ? 3
-            : b0 >= 0xF0 && b0 <= 0xF4      ? 4
-                                            : 0;
-        bool whole = length > 0;
-        for (std::size_t k = 1; whole && k < length; ++k)
-            whole = follower(i + k);
-        if (!whole) {
-            out += L'\xFFFD';
-            ++i;
-            continue;
-        }
-        char32_t code = length == 1 ? b0 : b0 & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k)
-            code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        if (code >= 0x10000) {
-            out += wchar_t(0xD800 + ((code - 0x10000) >> 10));
-            out += wchar_t(0xDC00 + ((code - 0x10000) & 0x3FF));
-        } else {
-            out += wchar_t(code);
-        }
-        i += length;
-    }
-    return out;
+    const std::u16string wide = Utf16FromUtf8(utf8, LoneSurrogates::Keep);
+    return { wide.begin(), wide.end() };
 }
 
 int OpenToRead(const std::string& path)
@@ -253,8 +221,7 @@ bool IsRegularFile(int fd)
 bool SameFile(int a, int b)
 {
     BY_HANDLE_FILE_INFORMATION first, second;
-    return IsRegularFile(a) && IsRegularFile(b)
-        && GetFileInformationByHandle(HandleOf(a), &first)
+    return IsRegularFile(a) && IsRegularFile(b) && GetFileInformationByHandle(HandleOf(a), &first)
         && GetFileInformationByHandle(HandleOf(b), &second)
         && first.dwVolumeSerialNumber == second.dwVolumeSerialNumber
         && first.nFileIndexHigh == second.nFileIndexHigh
@@ -337,7 +304,8 @@ public:
         else if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             refused.error = int(kErrorIsFolder);
         else {
-            const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+            const int fd
+                = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
             if (fd < 0) {
                 CloseHandle(handle);
                 return { -1, ERROR_TOO_MANY_OPEN_FILES, {}, {} };
@@ -367,7 +335,8 @@ public:
         QueryPerformanceCounter(&now);
         unsigned long long seed = static_cast<unsigned long long>(now.QuadPart)
             ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 32);
-        constexpr wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        constexpr wchar_t kLetters[]
+            = L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
         for (int attempt = 0; attempt < 100; ++attempt) {
             std::wstring path = folder + L".orvik-repair-";
             for (int i = 0; i < 6; ++i) {

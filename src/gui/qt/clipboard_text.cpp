@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "gui/qt/clipboard_text.h"
 
-#include "window/error_description.h"
 #include "window/desktop_error.h"
 #include "gui/qt/box_text.h"
 #include "gui/qt/qt_text.h"
+#include "text/utf.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 #include "gui/win32/rich_edit_box.h"
 
 #include "window/desktop_error.h"
-#include "win32/system_error.h"
+#include "gui/win32/throw_system_error.h"
 
 #include <richedit.h>
 

@@ -4,7 +4,7 @@
 #include "window/error_description.h"
 #include "window/desktop_error.h"
 #include "gui/win32/rich_edit_box.h"
-#include "win32/system_error.h"
+#include "gui/win32/throw_system_error.h"
 
 #include <chrono>
 #include <cstring>
