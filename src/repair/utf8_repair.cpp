@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "repair/utf8_repair.h"
 
+#include "repair/repair_kernels.h"
 #include "repair/repair_table.h"
 
-#include <array>
 #include <cstring>
 #include <stdexcept>
 
-namespace orvik::cli {
+namespace orvik {
 
 namespace {
 
-using orvik::detail::IsFollower;
-using orvik::detail::LetterFor;
+using detail::IsFollower;
+using detail::LetterFor;
 
 // Bytes of the two-byte UTF-8 form of U+0080..U+07FF.
 constexpr unsigned char FirstByte(char16_t c)
@@ -24,17 +24,17 @@ constexpr unsigned char SecondByte(char16_t c)
     return static_cast<unsigned char>(0x80 | (c & 0x3F));
 }
 
-constexpr unsigned char kLeadFirst = FirstByte(orvik::detail::kLead); // C3
-constexpr unsigned char kLeadSecond = SecondByte(orvik::detail::kLead); // 83
+constexpr unsigned char kLeadFirst = FirstByte(detail::kLead); // C3
+constexpr unsigned char kLeadSecond = SecondByte(detail::kLead); // 83
 constexpr unsigned char kFollowerFirst = 0xC2; // every follower lies in U+0080..U+00BF
-constexpr unsigned char kDefaultSecond = SecondByte(orvik::detail::kDefaultLetter); // A0, for "à"
+constexpr unsigned char kDefaultSecond = SecondByte(detail::kDefaultLetter); // A0, for "à"
 
 static_assert(kLeadFirst == 0xC3 && kLeadSecond == 0x83 && kDefaultSecond == 0xA0);
 // Every replacement letter lies in U+00C0..U+00FF, so it is C3 followed by one byte, and that byte
 // is the follower's own second byte: the repair keeps the follower's byte and drops the rest.
-static_assert(FirstByte(orvik::detail::kDefaultLetter) == kLeadFirst);
+static_assert(FirstByte(detail::kDefaultLetter) == kLeadFirst);
 static_assert([] {
-    for (char16_t f : orvik::detail::kFollowers)
+    for (char16_t f : detail::kFollowers)
         if (FirstByte(f) != kFollowerFirst || FirstByte(LetterFor(f)) != kLeadFirst
             || SecondByte(LetterFor(f)) != SecondByte(f))
             return false;
@@ -61,26 +61,13 @@ char* PutDefault(char* out)
     return out + 2;
 }
 
-constexpr std::array kUtf8Kernels = { Kernel::Scalar, Kernel::Avx2 };
-
 } // namespace
 
 Utf8Repairer::Utf8Repairer(Kernel kernel)
-    : kernel_(kernel)
+    : m_kernel(kernel)
 {
-    if (!orvik::detail::CanRun(kUtf8Kernels, kernel))
+    if (!CanRun(KernelFamily::Bytes, kernel))
         throw std::invalid_argument("the filter has no such kernel for this processor");
-}
-
-std::span<const Kernel> Utf8Kernels()
-{
-    return kUtf8Kernels;
-}
-
-Kernel BestUtf8Kernel()
-{
-    static const Kernel best = orvik::detail::ChooseKernel(kUtf8Kernels);
-    return best;
 }
 
 std::size_t Utf8Repairer::Feed(std::string_view input, char* out)
@@ -89,27 +76,27 @@ std::size_t Utf8Repairer::Feed(std::string_view input, char* out)
     const std::size_t n = input.size();
     char* o = out;
     std::size_t i = 0;
-    [[maybe_unused]] bool blocksDone = kernel_ == Kernel::Scalar;
+    [[maybe_unused]] bool blocksDone = m_kernel == Kernel::Scalar;
     while (i < n) {
-        if (held_ != 0) {
+        if (m_held != 0) {
             // A sequence cut by the end of a chunk: settle it one byte at a time. A byte that does
             // not continue it is not consumed here and is read afresh below.
             const unsigned char b = in[i];
-            if (held_ == 1) { // C3
+            if (m_held == 1) { // C3
                 if (b == kLeadSecond) {
-                    held_ = 2;
+                    m_held = 2;
                     ++i;
                     continue;
                 }
                 *o++ = char(kLeadFirst);
-            } else if (held_ == 2) { // C3 83
+            } else if (m_held == 2) { // C3 83
                 if (b == kFollowerFirst) {
-                    held_ = 3;
+                    m_held = 3;
                     ++i;
                     continue;
                 }
                 o = PutDefault(o);
-                changed_ = true;
+                m_changed = true;
             } else { // C3 83 C2
                 if (IsFollowerSecond(b)) {
                     o = PutLetter(o, b);
@@ -118,16 +105,16 @@ std::size_t Utf8Repairer::Feed(std::string_view input, char* out)
                     o = PutDefault(o);
                     *o++ = char(kFollowerFirst); // C2 is no lead: it can be written at once
                 }
-                changed_ = true;
+                m_changed = true;
             }
-            held_ = 0;
+            m_held = 0;
             continue;
         }
 
 #if ORVIK_HAVE_X86_KERNELS
         if (!blocksDone) {
             // The bulk of the chunk; the few bytes it leaves are finished below.
-            i = detail::RepairBlocksAvx2(in, i, n, o, changed_);
+            i = detail::RepairBlocksAvx2(in, i, n, o, m_changed);
             blocksDone = true;
             continue;
         }
@@ -144,18 +131,18 @@ std::size_t Utf8Repairer::Feed(std::string_view input, char* out)
 
         if (n - at < 4) {
             // The sequence may go on in the next chunk: let the byte-at-a-time path settle it.
-            held_ = 1;
+            m_held = 1;
             i = at + 1;
         } else if (in[at + 1] != kLeadSecond) {
             *o++ = char(kLeadFirst); // C3 of some other letter, or a stray one
             i = at + 1;
         } else if (in[at + 2] == kFollowerFirst && IsFollowerSecond(in[at + 3])) {
             o = PutLetter(o, in[at + 3]);
-            changed_ = true;
+            m_changed = true;
             i = at + 4;
         } else {
             o = PutDefault(o);
-            changed_ = true;
+            m_changed = true;
             i = at + 2;
         }
     }
@@ -165,15 +152,15 @@ std::size_t Utf8Repairer::Feed(std::string_view input, char* out)
 std::size_t Utf8Repairer::Finish(char* out)
 {
     char* o = out;
-    if (held_ == 1) {
+    if (m_held == 1) {
         *o++ = char(kLeadFirst);
-    } else if (held_ >= 2) {
+    } else if (m_held >= 2) {
         o = PutDefault(o);
-        if (held_ == 3)
+        if (m_held == 3)
             *o++ = char(kFollowerFirst);
-        changed_ = true;
+        m_changed = true;
     }
-    held_ = 0;
+    m_held = 0;
     return std::size_t(o - out);
 }
 
@@ -188,4 +175,4 @@ std::string RepairUtf8(std::string_view text, Kernel kernel)
     return result;
 }
 
-} // namespace orvik::cli
+} // namespace orvik

@@ -17,13 +17,13 @@
 // replaces well-formed characters by well-formed characters and never makes a file worse.
 #pragma once
 
-#include "repair/utf8_kernels.h"
+#include "repair/kernels.h"
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-namespace orvik::cli {
+namespace orvik {
 
 class Utf8Repairer
 {
@@ -32,8 +32,9 @@ public:
     // (C3, C3 83 or C3 83 C2) that the next chunk may complete.
     static constexpr std::size_t kMaxHeld = 3;
 
-    // Throws std::invalid_argument unless `kernel` is one of Utf8Kernels() this processor runs.
-    explicit Utf8Repairer(Kernel kernel = BestUtf8Kernel());
+    // Throws std::invalid_argument unless `kernel` is one of Kernels(KernelFamily::Bytes) that
+    // this processor runs.
+    explicit Utf8Repairer(Kernel kernel = BestKernel(KernelFamily::Bytes));
 
     // Repairs `in`, the next chunk of the text, and writes to `out` the bytes that are now final.
     // `out` must have room for in.size() + kMaxHeld bytes. Returns how many bytes were written.
@@ -45,15 +46,15 @@ public:
 
     // Whether a lead has been repaired since the repairer was made: the output differs from the
     // input exactly when this is true.
-    bool Changed() const { return changed_; }
+    bool Changed() const { return m_changed; }
 
 private:
-    Kernel kernel_;
-    std::size_t held_ = 0; // how many bytes of C3 83 C2 are held back
-    bool changed_ = false;
+    Kernel m_kernel;
+    std::size_t m_held = 0; // how many bytes of C3 83 C2 are held back
+    bool m_changed = false;
 };
 
 // Repairs a whole text held in memory.
-std::string RepairUtf8(std::string_view text, Kernel kernel = BestUtf8Kernel());
+std::string RepairUtf8(std::string_view text, Kernel kernel = BestKernel(KernelFamily::Bytes));
 
-} // namespace orvik::cli
+} // namespace orvik

@@ -55,7 +55,8 @@ TEST(Streams, EveryReadSizeAgreesWithTheWholeText)
             for (const std::string& text : texts) {
                 SCOPED_TRACE(text.substr(0, 12) + ", read size " + std::to_string(readSize)
                     + (full ? ", full" : ""));
-                const std::string expected = full ? orvik::RepairFull(text) : RepairUtf8(text);
+                const std::string expected
+                    = full ? orvik::RepairFull(text) : orvik::RepairUtf8(text);
                 const int in = MemoryFile(text), out = MemoryFile();
                 const StreamResult check
                     = full ? CheckStreamFull(in, repairer) : CheckStream(in, buffers);

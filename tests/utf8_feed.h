@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace orvik::cli {
+namespace orvik {
 
 // Feeds `text` to a repairer in the chunks that `cuts` (increasing positions) mark. Appends a
 // note when Changed() does not tell whether the output differs from the input.
@@ -32,4 +32,4 @@ inline std::string FeedCut(
     return repairer.Changed() == (out != text) ? out : out + " <Changed() is wrong>";
 }
 
-} // namespace orvik::cli
+} // namespace orvik
