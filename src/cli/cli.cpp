@@ -5,9 +5,12 @@
 #include "cli/messages.h"
 #include "cli/system.h"
 #include "orvik_version.h"
+#include "repair/full_repair.h"
+#include "repair/utf8_repair.h"
 
 #include <getopt.h>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace orvik::cli {
@@ -146,9 +149,13 @@ Options ParseArguments(std::span<const std::string_view> args)
 class Command
 {
 public:
-    Command(const StandardStreams& streams, std::size_t readSize)
-        : streams_(streams)
-        , buffers_(readSize)
+    // `full`: the full repair (--full) rather than the accent repair.
+    Command(const StandardStreams& streams, std::size_t readSize, bool full)
+        : m_in(streams.in)
+        , m_out(streams.out)
+        , m_err(streams.err)
+        , m_repairer(full ? Repairer(std::in_place_type<FullRepairer>, readSize)
+                          : Repairer(std::in_place_type<Utf8Repairer>, readSize))
     { }
 
     int Run(const Options& options)
@@ -162,8 +169,6 @@ public:
             return Print(HelpText());
         if (options.version)
             return Print(std::string(kProgram) + " " + kVersionDisplay + "\n");
-        if (options.full)
-            buffers_.UseFullRepair();
         if (options.inPlace)
             return RepairInPlace(options.files);
         return RepairToOutput(
@@ -174,9 +179,10 @@ private:
     // Requested output on standard output: a failed write is an error, not a success.
     int Print(std::string_view text)
     {
-        if (WriteAll(streams_.out, text.data(), text.size()))
+        const std::error_code error = m_out.Write(text);
+        if (!error)
             return kExitOk;
-        Report(kStdoutName, DescribeError(LastError()));
+        Report(kStdoutName, DescribeError(error));
         return kExitFileError;
     }
 
@@ -188,22 +194,23 @@ private:
         for (const std::string& file : files) {
             const bool isStdin = file == "-";
             const std::string name = isStdin ? std::string(kStdinName) : QuoteName(file);
-            const int fd = isStdin ? streams_.in : OpenToRead(file);
-            if (fd < 0) {
-                Report(name, DescribeError(LastError()));
+            const auto fd = isStdin ? std::expected<int, std::error_code>(m_in) : OpenToRead(file);
+            if (!fd) {
+                Report(name, DescribeError(fd.error()));
                 status = kExitFileError;
                 continue;
             }
-            if (SameFile(fd, streams_.out)) {
+            if (SameFile(*fd, m_out.Fd())) {
                 Report(name, "c'est aussi le fichier de sortie, il n'est pas lu");
                 status = kExitFileError;
             } else {
-                const StreamResult result = RepairStream(fd, streams_.out, buffers_);
+                const StreamResult result = std::visit(
+                    [&](auto& repairer) { return RepairStream(*fd, m_out, repairer); }, m_repairer);
                 if (result.failure == StreamResult::Failure::Write) {
                     // Every later write would fail the same way: stop here.
                     Report(kStdoutName, DescribeError(result.error));
                     if (!isStdin)
-                        CloseFile(fd);
+                        CloseFile(*fd);
                     return kExitFileError;
                 }
                 if (result.failure == StreamResult::Failure::Read) {
@@ -212,7 +219,7 @@ private:
                 }
             }
             if (!isStdin)
-                CloseFile(fd);
+                CloseFile(*fd);
         }
         return status;
     }
@@ -222,7 +229,8 @@ private:
         RemoveTemporaryFileOnInterrupt();
         int status = kExitOk;
         for (const std::string& file : files) {
-            const InPlaceResult result = RepairFileInPlace(file, buffers_);
+            const InPlaceResult result = std::visit(
+                [&](auto& repairer) { return RepairFileInPlace(file, repairer); }, m_repairer);
             if (result.outcome == InPlaceResult::Outcome::Failed) {
                 Report(QuoteName(file), result.reason);
                 status = kExitFileError;
@@ -238,13 +246,14 @@ private:
     }
 
     // Nothing is left to tell a failure to standard error to: it is ignored.
-    void Tell(const std::string& message)
-    {
-        WriteAll(streams_.err, message.data(), message.size());
-    }
+    void Tell(const std::string& message) { m_err.Write(message); }
 
-    StandardStreams streams_;
-    StreamBuffers buffers_;
+    using Repairer = std::variant<Utf8Repairer, FullRepairer>;
+
+    int m_in;
+    Output m_out;
+    Output m_err;
+    Repairer m_repairer; // one for every file of the run
 };
 
 } // namespace
@@ -252,7 +261,8 @@ private:
 int RunRepairCommand(
     std::span<const std::string_view> args, const StandardStreams& streams, std::size_t readSize)
 {
-    return Command(streams, readSize).Run(ParseArguments(args));
+    const Options options = ParseArguments(args);
+    return Command(streams, readSize, options.full).Run(options);
 }
 
 } // namespace orvik::cli

@@ -6,12 +6,40 @@
 
 namespace orvik::cli {
 
-std::string LeftIntact(const std::string& what, int error)
+std::string LeftIntact(const std::string& what, std::error_code error)
 {
     return what + " (" + DescribeError(error) + ") ; fichier laissé intact";
 }
 
 namespace {
+
+class RefusalDescriptions final : public std::error_category
+{
+public:
+    const char* name() const noexcept override { return "orvik-repair"; }
+    std::string message(int refusal) const override
+    {
+        switch (Refusal(refusal)) {
+        case Refusal::Folder:
+            return "c'est un dossier";
+        case Refusal::Link:
+#ifdef _WIN32
+            return "c'est un lien symbolique ou une jonction, réparez plutôt le fichier qu'il "
+                   "désigne ; lien laissé intact";
+#else
+            return "c'est un lien symbolique, réparez plutôt le fichier qu'il désigne ; lien "
+                   "laissé intact";
+#endif
+        case Refusal::NotRegularFile:
+            return "ce n'est pas un fichier ordinaire, il ne peut être réparé que vers la sortie "
+                   "standard";
+        case Refusal::ReadOnly:
+            return "le fichier est en lecture seule, ôtez-lui cet attribut pour le réparer ; "
+                   "fichier laissé intact";
+        }
+        return "refus n° " + std::to_string(refusal);
+    }
+};
 
 // Characters a shell takes as they are, wherever they stand in a word.
 bool IsPlain(unsigned char c)
@@ -61,6 +89,12 @@ void AppendEscape(std::string& out, unsigned char c)
 }
 
 } // namespace
+
+const std::error_category& RefusalCategory()
+{
+    static const RefusalDescriptions category;
+    return category;
+}
 
 std::string QuoteName(std::string_view name)
 {

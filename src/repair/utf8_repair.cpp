@@ -4,7 +4,9 @@
 #include "repair/repair_kernels.h"
 #include "repair/repair_table.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 
 namespace orvik {
@@ -13,6 +15,8 @@ namespace {
 
 using detail::IsFollower;
 using detail::LetterFor;
+
+constexpr std::size_t kPageSize = 4096;
 
 // Bytes of the two-byte UTF-8 form of U+0080..U+07FF.
 constexpr unsigned char FirstByte(char16_t c)
@@ -61,19 +65,40 @@ char* PutDefault(char* out)
     return out + 2;
 }
 
+char* NewPages(std::size_t size)
+{
+    return new (std::align_val_t(kPageSize)) char[size];
+}
+
 } // namespace
 
-Utf8Repairer::Utf8Repairer(Kernel kernel)
-    : m_kernel(kernel)
+void Utf8Repairer::PageFree::operator()(char* p) const
+{
+    ::operator delete[](p, std::align_val_t(kPageSize));
+}
+
+Utf8Repairer::Utf8Repairer(std::size_t readSize, Kernel kernel)
+    : m_readSize(std::max<std::size_t>(readSize, 1))
+    , m_kernel(kernel)
 {
     if (!CanRun(KernelFamily::Bytes, kernel))
         throw std::invalid_argument("the filter has no such kernel for this processor");
+    m_in.reset(NewPages(m_readSize));
+    m_out.reset(NewPages(m_readSize + kMaxHeld));
 }
 
-std::size_t Utf8Repairer::Feed(std::string_view input, char* out)
+void Utf8Repairer::Reset()
 {
-    const auto* in = reinterpret_cast<const unsigned char*>(input.data());
-    const std::size_t n = input.size();
+    m_held = 0;
+    m_changed = false;
+}
+
+std::string_view Utf8Repairer::Feed(std::size_t n)
+{
+    if (n > m_readSize)
+        throw std::invalid_argument("Utf8Repairer::Feed: chunk larger than the read size");
+    const auto* in = reinterpret_cast<const unsigned char*>(m_in.get());
+    char* const out = m_out.get();
     char* o = out;
     std::size_t i = 0;
     [[maybe_unused]] bool blocksDone = m_kernel == Kernel::Scalar;
@@ -146,11 +171,12 @@ std::size_t Utf8Repairer::Feed(std::string_view input, char* out)
             i = at + 2;
         }
     }
-    return std::size_t(o - out);
+    return { out, std::size_t(o - out) };
 }
 
-std::size_t Utf8Repairer::Finish(char* out)
+std::string_view Utf8Repairer::Finish()
 {
+    char* const out = m_out.get();
     char* o = out;
     if (m_held == 1) {
         *o++ = char(kLeadFirst);
@@ -161,18 +187,16 @@ std::size_t Utf8Repairer::Finish(char* out)
         m_changed = true;
     }
     m_held = 0;
-    return std::size_t(o - out);
+    return { out, std::size_t(o - out) };
 }
 
 std::string RepairUtf8(std::string_view text, Kernel kernel)
 {
-    std::string result;
-    result.resize_and_overwrite(text.size() + Utf8Repairer::kMaxHeld, [&](char* out, std::size_t) {
-        Utf8Repairer repairer(kernel);
-        const std::size_t fed = repairer.Feed(text, out);
-        return fed + repairer.Finish(out + fed);
-    });
-    return result;
+    Utf8Repairer repairer(text.size(), kernel);
+    std::ranges::copy(text, repairer.ReadBuffer());
+    std::string out(repairer.Feed(text.size()));
+    out += repairer.Finish();
+    return out;
 }
 
 } // namespace orvik
