@@ -102,8 +102,7 @@ TEST(RepairStream, WaitsOnANonBlockingPipeAndPassesEachReadOn)
     writer.join();
     EXPECT_EQ(result.failure, StreamResult::Failure::None) << result.error.message();
     EXPECT_EQ(passed, "\xC3\xA9t\xC3\xA0\n");
-    for (int fd : { in[0], out[0], out[1] })
-        close(fd);
+    close(in[0]), close(out[0]), close(out[1]);
 }
 
 } // namespace
