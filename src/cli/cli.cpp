@@ -9,8 +9,8 @@
 #include "repair/utf8_repair.h"
 
 #include <getopt.h>
+#include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 namespace orvik::cli {
@@ -154,9 +154,12 @@ public:
         : m_in(streams.in)
         , m_out(streams.out)
         , m_err(streams.err)
-        , m_repairer(full ? Repairer(std::in_place_type<FullRepairer>, readSize)
-                          : Repairer(std::in_place_type<Utf8Repairer>, readSize))
-    { }
+    {
+        if (full)
+            m_full.emplace(readSize);
+        else
+            m_accents.emplace(readSize);
+    }
 
     int Run(const Options& options)
     {
@@ -176,6 +179,12 @@ public:
     }
 
 private:
+    // Calls `use` with the repairer of the run.
+    template <class Use> auto WithRepairer(Use use)
+    {
+        return m_full ? use(*m_full) : use(*m_accents);
+    }
+
     // Requested output on standard output: a failed write is an error, not a success.
     int Print(std::string_view text)
     {
@@ -204,8 +213,8 @@ private:
                 Report(name, "c'est aussi le fichier de sortie, il n'est pas lu");
                 status = kExitFileError;
             } else {
-                const StreamResult result = std::visit(
-                    [&](auto& repairer) { return RepairStream(*fd, m_out, repairer); }, m_repairer);
+                const StreamResult result = WithRepairer(
+                    [&](auto& repairer) { return RepairStream(*fd, m_out, repairer); });
                 if (result.failure == StreamResult::Failure::Write) {
                     // Every later write would fail the same way: stop here.
                     Report(kStdoutName, DescribeError(result.error));
@@ -229,8 +238,8 @@ private:
         RemoveTemporaryFileOnInterrupt();
         int status = kExitOk;
         for (const std::string& file : files) {
-            const InPlaceResult result = std::visit(
-                [&](auto& repairer) { return RepairFileInPlace(file, repairer); }, m_repairer);
+            const InPlaceResult result
+                = WithRepairer([&](auto& repairer) { return RepairFileInPlace(file, repairer); });
             if (result.outcome == InPlaceResult::Outcome::Failed) {
                 Report(QuoteName(file), result.reason);
                 status = kExitFileError;
@@ -248,12 +257,12 @@ private:
     // Nothing is left to tell a failure to standard error to: it is ignored.
     void Tell(const std::string& message) { m_err.Write(message); }
 
-    using Repairer = std::variant<Utf8Repairer, FullRepairer>;
-
     int m_in;
     Output m_out;
     Output m_err;
-    Repairer m_repairer; // one for every file of the run
+    // The repairer of the run, one for every file: the full repair or the accent repair.
+    std::optional<FullRepairer> m_full;
+    std::optional<Utf8Repairer> m_accents;
 };
 
 } // namespace
