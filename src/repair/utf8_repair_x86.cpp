@@ -11,7 +11,7 @@
 // Blocks always advance by their full size, so that the loads of the next block never wait for
 // this one; a lead in the last bytes of a block carries the change of the next block's first byte
 // or two over to it as a bit mask.
-#include "repair/utf8_kernels.h"
+#include "repair/repair_kernels.h"
 
 #if ORVIK_HAVE_X86_KERNELS
 
@@ -22,7 +22,7 @@
 #include <cstdint>
 #include <immintrin.h>
 
-namespace orvik::cli::detail {
+namespace orvik::detail {
 namespace {
 
 // For each 8-bit mask of bytes to drop, the pshufb control that moves the kept bytes of an 8-byte
@@ -70,10 +70,10 @@ __attribute__((target("avx2"))) inline __m256i IsFollower(__m256i v)
 {
     const __m256i nibble = _mm256_set1_epi8(0x0F);
     // pshufb looks up within each 16-byte half: both halves get the table.
-    const __m256i lowTable = _mm256_broadcastsi128_si256(_mm_load_si128(
-        reinterpret_cast<const __m128i*>(orvik::detail::kFollowerNibbles.low.data())));
-    const __m256i highTable = _mm256_broadcastsi128_si256(_mm_load_si128(
-        reinterpret_cast<const __m128i*>(orvik::detail::kFollowerNibbles.high.data())));
+    const __m256i lowTable = _mm256_broadcastsi128_si256(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(kFollowerNibbles.low.data())));
+    const __m256i highTable = _mm256_broadcastsi128_si256(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(kFollowerNibbles.high.data())));
     const __m256i low = _mm256_shuffle_epi8(lowTable, _mm256_and_si256(v, nibble));
     const __m256i high
         = _mm256_shuffle_epi8(highTable, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble));
@@ -182,6 +182,6 @@ __attribute__((target("avx2"))) std::size_t RepairBlocksAvx2(
     return i;
 }
 
-} // namespace orvik::cli::detail
+} // namespace orvik::detail
 
 #endif

@@ -3,6 +3,7 @@
 
 #include "gui/qt/qt_text.h"
 #include "gui/qt/text_box.h"
+#include "text/utf.h"
 #include "window/desktop_error.h"
 #include "window/error_description.h"
 

@@ -2,9 +2,9 @@
 #include "gui/win32/frm_main.h"
 
 #include "gui/win32/rich_edit_box.h"
+#include "gui/win32/throw_system_error.h"
 #include "gui/win32/wide_text.h"
 #include "gui/win32/win32_desktop.h"
-#include "win32/system_error.h"
 #include "window/frm_main_description.h"
 #include "window/main_commands.h"
 

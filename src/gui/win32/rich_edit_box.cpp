@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "gui/win32/rich_edit_box.h"
 
-#include "win32/system_error.h"
+#include "gui/win32/throw_system_error.h"
 #include "window/desktop_error.h"
 
 #include <richedit.h>

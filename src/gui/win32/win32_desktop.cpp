@@ -2,8 +2,8 @@
 #include "gui/win32/win32_desktop.h"
 
 #include "gui/win32/rich_edit_box.h"
+#include "gui/win32/throw_system_error.h"
 #include "gui/win32/wide_text.h"
-#include "win32/system_error.h"
 #include "window/desktop_error.h"
 #include "window/error_description.h"
 
