@@ -15,6 +15,7 @@
 
 #if ORVIK_HAVE_X86_KERNELS
 
+#include "repair/compact_table.h"
 #include "repair/repair_table.h"
 
 #include <array>
@@ -25,31 +26,7 @@
 namespace orvik::detail {
 namespace {
 
-// For each 8-bit mask of bytes to drop, the pshufb control that moves the kept bytes of an 8-byte
-// half to its front, in order, and how many bytes that keeps.
-struct CompactTable
-{
-    alignas(16) std::array<std::array<std::uint8_t, 16>, 256> shuffle {};
-    std::array<std::uint8_t, 256> kept {};
-};
-
-constexpr CompactTable MakeCompactTable()
-{
-    CompactTable table;
-    for (unsigned mask = 0; mask < 256; ++mask) {
-        unsigned n = 0;
-        for (unsigned byte = 0; byte < 8; ++byte) {
-            if (!(mask & (1u << byte)))
-                table.shuffle[mask][n++] = std::uint8_t(byte);
-        }
-        for (unsigned rest = n; rest < 16; ++rest)
-            table.shuffle[mask][rest] = 0x80; // zero: overwritten by the next store
-        table.kept[mask] = std::uint8_t(n);
-    }
-    return table;
-}
-
-constexpr CompactTable kCompact = MakeCompactTable();
+constexpr CompactTable kCompact = MakeCompactTable<1>();
 
 __attribute__((target("ssse3"))) inline void StoreCompacted(__m128i v, unsigned dropMask, char* out)
 {
