@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "gui/qt/clipboard_text.h"
 
-#include "window/error_description.h"
-#include "window/desktop_error.h"
-#include "gui/qt/box_text.h"
 #include "gui/qt/qt_text.h"
+#include "gui/qt/text_box.h"
+#include "text/utf.h"
+#include "window/desktop_error.h"
+#include "window/error_description.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -12,17 +13,16 @@
 #include <QStringDecoder>
 #include <QTextDocumentFragment>
 
-#ifdef ORVIK_X11_CLIPBOARD
+#ifdef ORVIK_X11
 #include "gui/qt/x11/x11_clipboard.h"
-
-#include <QtGui/qguiapplication_platform.h>
+#include "gui/qt/x11/x11_connection.h"
 #endif
 
 namespace orvik {
 
 namespace {
 
-#ifdef ORVIK_X11_CLIPBOARD
+#ifdef ORVIK_X11
 std::u16string TextOf(const X11ClipboardOffer& offer)
 {
     using Kind = X11ClipboardOffer::Kind;
@@ -74,11 +74,9 @@ QClipboard& Clipboard()
 
 std::u16string ReadClipboardText()
 {
-#ifdef ORVIK_X11_CLIPBOARD
-    // The offscreen platform answers to the X11 interface too, without a connection.
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 && x11->connection() && QGuiApplication::platformName() == u"xcb") {
-        if (const auto offer = ReadX11Clipboard(x11->connection(), kClipboardWait))
+#ifdef ORVIK_X11
+    if (xcb_connection_t* connection = ApplicationX11Connection()) {
+        if (const auto offer = ReadX11Clipboard(connection, kClipboardWait))
             return TextOf(*offer);
     }
 #endif

@@ -6,13 +6,13 @@
 
 class QCloseEvent;
 class QPushButton;
-class QTextEdit;
 
 namespace orvik {
 
 class CloseRequestWatch;
 class MainCommands;
 class QtDesktop;
+class TextBox;
 
 // The program's one window: the source box (upper) for the damaged text, the result box (lower)
 // for the repaired text, and three buttons: paste the clipboard and convert, convert, copy the
@@ -38,15 +38,13 @@ private:
     void cmdCopy_Click();
 
     QPushButton* cmdPaste;
-    QTextEdit* rtbSource;
+    TextBox* rtbSource;
     QPushButton* CmdConvert;
-    QTextEdit* rtbResult;
+    TextBox* rtbResult;
     QPushButton* cmdCopy;
 
     std::unique_ptr<QtDesktop> m_desktop;
     std::unique_ptr<MainCommands> m_commands;
-    bool m_running = false;
-    bool m_closeRequested = false;
     std::unique_ptr<CloseRequestWatch> m_closeWatch;
 };
 

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "gui/qt/qt_desktop.h"
 
-#include "window/error_description.h"
-#include "window/desktop_error.h"
-#include "gui/qt/box_text.h"
 #include "gui/qt/clipboard_text.h"
-#include "gui/qt/memory_room.h"
 #include "gui/qt/qt_text.h"
+#include "gui/qt/text_box.h"
+#include "window/desktop_error.h"
+#include "window/error_description.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -14,19 +13,18 @@
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QSpacerItem>
-#include <QTextEdit>
 
 namespace orvik {
 
-QtDesktop::QtDesktop(QWidget* messageParent, QTextEdit* source, QTextEdit* result)
+QtDesktop::QtDesktop(QWidget* messageParent, TextBox* source, TextBox* result)
     : m_messageParent(messageParent)
     , m_source(source)
     , m_result(result)
 { }
 
-QTextEdit& QtDesktop::BoxFor(Box box) const
+TextBox& QtDesktop::BoxFor(Box box) const
 {
-    QTextEdit* edit = box == Box::Source ? m_source : m_result;
+    TextBox* edit = box == Box::Source ? m_source : m_result;
     if (!edit)
         throw DesktopError("La zone de texte est inaccessible.");
     return *edit;
@@ -34,17 +32,15 @@ QTextEdit& QtDesktop::BoxFor(Box box) const
 
 std::u16string QtDesktop::BoxText(Box box)
 {
-    return ReadBoxText(BoxFor(box));
+    return BoxFor(box).Text();
 }
 
 void QtDesktop::SetBoxText(Box box, std::u16string_view text)
 {
-    QTextEdit& edit = BoxFor(box);
-    CheckBoxTextLength(text.size());
+    TextBox& edit = BoxFor(box);
     // The other box may still be laying out its text in the background.
-    const QTextEdit& other = BoxFor(box == Box::Source ? Box::Result : Box::Source);
-    CheckRoomFor(BoxBytesFor(text) + BoxBytesHeld(other));
-    WriteBoxText(edit, text);
+    const TextBox& other = BoxFor(box == Box::Source ? Box::Result : Box::Source);
+    edit.ReplaceText(text, other.BytesHeld());
 }
 
 void QtDesktop::ClearClipboard()
@@ -67,7 +63,7 @@ void QtDesktop::SetClipboardText(std::u16string_view text)
     // the clipboard, the text read back is someone else's.
     if (ReadClipboardText() != text)
         throw DesktopError("Le presse-papiers n'a pas accepté le texte : un autre programme "
-                            "l'utilise peut-être.");
+                           "l'utilise peut-être.");
 }
 
 void QtDesktop::ShowMessage(std::u16string_view prompt, std::u16string_view title)
