@@ -2,17 +2,20 @@
 # SPDX-License-Identifier: MIT
 """Corpus and score of the full repair (orvik-repair --full).
 
-  full_corpus.py make DIR MIB [MODE...] writes DIR/sound.txt and DIR/MODE.txt for each MODE (all
-                                       by default), each cut to at most MIB MiB of whole lines
-  full_corpus.py score DIR MODE OUT    scores OUT, the repair of DIR/MODE.txt, against the sound
-                                       text, in all and for each kind of text
+  full_corpus.py make DIR MIB [--french] [MODE...]
+      writes DIR/sound.txt and DIR/MODE.txt for each MODE (all by default), each cut to at most
+      MIB MiB of whole lines; with --french, of French prose only
+  full_corpus.py score DIR MODE OUT [--french]
+      scores OUT, the repair of DIR/MODE.txt, against the sound text (made with the same
+      --french or without), in all and for each kind of text
 
 The sound text is drawn at random (fixed seed), one paragraph a line. About half of it is French prose
 from words weighted by how often they occur, with what damage hurts most: typographic
 apostrophes, « » and the no-break spaces around them and before : ; ! ?, narrow no-break spaces,
 capitals (É À Ç Î Œ), œ, €, …, – and ë ï ü. The other half is, in turn, prose in Spanish, Italian,
 Portuguese, Czech, Polish, German, Finnish, Turkish, Vietnamese, Romanian, Greek and Russian, and
-French in a CSV row, an email and code comments, some with emoji. The modes:
+French in a CSV row, an email and code comments, some with emoji. With --french, all of it is
+French prose, the text the program's users mostly have. The modes:
 
   once      UTF-8 read as Windows-1252 (its five undefined bytes as C1 controls)
   twice     the same damage applied twice
@@ -145,14 +148,14 @@ def special_line(rng, kind, words):
 KINDS = ["fr"] * 16 + list(LANGUAGES) + ["csv", "email", "code"]
 
 
-def sound_text(size, seed=20261206):
+def sound_text(size, french=False, seed=20261206):
     """The paragraphs and the kind of each."""
     rng = random.Random(seed)
     pairs = WORDS.split()
     words = [w for w, n in zip(pairs[::2], pairs[1::2]) for _ in range(int(n))]
     out, kinds, total = [], [], 0
     while total < size:
-        kind = KINDS[len(out) % len(KINDS)]
+        kind = "fr" if french else KINDS[len(out) % len(KINDS)]
         if kind == "fr":
             paragraph = french_sentences(rng, words)
         elif kind in LANGUAGES:
@@ -196,20 +199,20 @@ def write_lines(path, lines, limit):
     path.write_bytes(data[:data.rfind(b"\n", 0, limit + 1) + 1])
 
 
-def make(folder, mib, modes):
+def make(folder, mib, modes, french):
     folder.mkdir(parents=True, exist_ok=True)
     limit = int(mib * 1024 * 1024)
-    paragraphs, _ = sound_text(limit)
+    paragraphs, _ = sound_text(limit, french)
     write_lines(folder / "sound.txt", paragraphs, limit)
     for mode in modes or MODES:
         write_lines(folder / f"{mode}.txt", damaged(paragraphs, mode), limit)
 
 
-def score(folder, mode, repaired_path):
+def score(folder, mode, repaired_path, french):
     repaired = repaired_path.read_bytes().decode("utf-8", "replace").split("\n")
     # Files are cut at a whole line: compare the paragraphs the repaired file holds.
     sound = (folder / "sound.txt").read_text("utf-8").split("\n")[:len(repaired) - 1] + [""]
-    _, kinds = sound_text(sum(len(s.encode()) + 1 for s in sound))
+    _, kinds = sound_text(sum(len(s.encode()) + 1 for s in sound), french)
     hurt = mode != "clean"
     counts = {}  # kind: [damaged, restored, correct changed]
     for i, (s, r) in enumerate(zip(sound, repaired)):
@@ -236,9 +239,11 @@ def score(folder, mode, repaired_path):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) >= 4 and sys.argv[1] == "make":
-        make(pathlib.Path(sys.argv[2]), float(sys.argv[3]), sys.argv[4:])
-    elif len(sys.argv) == 5 and sys.argv[1] == "score":
-        score(pathlib.Path(sys.argv[2]), sys.argv[3], pathlib.Path(sys.argv[4]))
+    french = "--french" in sys.argv
+    args = [a for a in sys.argv if a != "--french"]
+    if len(args) >= 4 and args[1] == "make":
+        make(pathlib.Path(args[2]), float(args[3]), args[4:], french)
+    elif len(args) == 5 and args[1] == "score":
+        score(pathlib.Path(args[2]), args[3], pathlib.Path(args[4]), french)
     else:
         sys.exit(__doc__)
