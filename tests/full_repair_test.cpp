@@ -362,17 +362,20 @@ TEST(FullRepair, RandomTextCutAnywhereMatchesTheReference)
     const std::vector<std::string> pieces = { "a", "E", "S", "1", " ", " ", ".", "\n", "\r\n",
         std::string(1, '\0'), "Ã", "Â", "â", "É", "\u00A0", "\u202F", "\u2009", "\u3000", "€", "’",
         "œ", "Ÿ", "ƒ", "ˆ", "™", "\u0081", "\u009D", "😀", "\uFFFD", "\xC3", "\xE2\x82", "\xFF",
-        "\x80", "Ä", "Å", "È", "Ì", "á»", "áµ", "ï»", "Ð", "ğ", "İ", "ǅ", "ß", Damage("é"),
-        Damage("ğ"), Damage("ễ"), Damage(Damage("’")), Damage(Damage("à")), Damage("\u00A0"), "â‰ ",
-        "ÅEKA", "Lorem ipsum dolor sit amet, consectetur adipiscing elit " };
+        "\x80", "\xE2", "\x82\xAC", "Ä", "Å", "È", "Ì", "á»", "áµ", "ï»", "Ð", "ğ", "İ", "ǅ", "ß",
+        Damage("é"), Damage("ğ"), Damage("ễ"), Damage(Damage("’")), Damage(Damage("à")),
+        Damage("\u00A0"), "â‰ ", "ÅEKA",
+        "Lorem ipsum dolor sit amet, consectetur adipiscing elit " };
     std::mt19937 random(20261206);
     auto randomCharacter = [&](char32_t low, char32_t high) {
         const auto c = char32_t(std::uniform_int_distribution<unsigned>(low, high)(random));
         return orvik::reference::EncodeUtf8({ long(c) });
     };
     for (int iteration = 0; iteration < 3000; ++iteration) {
+        // Now and then a long text in long chunks, where stretches of damage are repaired apace.
+        const bool longText = iteration % 8 == 0;
         std::string text;
-        const int count = std::uniform_int_distribution<int>(0, 60)(random);
+        const int count = std::uniform_int_distribution<int>(0, longText ? 900 : 60)(random);
         for (int i = 0; i < count; ++i) {
             switch (random() % 4) {
             case 0:
@@ -386,7 +389,8 @@ TEST(FullRepair, RandomTextCutAnywhereMatchesTheReference)
             }
         }
         const std::string expected = orvik::reference::RepairFullLiterally(text);
-        const std::size_t readSize = std::uniform_int_distribution<std::size_t>(1, 80)(random);
+        const std::size_t readSize
+            = std::uniform_int_distribution<std::size_t>(1, longText ? 4096 : 80)(random);
         bool changed = false;
         const std::string got = RepairInChunks(
             text, readSize,
