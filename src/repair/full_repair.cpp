@@ -630,11 +630,15 @@ private:
 [[gnu::always_inline]] inline unsigned ContinuationAt(const Byte* q, unsigned& size)
 {
     const unsigned e2 = q[0] == 0xE2;
-    const unsigned key = unsigned(q[e2]) << 8 | q[1 + e2];
+    std::uint16_t lastTwo;
+    std::memcpy(&lastTwo, q + e2, 2);
+    const unsigned key
+        = std::endian::native == std::endian::little ? __builtin_bswap16(lastTwo) : lastTwo;
     size = 2 + e2;
-    // A key's first byte is from C0 up for a unit of two bytes, from 80 to BF after E2.
-    const unsigned formed = (key >> 14) + e2 == 3;
-    return kContinuations[key] & (0u - formed);
+    // A key's first byte is from C0 up for a unit of two bytes, from 80 to BF after E2; entry 0
+    // is 0.
+    const bool formed = (key >> 14) + e2 == 3;
+    return kContinuations[key & (0u - formed)];
 }
 
 // The sequence whose units start at `p`, read straight from the bytes, 14 of them at most: its
@@ -709,9 +713,9 @@ inline void WriteFour(Byte* w, std::uint32_t bytes)
     const unsigned second = ContinuationAt(p + 2, size1);
     const unsigned third = ContinuationAt(p + 2 + size1, size2);
     const unsigned three = unit >= 0xA0;
-    const unsigned alone = unsigned(kAloneSequences[unit] >> (second & 0x3F)) & (second >> 7)
-        & ((third >> 7) | !three);
-    if (!(alone & 1))
+    // Both bytes are continuation bytes (from 80 up), or the second when there is no third.
+    const unsigned formed = (second & (three ? third : 0x80)) >> 7;
+    if (!(unsigned(kAloneSequences[unit] >> (second & 0x3F)) & formed))
         return 0;
     WriteFour(w, (unit + 0x40) | second << 8 | third << 16);
     written = 2 + three;
@@ -746,11 +750,15 @@ inline std::uint64_t FindC3(const Byte* p)
 inline void MoveBlock(Byte* to, const Byte* from)
 {
 #if defined(__SSE2__)
-    __m128i block[4];
-    for (int k = 0; k < 4; ++k)
-        block[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16 * k));
-    for (int k = 0; k < 4; ++k)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16 * k), block[k]);
+    const auto load
+        = [from](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k)); };
+    const auto store
+        = [to](int k, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(to + k), v); };
+    const __m128i a = load(0), b = load(16), c = load(32), d = load(48);
+    store(0, a);
+    store(16, b);
+    store(32, c);
+    store(48, d);
 #else
     Byte block[64];
     std::memcpy(block, from, 64);
@@ -786,9 +794,9 @@ inline void RepairDamagedRun(Byte*& pAt, Byte*& wAt, const Byte*& sequenceEndAt,
         // branch that ends a loop of a random number of sites is mispredicted about once a loop.
         std::uint64_t low = FindC3(base), high = FindC3(base + 64);
         while ((low | high) != 0) {
-            const std::uint64_t bits = low != 0 ? low : high;
-            Byte* const site = base + (low != 0 ? 0 : 64) + __builtin_ctzll(bits);
-            high = low != 0 ? high : high & (high - 1);
+            const std::uint64_t inHigh = 0 - std::uint64_t(low == 0); // all ones once low is done
+            Byte* const site = base + (inHigh & 64) + __builtin_ctzll(low | (high & inHigh));
+            high &= ~inHigh | (high - 1);
             low &= low - 1;
             MoveDownBy64(w, p, site - p);
             w += site - p;
