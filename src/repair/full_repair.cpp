@@ -52,22 +52,22 @@ constexpr char16_t kWindows1252[32] = { 0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x202
 // Characters: the byte each stands for, and what the rules ask of it.
 
 // The continuation byte (80 to BF) each character that stands for one stands for, 0 for the
-// others, keyed by the last two bytes of its UTF-8 form, the first of them in the high 8 bits:
-// U+0080 to U+00BF stand for the byte of the same value (C2 80 to C2 BF), the 27 characters of
-// Windows-1252 for theirs (two bytes from C5 on, or three from E2 on: keyed by the last two).
-// Only characters of two bytes have a first byte from C0 up.
-constexpr int ContinuationKey(char32_t c)
+// others: U+0080 to U+00BF stand for the byte of the same value (C2 80 to C2 BF), the 27
+// characters of Windows-1252 at 80-9F for theirs (two bytes from C5 up, or three from E2 up).
+// Keyed by the last two bytes of the character's UTF-8 form, the first in the high 8 bits, less
+// 0x8000: for a character of two bytes the first is from C0 up, for one of three from 80 to BF.
+constexpr unsigned ContinuationKey(char32_t c)
 {
     return (c < 0x800 ? 0xC0 | c >> 6 : 0x80 | (c >> 6 & 0x3F)) << 8 | 0x80 | (c & 0x3F);
 }
 
 constexpr auto kContinuations = [] {
-    std::array<Byte, 0x10000> bytes {};
+    std::array<Byte, 0x8000> bytes {};
     for (char32_t c = 0x80; c <= 0xBF; ++c)
-        bytes[ContinuationKey(c)] = Byte(c);
+        bytes[ContinuationKey(c) - 0x8000] = Byte(c);
     for (int i = 0; i < 32; ++i)
         if (kWindows1252[i] != 0)
-            bytes[ContinuationKey(kWindows1252[i])] = Byte(0x80 + i);
+            bytes[ContinuationKey(kWindows1252[i]) - 0x8000] = Byte(0x80 + i);
     return bytes;
 }();
 
@@ -77,7 +77,7 @@ constexpr int StandsFor(char32_t c)
     if (c <= 0xFF)
         return int(c);
     const bool keyed = c < 0x800 || (c >= 0x2000 && c < 0x3000);
-    const int b = keyed ? kContinuations[ContinuationKey(c)] : 0;
+    const int b = keyed ? kContinuations[ContinuationKey(c) - 0x8000] : 0;
     return b != 0 ? b : -1;
 }
 
@@ -194,27 +194,6 @@ constexpr std::uint8_t Traits(char32_t c)
 {
     return c < kTabled ? kTraitsTable[c] : ComputeTraits(c);
 }
-
-// The lone sequences of two or three units that rule 1 replaces whatever surrounds them, by their
-// first unit, "Â" to "ï" (C3 82 to C3 AF), and the byte their second stands for: bit b & 0x3F of
-// entry s says whether a sequence whose first unit is C3 s and whose second byte is b is
-// well-formed so far and encodes a character that needs no support, whatever its third byte when
-// it has three (only the E2 sequences, U+2000 to U+2BFF, among those).
-constexpr auto kAloneSequences = [] {
-    std::array<std::uint64_t, 256> bits {};
-    for (int unit = 0x82; unit <= 0xAF; ++unit) {
-        const Lead lead = kLeads[unit + 0x40];
-        for (int second = lead.low; second <= lead.high; ++second) {
-            const char32_t c
-                = char32_t((unit + 0x40) & (0x7F >> lead.length)) << 6 | (second & 0x3F);
-            bool alone = true;
-            for (int third = 0x80; alone && third <= (lead.length == 3 ? 0xBF : 0x80); ++third)
-                alone = Traits(lead.length == 3 ? c << 6 | (third & 0x3F) : c) & kAlone;
-            bits[unit] |= std::uint64_t(alone) << (second & 0x3F);
-        }
-    }
-    return bits;
-}();
 
 // ---------------------------------------------------------------------------------------------
 // Reading the text.
@@ -565,61 +544,27 @@ inline unsigned MayApply16(const Byte* p)
 }
 #endif
 
-// Finds the places where a rule may apply, 64 bytes at a time: it keeps one bit for each of them,
-// and since a round writes only behind the place it reads, the bits stay true until it has passed
-// them.
-class SiteFinder
+// The first place in [p, limit) where a rule may apply, or `limit`: 16 places at a time, with
+// SSE2, while the 18 bytes they need are there.
+inline Byte* FindSite(Byte* p, const Byte* limit, const Byte* end)
 {
-public:
-    // The first place in [p, limit) where a rule may apply, or `limit`.
-    [[gnu::always_inline]] Byte* Find(Byte* p, const Byte* limit, const Byte* end)
-    {
 #if defined(__SSE2__)
-        for (;;) {
-            if (p - m_base >= 64 || p < m_base) {
-                if (end - p < 66)
-                    return FindNearEnd(p, limit, end);
-                TakeWindow(p);
-            }
-            if (const std::uint64_t bits = m_sites & (~std::uint64_t(0) << (p - m_base))) {
-                Byte* site = m_base + __builtin_ctzll(bits);
-                return site < limit ? site : const_cast<Byte*>(limit);
-            }
-            p = m_base + 64;
-            if (p >= limit)
-                return const_cast<Byte*>(limit);
+    for (; end - p >= 18 && p < limit; p += 16) {
+        if (const unsigned bits = MayApply16(p)) {
+            Byte* site = p + __builtin_ctz(bits);
+            return site < limit ? site : const_cast<Byte*>(limit);
         }
-#else
-        return FindNearEnd(p, limit, end);
-#endif
-    }
-
-private:
-#if defined(__SSE2__)
-    // Takes the 64 bytes from `p` as the window.
-    void TakeWindow(Byte* p)
-    {
-        m_base = p;
-        m_sites = std::uint64_t(MayApply16(p)) | std::uint64_t(MayApply16(p + 16)) << 16
-            | std::uint64_t(MayApply16(p + 32)) << 32 | std::uint64_t(MayApply16(p + 48)) << 48;
     }
 #endif
-
-    static Byte* FindNearEnd(Byte* p, const Byte* limit, const Byte* end)
-    {
-        for (; p < limit; ++p) {
-            p = static_cast<Byte*>(std::memchr(p, 0xC3, std::size_t(limit - p)));
-            if (p == nullptr)
-                break;
-            if (MayApply(p, end))
-                return p;
-        }
-        return const_cast<Byte*>(limit);
+    for (; p < limit; ++p) {
+        p = static_cast<Byte*>(std::memchr(p, 0xC3, std::size_t(limit - p)));
+        if (p == nullptr)
+            break;
+        if (MayApply(p, end))
+            return p;
     }
-
-    Byte* m_base = nullptr;
-    std::uint64_t m_sites = 0;
-};
+    return const_cast<Byte*>(limit);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Steps read straight from the bytes, where the rules need not look around: most of them.
@@ -635,10 +580,10 @@ private:
     const unsigned key
         = std::endian::native == std::endian::little ? __builtin_bswap16(lastTwo) : lastTwo;
     size = 2 + e2;
-    // A key's first byte is from C0 up for a unit of two bytes, from 80 to BF after E2; entry 0
-    // is 0.
+    // The key's first byte is from C0 up for a unit of two bytes, from 80 to BF after E2; the
+    // entry for 80 80 (U+2000) is 0.
     const bool formed = (key >> 14) + e2 == 3;
-    return kContinuations[key & (0u - formed)];
+    return kContinuations[(key - 0x8000) & (0u - formed)];
 }
 
 // The sequence whose units start at `p`, read straight from the bytes, 14 of them at most: its
@@ -692,6 +637,27 @@ Step StepFromBytes(const Byte* p, bool afterSequence)
         return {};
     return { 2, -1, 0, false };
 }
+
+// The lone sequences of two or three units that rule 1 replaces whatever surrounds them, by their
+// first unit, "Â" to "ï" (C3 82 to C3 AF), and the byte their second stands for: bit b & 0x3F of
+// entry s says whether a sequence whose first unit is C3 s and whose second byte is b is
+// well-formed so far and encodes a character that needs no support, whatever its third byte when
+// it has three (only the E2 sequences, U+2000 to U+2BFF, among those).
+constexpr auto kAloneSequences = [] {
+    std::array<std::uint64_t, 256> bits {};
+    for (int unit = 0x82; unit <= 0xAF; ++unit) {
+        const Lead lead = kLeads[unit + 0x40];
+        for (int second = lead.low; second <= lead.high; ++second) {
+            const char32_t c
+                = char32_t((unit + 0x40) & (0x7F >> lead.length)) << 6 | (second & 0x3F);
+            bool alone = true;
+            for (int third = 0x80; alone && third <= (lead.length == 3 ? 0xBF : 0x80); ++third)
+                alone = Traits(lead.length == 3 ? c << 6 | (third & 0x3F) : c) & kAlone;
+            bits[unit] |= std::uint64_t(alone) << (second & 0x3F);
+        }
+    }
+    return bits;
+}();
 
 // Writes the 4 bytes of `bytes` at `w`, the first from the lowest 8 bits, with one store.
 inline void WriteFour(Byte* w, std::uint32_t bytes)
@@ -776,12 +742,12 @@ inline void MoveDownBy64(Byte* to, const Byte* from, std::ptrdiff_t n)
 }
 
 // Repairs a stretch of dense damage, right after ReplaceAlone() has replaced a sequence, while the
-// output lags 32 bytes or more behind: takes the text 64 bytes at a time, finds the C3 bytes in
-// them at once and, from one to the next, moves the bytes between and lets ReplaceAlone() replace
-// the sequence there (no C3 byte lies inside one). Hands back at the first C3 byte where it
-// cannot, or near `stop`, at least 96 bytes before the end. Where damage is dense (a site every
-// 17 bytes in French prose damaged once) this spares each site the site finder's and the rules'
-// checks, and lets the processor work on the next site before the last is done.
+// output lags 64 bytes or more behind: takes the text 128 bytes at a time, finds their C3 bytes at
+// once and, from one to the next, moves the bytes between and lets ReplaceAlone() replace the
+// sequence there (no C3 byte lies inside one). Hands back at the first C3 byte where it cannot, or
+// near `stop`, 160 bytes or more before the end. Where damage is dense (a C3 byte every 17 bytes
+// in French prose damaged once) this spares each its look for a site, and the processor need not
+// wait for one sequence to be read to start on the next.
 inline void RepairDamagedRun(Byte*& pAt, Byte*& wAt, const Byte*& sequenceEndAt, const Byte* stop)
 {
     // Locals: the stores through `w` could otherwise alias them.
@@ -883,11 +849,10 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
     Byte* w = start;
     const Byte* sequenceEnd = round.afterSequence && start == begin ? begin : nullptr;
     bool changed = round.changed;
-    SiteFinder finder;
     const Byte* runStop = end - begin > 160 ? std::min<const Byte*>(limit, end - 160) : begin;
     for (;;) {
         // A step may end past `limit`: then there is nothing to move.
-        Byte* site = p < limit ? finder.Find(p, limit, end) : p;
+        Byte* site = p < limit ? FindSite(p, limit, end) : p;
         MoveDown(w, p, std::size_t(site - p), end);
         w += site - p;
         p = site;
