@@ -4,7 +4,8 @@
 # - what it restores of each damage mode of the corpus bench/full_corpus.py makes (2 MiB each; the
 #   default mode scored too, for comparison);
 # - the instructions it runs per byte, counted by callgrind on 8 MiB of text damaged once and of
-#   sound text: a figure a busy machine does not change, to compare versions;
+#   sound text, French prose alone (the users' text) and the whole corpus of thirteen languages: a
+#   figure a busy machine does not change, to compare versions;
 # - its speed, whole process, on 50 MiB (ORVIK_BENCH_FULL_MIB) of each, every run writing a new
 #   file, against `dd bs=256K` copying the same file: medians of ORVIK_BENCH_FULL_RUNS rounds in
 #   which each command runs once, in turn, so that a load that comes and goes weighs on all alike;
@@ -21,8 +22,15 @@ mib=${ORVIK_BENCH_FULL_MIB:-50}
 runs=${ORVIK_BENCH_FULL_RUNS:-21}
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvik-bench-full.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+texts=(french/once french/clean mixed/once mixed/clean)
 
 step() { printf '\n== %s ==\n' "$*"; }
+
+# make_corpus DIR MIB: French prose alone in DIR/french, the whole corpus in DIR/mixed.
+make_corpus() {
+    python3 bench/full_corpus.py make "$1/french" "$2" --french once clean
+    python3 bench/full_corpus.py make "$1/mixed" "$2" once clean
+}
 
 step "build orvik-repair (the release-cli preset: optimised as the release one)"
 cmake --preset release-cli >/dev/null
@@ -44,24 +52,25 @@ echo "without --full:"
 python3 bench/full_corpus.py score "$work/small" once "$work/small/once.table" | sed -n 1p
 
 step "instructions per byte (callgrind, 8 MiB)"
-python3 bench/full_corpus.py make "$work/count" 8 once clean
+make_corpus "$work/count" 8
 for entry in "${tools[@]}"; do
-    for text in once clean; do
+    for text in "${texts[@]}"; do
         valgrind --tool=callgrind --callgrind-out-file=/dev/null "${entry#*=}" --full \
             "$work/count/$text.txt" 2>"$work/count/log" >/dev/null
         refs=$(grep -o 'refs: *[0-9,]*' "$work/count/log" | tr -d ', ' | cut -d: -f2)
         awk -v n="$refs" -v size="$(stat -c %s "$work/count/$text.txt")" -v name="${entry%%=*}" \
-            -v text="$text" 'BEGIN { printf "  %-12s %-5s %12d instructions, %.2f a byte\n",
+            -v text="$text" 'BEGIN { printf "  %-12s %-12s %12d instructions, %.2f a byte\n",
                 name, text, n, n / size }'
     done
 done
 
 step "speed on $mib MiB, whole process, each command writing a new file ($runs rounds)"
-python3 bench/full_corpus.py make "$work/big" "$mib" once clean
-python3 - "$work/big" "$runs" "${tools[@]}" <<'EOF'
+make_corpus "$work/big" "$mib"
+python3 - "$work/big" "$runs" "${texts[*]}" "${tools[@]}" <<'EOF'
 import os, statistics, subprocess, sys, time
 
-folder, runs, tools = sys.argv[1], int(sys.argv[2]), dict(t.split("=", 1) for t in sys.argv[3:])
+folder, runs, texts = sys.argv[1], int(sys.argv[2]), sys.argv[3].split()
+tools = dict(t.split("=", 1) for t in sys.argv[4:])
 out = os.path.join(folder, "out.txt")
 
 def run(argv, stdout):
@@ -76,7 +85,7 @@ def run(argv, stdout):
         sys.exit(f"failed: {' '.join(argv)}")
     return wall, usage.ru_utime + usage.ru_stime
 
-for text in ("once", "clean"):
+for text in texts:
     source = os.path.join(folder, f"{text}.txt")
     commands = {"dd": (["dd", f"if={source}", f"of={out}", "bs=256K"], os.devnull)}
     commands.update({name: ([path, "--full", source], out) for name, path in tools.items()})
@@ -101,6 +110,6 @@ EOF
 
 step "peak memory, 2 GiB of damaged text through a pipe"
 copies=$(((2048 + mib - 1) / mib))
-peak=$(for _ in $(seq "$copies"); do cat "$work/big/once.txt"; done \
+peak=$(for _ in $(seq "$copies"); do cat "$work/big/mixed/once.txt"; done \
     | /usr/bin/time -f %M "$tool" --full 2>&1 >/dev/null | tail -n 1)
-echo "orvik-repair --full, $copies x once.txt by pipe: $peak KiB maximum resident set size"
+echo "orvik-repair --full, $copies x mixed/once.txt by pipe: $peak KiB maximum resident set size"
