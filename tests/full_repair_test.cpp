@@ -301,6 +301,10 @@ TEST(FullRepair, Cases)
             SCOPED_TRACE(std::string(name) + ": " + c.input);
             EXPECT_EQ(orvik::reference::RepairFullLiterally(c.input), c.expected) << "reference";
             EXPECT_EQ(orvik::RepairFull(c.input), c.expected);
+            // Followed by a line end, as good as the end, and enough text to read the bytes at
+            // once.
+            const std::string more = "\n" + std::string(40, ' ');
+            EXPECT_EQ(orvik::RepairFull(c.input + more), c.expected + more);
             std::size_t size = 1;
             EXPECT_EQ(RepairInChunks(c.input, 3, [&] { return size++ % 3 + 1; }), c.expected);
         }
