@@ -18,30 +18,20 @@ using Unit = long;
 inline std::vector<Unit> DecodeUtf8(std::string_view bytes)
 {
     std::vector<Unit> units;
-    std::size_t i = 0;
-    while (i < bytes.size()) {
+    for (std::size_t i = 0; i < bytes.size();) {
         const unsigned b = static_cast<unsigned char>(bytes[i]);
-        int n = b < 0x80             ? 1
-            : b >= 0xC2 && b <= 0xDF ? 2
-            : b >= 0xE0 && b <= 0xEF ? 3
-            : b >= 0xF0 && b <= 0xF4 ? 4
-                                     : 0;
-        long c = n == 1 ? long(b)
-            : n == 2    ? long(b & 0x1F)
-            : n == 3    ? long(b & 0x0F)
-                        : long(b & 0x07);
+        const int n = b < 0x80 ? 1
+            : b < 0xC2         ? 0
+            : b <= 0xDF        ? 2
+            : b <= 0xEF        ? 3
+            : b <= 0xF4        ? 4
+                               : 0;
+        long c = long(b & (n == 1 ? 0x7F : n == 2 ? 0x1F : n == 3 ? 0x0F : 0x07));
         bool ok = n > 0 && i + std::size_t(n) <= bytes.size();
         for (int k = 1; ok && k < n; ++k) {
             const unsigned x = static_cast<unsigned char>(bytes[i + std::size_t(k)]);
-            unsigned low = 0x80, high = 0xBF;
-            if (k == 1 && b == 0xE0)
-                low = 0xA0;
-            if (k == 1 && b == 0xED)
-                high = 0x9F;
-            if (k == 1 && b == 0xF0)
-                low = 0x90;
-            if (k == 1 && b == 0xF4)
-                high = 0x8F;
+            const unsigned low = k == 1 && b == 0xE0 ? 0xA0 : k == 1 && b == 0xF0 ? 0x90 : 0x80;
+            const unsigned high = k == 1 && b == 0xED ? 0x9F : k == 1 && b == 0xF4 ? 0x8F : 0xBF;
             ok = x >= low && x <= high;
             c = (c << 6) | long(x & 0x3F);
         }
@@ -55,19 +45,14 @@ inline std::string EncodeUtf8(const std::vector<Unit>& units)
 {
     std::string out;
     for (Unit u : units) {
-        const auto c = static_cast<unsigned long>(u);
-        if (u < 0)
-            out += char(-1 - u);
-        else if (c < 0x80)
-            out += char(c);
-        else if (c < 0x800)
-            out += { char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F)) };
-        else if (c < 0x10000)
-            out += { char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)),
-                char(0x80 | (c & 0x3F)) };
-        else
-            out += { char(0xF0 | (c >> 18)), char(0x80 | ((c >> 12) & 0x3F)),
-                char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F)) };
+        const int n = u < 0x80 ? 1 : u < 0x800 ? 2 : u < 0x10000 ? 3 : 4;
+        if (u < 0 || n == 1) {
+            out += char(u < 0 ? -1 - u : u);
+            continue;
+        }
+        out += char((0xF00 >> n) | (u >> (6 * (n - 1)))); // F00 >> n: C0, E0 or F0
+        for (int k = n - 2; k >= 0; --k)
+            out += char(0x80 | ((u >> (6 * k)) & 0x3F));
     }
     return out;
 }
@@ -80,12 +65,10 @@ inline constexpr long k1252[32] = { 0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0
 // The byte a unit stands for, or -1.
 inline int StandsFor(Unit u)
 {
-    if (u >= 0 && u <= 0xFF)
-        return int(u);
-    for (int i = 0; i < 32; ++i)
-        if (k1252[i] != 0 && k1252[i] == u)
-            return 0x80 + i;
-    return -1;
+    const long* at = std::find(k1252, k1252 + 32, u);
+    return u >= 0 && u <= 0xFF       ? int(u)
+        : u != 0 && at != k1252 + 32 ? int(0x80 + (at - k1252))
+                                     : -1;
 }
 
 // The classes the rules name, written out from their definitions and Unicode's character
@@ -93,10 +76,8 @@ inline int StandsFor(Unit u)
 
 inline bool In(Unit u, std::initializer_list<std::pair<long, long>> ranges)
 {
-    for (const auto& [first, last] : ranges)
-        if (u >= first && u <= last)
-            return true;
-    return false;
+    return std::any_of(ranges.begin(), ranges.end(),
+        [u](const auto& range) { return u >= range.first && u <= range.second; });
 }
 
 inline bool IsWhitespace(Unit u)
@@ -115,8 +96,7 @@ inline bool IsCapital(Unit u)
 
 inline bool IsAsciiNotAlnum(Unit u)
 {
-    return u >= 0 && u < 0x80
-        && !((u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z'));
+    return In(u, { { 0, '0' - 1 }, { '9' + 1, 'A' - 1 }, { 'Z' + 1, 'a' - 1 }, { 'z' + 1, 0x7F } });
 }
 
 inline bool IsCommon(long c)
@@ -128,11 +108,6 @@ inline bool IsCommon(long c)
             { 0x330, 0x330 }, { 0x331, 0x331 }, { 0x1D43, 0x1D5B }, { 0x1D9C, 0x1DBF },
             { 0x1E00, 0x1EFF }, { 0x2000, 0x2BFF }, { 0xFB00, 0xFB06 }, { 0xFEFF, 0xFEFF },
             { 0xFFFD, 0xFFFD }, { 0x10000, 0x3FFFF } });
-}
-
-inline bool IsCombiningMark(long c)
-{
-    return IsCommon(c) && c >= 0x300 && c <= 0x36F;
 }
 
 // The Latin letters of U+0041-024F and U+1E00-1EFF in the general categories Lu and Lt, then Ll.
@@ -149,42 +124,35 @@ inline const std::vector<Unit> kLatinLowerCase = DecodeUtf8(
 
 inline bool IsLatinCapital(Unit u)
 {
-    return std::find(kLatinCapitals.begin(), kLatinCapitals.end(), u) != kLatinCapitals.end();
+    return std::count(kLatinCapitals.begin(), kLatinCapitals.end(), u) != 0;
 }
 
 inline bool IsLatinLowerCase(Unit u)
 {
-    return std::find(kLatinLowerCase.begin(), kLatinLowerCase.end(), u) != kLatinLowerCase.end();
+    return std::count(kLatinLowerCase.begin(), kLatinLowerCase.end(), u) != 0;
 }
 
-inline bool IsLatinLetter(Unit u)
+// The letters of Windows-1252 at 80-9F: Œ œ Š š Ž ž Ÿ, and ƒ.
+inline bool IsLetterAt80(long c)
 {
-    return IsLatinCapital(u) || IsLatinLowerCase(u);
+    return In(c, { { 0x152, 0x153 }, { 0x160, 0x161 }, { 0x178, 0x178 }, { 0x17D, 0x17E } });
 }
 
 inline bool IsLetterBeyond1252(long c)
 {
-    for (long c1252 : { 0x152L, 0x153L, 0x160L, 0x161L, 0x17DL, 0x17EL, 0x178L })
-        if (c == c1252)
-            return false;
-    return In(c, { { 0x100, 0x17F }, { 0x218, 0x21B }, { 0x1E00, 0x1EFF } });
+    return !IsLetterAt80(c) && In(c, { { 0x100, 0x17F }, { 0x218, 0x21B }, { 0x1E00, 0x1EFF } });
 }
 
 inline bool IsLetterOf1252(long c)
 {
-    for (long c1252 : { 0x152L, 0x153L, 0x160L, 0x161L, 0x17DL, 0x17EL, 0x178L, 0x192L })
-        if (c == c1252)
-            return true;
-    return c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7;
+    return IsLetterAt80(c) || c == 0x192 || (c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7);
 }
 
 // The length and character of the UTF-8 sequence whose units start at `at`, or 0; with
 // `spaceForA0`, its last unit is a plain space that stands for an A0 byte.
 inline int SequenceAt(const std::vector<Unit>& t, std::size_t at, long& c, bool spaceForA0 = false)
 {
-    if (at >= t.size())
-        return 0;
-    const int lead = StandsFor(t[at]);
+    const int lead = at < t.size() ? StandsFor(t[at]) : -1;
     const int n = lead >= 0xC2 && lead <= 0xDF ? 2
         : lead >= 0xE0 && lead <= 0xEF         ? 3
         : lead >= 0xF0 && lead <= 0xF4         ? 4
@@ -200,10 +168,8 @@ inline int SequenceAt(const std::vector<Unit>& t, std::size_t at, long& c, bool 
         bytes += char(b);
     }
     const std::vector<Unit> decoded = DecodeUtf8(bytes);
-    if (decoded.size() != 1 || decoded[0] < 0)
-        return 0;
     c = decoded[0];
-    return n;
+    return decoded.size() == 1 && c >= 0 ? n : 0;
 }
 
 inline std::vector<Unit> Round(const std::vector<Unit>& t)
@@ -214,6 +180,7 @@ inline std::vector<Unit> Round(const std::vector<Unit>& t)
     const auto at = [&](std::size_t k) { return k < t.size() ? t[k] : -1000; };
     const auto written
         = [&](std::size_t k) { return k < out.size() ? out[out.size() - 1 - k] : -2000; };
+    const auto isLatinLetter = [](Unit u) { return IsLatinCapital(u) || IsLatinLowerCase(u); };
     while (i < t.size()) {
         long c, next;
         if (const int n = SequenceAt(t, i, c)) {
@@ -223,19 +190,18 @@ inline std::vector<Unit> Round(const std::vector<Unit>& t)
                 if (IsLetterBeyond1252(c)) {
                     // (a) a lower-case letter follows, and no capital inside a word precedes
                     const bool a = IsLatinLowerCase(at(after))
-                        && !(IsLatinCapital(written(0)) && IsLatinLetter(written(1)));
+                        && !(IsLatinCapital(written(0)) && isLatinLetter(written(1)));
                     // (b) two bytes, lower-case, after a lower-case letter
                     const bool b = n == 2 && IsLatinLowerCase(c) && IsLatinLowerCase(written(0));
                     // (c) ASCII letters, then a letter of Windows-1252, within 8 characters
                     std::size_t k = after;
-                    while (k < i + 8
-                        && ((at(k) >= 'A' && at(k) <= 'Z') || (at(k) >= 'a' && at(k) <= 'z')))
+                    while (k < i + 8 && In(at(k), { { 'A', 'Z' }, { 'a', 'z' } }))
                         ++k;
                     const int m = SequenceAt(t, k, next);
                     const bool cc = m != 0 && k + std::size_t(m) <= i + 8 && IsLetterOf1252(next);
                     repaired = a || b || cc;
-                } else if (IsCombiningMark(c)) {
-                    repaired = IsLatinLetter(written(0));
+                } else if (c >= 0x300 && c <= 0x36F) { // a combining mark
+                    repaired = isLatinLetter(written(0));
                 } else {
                     repaired = true;
                 }

@@ -5,20 +5,19 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <random>
-#include <span>
 #include <string>
 
 namespace {
 
-using orvik::FullRepairer;
 using namespace std::string_literals;
+namespace reference = orvik::reference;
 
 // Feeds `text` in chunks of the sizes `nextSize` returns, at most `readSize` each.
 template <typename NextSize>
 std::string RepairInChunks(
     std::string_view text, std::size_t readSize, NextSize nextSize, bool* changed = nullptr)
 {
-    FullRepairer repairer(readSize);
+    orvik::FullRepairer repairer(readSize);
     std::string out;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t n = std::min({ nextSize(), readSize, text.size() - at });
@@ -36,19 +35,12 @@ std::string RepairInChunks(
 // with the five bytes it leaves undefined read as C1 controls, as decoders do).
 std::string Damage(std::string_view text, bool latin1 = false)
 {
-    using orvik::reference::k1252;
-    std::vector<orvik::reference::Unit> units;
+    std::vector<reference::Unit> units;
     for (unsigned char b : text)
-        units.push_back(b >= 0x80 && b <= 0x9F && !latin1 && k1252[b - 0x80] ? k1252[b - 0x80] : b);
-    return orvik::reference::EncodeUtf8(units);
-}
-
-// The same text once its no-break spaces have become plain spaces.
-std::string LoseNoBreakSpaces(std::string text)
-{
-    for (std::size_t at; (at = text.find("\u00A0")) != std::string::npos;)
-        text.replace(at, 2, " ");
-    return text;
+        units.push_back(b >= 0x80 && b <= 0x9F && !latin1 && reference::k1252[b - 0x80]
+                ? reference::k1252[b - 0x80]
+                : b);
+    return reference::EncodeUtf8(units);
 }
 
 struct Case
@@ -58,23 +50,19 @@ struct Case
 };
 
 // ⍽ below is U+00A0.
-const Case kSoundTextKept[] = {
-    { "«\u00A0Allô…\u00A0» dit-elle.", "«\u00A0Allô…\u00A0» dit-elle." },
-    { "«\u00A0Però…\u00A0»", "«\u00A0Però…\u00A0»" },
-    { "¡ASÍ…! PŘÍŠTÍ NÍŽE COSÌ…", "¡ASÍ…! PŘÍŠTÍ NÍŽE COSÌ…" },
-    { "UMA MÃ NOTÍCIA, LÃ E SEDA, DE LÃ.", "UMA MÃ NOTÍCIA, LÃ E SEDA, DE LÃ." },
-    { "SELKÄ\u00A0EDELLÄ\u00A0MAAHAN, MÄ£ÄM, AHÅ™, 10 Å—",
-        "SELKÄ\u00A0EDELLÄ\u00A0MAAHAN, MÄ£ÄM, AHÅ™, 10 Å—" },
-    { "pra lá´´, le signe Ì\u0081 seul, «¡Ya está»…» y",
-        "pra lá´´, le signe Ì\u0081 seul, «¡Ya está»…» y" },
-    { "une Å koda", "une Å koda" },
-    { "\u00A0» \u202F! CAFÉ… Ç’a 5¢ ÉTÉ® Привет, SÃO PAULO, IRMÃ E MÃE, ÂGE, les lettres Â Ê",
-        "\u00A0» \u202F! CAFÉ… Ç’a 5¢ ÉTÉ® Привет, SÃO PAULO, IRMÃ E MÃE, ÂGE, les lettres Â Ê" },
-    { "Â c, a Â b, ÃÃ©",
-        "Â c, a Â b, Ãé" }, // Â + space at the start or after a space; Ã before a sequence
+const char* const kSoundTextKept[] = {
+    "«\u00A0Allô…\u00A0» dit-elle.",
+    "«\u00A0Però…\u00A0»",
+    "¡ASÍ…! PŘÍŠTÍ NÍŽE COSÌ…",
+    "UMA MÃ NOTÍCIA, LÃ E SEDA, DE LÃ.",
+    "SELKÄ\u00A0EDELLÄ\u00A0MAAHAN, MÄ£ÄM, AHÅ™, 10 Å—",
+    "pra lá´´, le signe Ì\u0081 seul, «¡Ya está»…» y",
+    "une Å koda",
+    "\u00A0» \u202F! CAFÉ… Ç’a 5¢ ÉTÉ® Привет, SÃO PAULO, IRMÃ E MÃE, ÂGE, les lettres Â Ê",
 };
 
 const Case kRepaired[] = {
+    { "Â c, a Â b, ÃÃ©", "Â c, a Â b, Ãé" }, // Â + space at the start or after a space
     { "Fin. LÃ , il part. voilÃ  tout, Ã la, voilÃ. voilÃ",
         "Fin. Là, il part. voilà tout, à la, voilà. voilà" },
     { "3 â‰  4, âš  attention, â–  point, Ð Ð¸Ð¼", "3 ≠ 4, ⚠ attention, ■ point, Рим" },
@@ -85,7 +73,6 @@ const Case kRepaired[] = {
         "Gdańsk, Erdoğan, Hırsızı, İstanbul, Rīga, și țara, Čeština, kůň" },
     { "Nguyá»…n, HÃ\u00A0 Ná»™i, Tiáº¿ng Viá»‡t; eÌ\u0081tait",
         "Nguyễn, Hà Nội, Tiếng Việt; e\u0301tait" },
-    { "ï»¿Bonjour", "\uFEFFBonjour" },
     { "ÄŒESKÃ‰, ÄŒESKYÃ‰, ÄŒABCDEÃ‰", "ČESKÉ, ČESKYÉ, ÄŒABCDEÉ" }, // ASCII letters, then É within 8
     { "RÄ«ga ARÄ«ga", "Rīga ARÄ«ga" }, // a capital inside a word gives no support
     { "Â«Â\u00A0ouiâ€¯Â», 12Â\u00A0â‚¬, prixÂ !", "«\u00A0oui\u202F», 12\u00A0€, prix\u00A0!" },
@@ -104,210 +91,66 @@ const Case kLimits[] = {
     { "É s’affiche Ã‰", "É s’affiche É" }, // quoted on purpose, yet repaired
 };
 
-// Each range of common characters: its first and last character and the ones just outside,
-// damaged between two letters.
-const Case kCommonEdges[] = {
-    { "aÂŸa", "aÂŸa" },
-    { "aÂ\u00A0a", "a\u00A0a" },
-    { "aÅ¿a", "aſa" },
-    { "aÆ€a", "aÆ€a" },
-    { "aÆ‘a", "aÆ‘a" },
-    { "aÆ’a", "aƒa" },
-    { "aÆ“a", "aÆ“a" },
-    { "aÈ—a", "aÈ—a" },
-    { "aÈ˜a", "aȘa" },
-    { "aÈ›a", "ața" },
-    { "aÈœa", "aÈœa" },
-    { "aË…a", "aË…a" },
-    { "aË†a", "aˆa" },
-    { "aË‡a", "aË‡a" },
-    { "aË›a", "aË›a" },
-    { "aËœa", "a˜a" },
-    { "aË\u009Da", "aË\u009Da" },
-    { "aË¿a", "aË¿a" },
-    { "aÌ€a", "a\u0300a" },
-    { "aÌ„a", "a\u0304a" },
-    { "aÌ…a", "aÌ…a" },
-    { "aÌ†a", "a\u0306a" },
-    { "aÌŒa", "a\u030Ca" },
-    { "aÌ\u008Da", "aÌ\u008Da" },
-    { "aÌŽa", "aÌŽa" },
-    { "aÌ\u008Fa", "a\u030Fa" },
-    { "aÌ\u0090a", "aÌ\u0090a" },
-    { "aÌ‘a", "a\u0311a" },
-    { "aÌ’a", "aÌ’a" },
-    { "aÌša", "aÌša" },
-    { "aÌ›a", "a\u031Ba" },
-    { "aÌœa", "aÌœa" },
-    { "aÌ¢a", "aÌ¢a" },
-    { "aÌ£a", "a\u0323a" },
-    { "aÌ¨a", "a\u0328a" },
-    { "aÌ©a", "aÌ©a" },
-    { "aÌ¬a", "aÌ¬a" },
-    { "aÌ\u00ADa", "a\u032Da" },
-    { "aÌ®a", "a\u032Ea" },
-    { "aÌ¯a", "aÌ¯a" },
-    { "aÌ°a", "a\u0330a" },
-    { "aÌ±a", "a\u0331a" },
-    { "aÌ²a", "aÌ²a" },
-    { "aÍ¯a", "aÍ¯a" },
-    { "aáµ‚a", "aáµ‚a" },
-    { "aáµƒa", "aᵃa" },
-    { "aáµ›a", "aᵛa" },
-    { "aáµœa", "aáµœa" },
-    { "aá¶›a", "aá¶›a" },
-    { "aá¶œa", "aᶜa" },
-    { "aá¶¿a", "a\u1DBFa" },
-    { "aá·€a", "aá·€a" },
-    { "aá·¿a", "aá·¿a" },
-    { "aá¸€a", "aḀa" },
-    { "aá»¿a", "aỿa" },
-    { "aá¼€a", "aá¼€a" },
-    { "aá¿¿a", "aá¿¿a" },
-    { "aâ€€a", "a\u2000a" },
-    { "aâ¯¿a", "a⯿a" },
-    { "aâ°€a", "aâ°€a" },
-    { "aï«¿a", "aï«¿a" },
-    { "aï¬€a", "aﬀa" },
-    { "aï¬†a", "aﬆa" },
-    { "aï¬‡a", "aï¬‡a" },
-    { "aï»¾a", "aï»¾a" },
-    { "aï»¿a", "a\uFEFFa" },
-    { "aï¼€a", "aï¼€a" },
-    { "aï¿¼a", "aï¿¼a" },
-    { "aï¿½a", "a\uFFFDa" },
-    { "aï¿¾a", "aï¿¾a" },
-    { "aï¿¿a", "aï¿¿a" },
-    { "að\u0090€€a", "a\U00010000a" },
-    { "að¿¿¿a", "a\U0003FFFFa" },
-    { "añ€€€a", "añ€€€a" },
-    { "aô\u008F¿¿a", "aô\u008F¿¿a" },
-};
-
-// What counts as a Latin capital and a lower-case Latin letter, before "ğ" damaged: after a space
-// it needs a lower-case letter before it, inside a word anything but a capital.
-const Case kLatinLetterEdges[] = {
-    { " @ÄŸ a@ÄŸa", " @ÄŸ a@ğa" },
-    { " AÄŸ aAÄŸa", " AÄŸ aAÄŸa" },
-    { " ZÄŸ aZÄŸa", " ZÄŸ aZÄŸa" },
-    { " [ÄŸ a[ÄŸa", " [ÄŸ a[ğa" },
-    { " `ÄŸ a`ÄŸa", " `ÄŸ a`ğa" },
-    { " aÄŸ aaÄŸa", " ağ aağa" },
-    { " zÄŸ azÄŸa", " zğ azğa" },
-    { " {ÄŸ a{ÄŸa", " {ÄŸ a{ğa" },
-    { " ªÄŸ aªÄŸa", " ªÄŸ aªğa" },
-    { " µÄŸ aµÄŸa", " µğ aµğa" },
-    { " ºÄŸ aºÄŸa", " ºÄŸ aºğa" },
-    { " ¿ÄŸ a¿ÄŸa", " ¿ÄŸ a¿ğa" },
-    { " ÀÄŸ aÀÄŸa", " ÀÄŸ aÀÄŸa" },
-    { " ÖÄŸ aÖÄŸa", " ÖÄŸ aÖÄŸa" },
-    { " ×ÄŸ a×ÄŸa", " ×ÄŸ a×ğa" },
-    { " ØÄŸ aØÄŸa", " ØÄŸ aØÄŸa" },
-    { " ÞÄŸ aÞÄŸa", " ÞÄŸ aÞÄŸa" },
-    { " ßÄŸ aßÄŸa", " ßğ aßğa" },
-    { " öÄŸ aöÄŸa", " öğ aöğa" },
-    { " ÷ÄŸ a÷ÄŸa", " ÷ÄŸ a÷ğa" },
-    { " øÄŸ aøÄŸa", " øğ aøğa" },
-    { " ÿÄŸ aÿÄŸa", " ÿğ aÿğa" },
-    { " ĀÄŸ aĀÄŸa", " ĀÄŸ aĀÄŸa" },
-    { " āÄŸ aāÄŸa", " āğ aāğa" },
-    { " ĸÄŸ aĸÄŸa", " ĸğ aĸğa" },
-    { " ŉÄŸ aŉÄŸa", " ŉğ aŉğa" },
-    { " ſÄŸ aſÄŸa", " ſğ aſğa" },
-    { " ƀÄŸ aƀÄŸa", " ƀğ aƀğa" },
-    { " ƻÄŸ aƻÄŸa", " ƻÄŸ aƻğa" },
-    { " ǀÄŸ aǀÄŸa", " ǀÄŸ aǀğa" },
-    { " ǄÄŸ aǄÄŸa", " ǄÄŸ aǄÄŸa" },
-    { " ǅÄŸ aǅÄŸa", " ǅÄŸ aǅÄŸa" },
-    { " ǆÄŸ aǆÄŸa", " ǆğ aǆğa" },
-    { " ɎÄŸ aɎÄŸa", " ɎÄŸ aɎÄŸa" },
-    { " ɏÄŸ aɏÄŸa", " ɏğ aɏğa" },
-    { " ɐÄŸ aɐÄŸa", " ɐÄŸ aɐğa" },
-    { " \u1DFFÄŸ a\u1DFFÄŸa", " \u1DFFÄŸ a\u1DFFğa" },
-    { " ḀÄŸ aḀÄŸa", " ḀÄŸ aḀÄŸa" },
-    { " ḁÄŸ aḁÄŸa", " ḁğ aḁğa" },
-    { " ẕÄŸ aẕÄŸa", " ẕğ aẕğa" },
-    { " ẖÄŸ aẖÄŸa", " ẖğ aẖğa" },
-    { " ẝÄŸ aẝÄŸa", " ẝğ aẝğa" },
-    { " ẞÄŸ aẞÄŸa", " ẞÄŸ aẞÄŸa" },
-    { " ẟÄŸ aẟÄŸa", " ẟğ aẟğa" },
-    { " ỿÄŸ aỿÄŸa", " ỿğ aỿğa" },
-    { " ἀÄŸ aἀÄŸa", " ἀÄŸ aἀğa" },
-};
-
-// The capitals that keep "Ã" from becoming "à".
-const Case kCapitalEdges[] = {
-    { "S@Ã.", "S@à." },
-    { "SAÃ.", "SAÃ." },
-    { "SZÃ.", "SZÃ." },
-    { "S[Ã.", "S[à." },
-    { "SaÃ.", "Saà." },
-    { "S¿Ã.", "S¿à." },
-    { "SÀÃ.", "SÀÃ." },
-    { "SÖÃ.", "SÖÃ." },
-    { "S×Ã.", "S×à." },
-    { "SØÃ.", "SØÃ." },
-    { "SÞÃ.", "SÞÃ." },
-    { "SßÃ.", "Sßà." },
-    { "SĀÃ.", "SĀà." },
-};
-
-// Whitespace, after which "Â" + space stays.
-const Case kWhitespaceEdges[] = {
-    { "a\bÂ b", "a\b\u00A0b" },
-    { "a\tÂ b", "a\tÂ b" },
-    { "a\rÂ b", "a\rÂ b" },
-    { "a\x0EÂ b", "a\x0E\u00A0b" },
-    { "a\x1BÂ b", "a\x1B\u00A0b" },
-    { "a\x1CÂ b", "a\x1CÂ b" },
-    { "a Â b", "a Â b" },
-    { "a!Â b", "a!\u00A0b" },
-    { "a\u0084Â b", "a\u0084\u00A0b" },
-    { "a\u0085Â b", "a\u0085Â b" },
-    { "a\u0086Â b", "a\u0086\u00A0b" },
-    { "a\u009FÂ b", "a\u009F\u00A0b" },
-    { "a\u00A0Â b", "a\u00A0Â b" },
-    { "a¡Â b", "a¡\u00A0b" },
-    { "aᙿÂ b", "aᙿ\u00A0b" },
-    { "a\u1680Â b", "a\u1680Â b" },
-    { "aᚁÂ b", "aᚁ\u00A0b" },
-    { "a\u1FFFÂ b", "a\u1FFF\u00A0b" },
-    { "a\u2000Â b", "a\u2000Â b" },
-    { "a\u200AÂ b", "a\u200AÂ b" },
-    { "a\u200BÂ b", "a\u200B\u00A0b" },
-    { "a‧Â b", "a‧\u00A0b" },
-    { "a\u2028Â b", "a\u2028Â b" },
-    { "a\u2029Â b", "a\u2029Â b" },
-    { "a\u202AÂ b", "a\u202A\u00A0b" },
-    { "a\u202EÂ b", "a\u202E\u00A0b" },
-    { "a\u202FÂ b", "a\u202FÂ b" },
-    { "a‰Â b", "a‰\u00A0b" },
-    { "a⁞Â b", "a⁞\u00A0b" },
-    { "a\u205FÂ b", "a\u205FÂ b" },
-    { "a\u2060Â b", "a\u2060\u00A0b" },
-    { "a\u2FFFÂ b", "a\u2FFF\u00A0b" },
-    { "a\u3000Â b", "a\u3000Â b" },
-    { "a、Â b", "a、\u00A0b" },
-};
+// Cases made from each character of a list, put in an input and an expected output: as it is
+// where they say X, damaged where they say D.
+std::vector<Case> EdgeCases()
+{
+    std::vector<Case> cases;
+    const auto each
+        = [&](std::string_view characters, std::string_view input, std::string_view expected) {
+              for (const reference::Unit u : reference::DecodeUtf8(characters)) {
+                  const std::string x = reference::EncodeUtf8({ u });
+                  const auto fill = [&](std::string_view pattern) {
+                      std::string out;
+                      for (const char c : pattern)
+                          out += c == 'X' ? x : c == 'D' ? Damage(x) : std::string(1, c);
+                      return out;
+                  };
+                  cases.push_back({ fill(input), fill(expected) });
+              }
+          };
+    // Each range of common characters: its first and last character and the ones just outside,
+    // damaged between two letters.
+    each("\u00A0\u017F\u0192\u0218\u021B\u02C6\u02DC\u0300\u0304\u0306\u030C\u030F\u0311\u031B"
+         "\u0323\u0328\u032D\u032E\u0330\u0331\u1D43\u1D5B\u1D9C\u1DBF\u1E00\u1EFF\u2000\u2BFF"
+         "\uFB00\uFB06\uFEFF\uFFFD\U00010000\U0003FFFF",
+        "aDa", "aXa");
+    each("\u009F\u0180\u0191\u0193\u0217\u021C\u02C5\u02C7\u02DB\u02DD\u02FF\u0305\u030D\u030E"
+         "\u0310\u0312\u031A\u031C\u0322\u0329\u032C\u032F\u0332\u036F\u1D42\u1D5C\u1D9B\u1DC0"
+         "\u1DFF\u1F00\u1FFF\u2C00\uFAFF\uFB07\uFEFE\uFF00\uFFFC\uFFFE\uFFFF\U00040000\U0010FFFF",
+        "aDa", "aDa");
+    // Latin capitals and lower-case Latin letters, before "ğ" damaged: after a space it needs a
+    // lower-case letter before it, inside a word anything but a capital.
+    each("AZÀÖØÞĀǄǅɎḀẞ", " XÄŸ aXÄŸa", " XÄŸ aXÄŸa");
+    each("azµßöøÿāĸŉſƀǆɏḁẕẖẝẟỿ", " XÄŸ aXÄŸa", " Xğ aXğa");
+    each("@[`{ªº¿×÷ƻǀɐ\u1DFFἀ", " XÄŸ aXÄŸa", " XÄŸ aXğa");
+    // The capitals that keep "Ã" from becoming "à".
+    each("AZÀÖØÞ", "SXÃ.", "SXÃ.");
+    each("@[a¿×ßĀ", "SXÃ.", "SXà.");
+    // Whitespace, after which "Â" + space stays.
+    each("\t\r\x1C \u0085\u00A0\u1680\u2000\u200A\u2028\u2029\u202F\u205F\u3000", "aXÂ b", "aXÂ b");
+    each("\b\x0E\x1B!\u0084\u0086\u009F¡\u167F\u1681\u1FFF\u200B\u2027\u202A\u202E\u2030\u205E"
+         "\u2060\u2FFF\u3001",
+        "aXÂ b", "aX\u00A0b");
+    return cases;
+}
 
 TEST(FullRepair, Cases)
 {
-    const std::pair<const char*, std::span<const Case>> tables[]
-        = { { "sound text kept", kSoundTextKept }, { "repaired", kRepaired }, { "limits", kLimits },
-              { "common edges", kCommonEdges }, { "Latin letter edges", kLatinLetterEdges },
-              { "capital edges", kCapitalEdges }, { "whitespace edges", kWhitespaceEdges } };
-    for (const auto& [name, cases] : tables) {
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(name) + ": " + c.input);
-            EXPECT_EQ(orvik::reference::RepairFullLiterally(c.input), c.expected) << "reference";
-            EXPECT_EQ(orvik::RepairFull(c.input), c.expected);
-            // Followed by a line end, as good as the end, and enough text to read the bytes at
-            // once.
-            const std::string more = "\n" + std::string(40, ' ');
-            EXPECT_EQ(orvik::RepairFull(c.input + more), c.expected + more);
-            std::size_t size = 1;
-            EXPECT_EQ(RepairInChunks(c.input, 3, [&] { return size++ % 3 + 1; }), c.expected);
-        }
+    std::vector<Case> cases = EdgeCases();
+    for (const char* sound : kSoundTextKept)
+        cases.push_back({ sound, sound });
+    cases.insert(cases.end(), std::begin(kRepaired), std::end(kRepaired));
+    cases.insert(cases.end(), std::begin(kLimits), std::end(kLimits));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input);
+        EXPECT_EQ(reference::RepairFullLiterally(c.input), c.expected) << "reference";
+        EXPECT_EQ(orvik::RepairFull(c.input), c.expected);
+        // Followed by a line end, as good as the end, and enough text to read the bytes at once.
+        const std::string more = "\n" + std::string(40, ' ');
+        EXPECT_EQ(orvik::RepairFull(c.input + more), c.expected + more);
+        std::size_t size = 1;
+        EXPECT_EQ(RepairInChunks(c.input, 3, [&] { return size++ % 3 + 1; }), c.expected);
     }
 }
 
@@ -338,25 +181,14 @@ TEST(FullRepair, SoundTextInEachLanguage)
                 SCOPED_TRACE(
                     std::to_string(layers) + (latin1 ? " layers, Latin-1: " : " layers: ") + sound);
                 EXPECT_EQ(orvik::RepairFull(damaged) == sound, layers <= 3);
+                std::string lost = damaged; // its no-break spaces turned into plain spaces
+                for (std::size_t at; (at = lost.find("\u00A0")) != std::string::npos;)
+                    lost.replace(at, 2, " ");
                 if (!latin1 && layers <= 2) {
-                    EXPECT_EQ(orvik::RepairFull(LoseNoBreakSpaces(damaged)), sound)
-                        << "no-break spaces lost";
+                    EXPECT_EQ(orvik::RepairFull(lost), sound) << "no-break spaces lost";
                 }
             }
         }
-    }
-}
-
-// A round that has changed nothing lets the next one copy what it was given, but for the last
-// bytes: there it decided by looking at bytes it may change in the next chunk ("Ã " becomes "à",
-// and then "Å™" has a lower-case letter after it). Every place of it before a chunk's end.
-TEST(FullRepair, ChunkEndAfterARoundThatChangedNothing)
-{
-    for (std::size_t spaces = 0; spaces < 80; ++spaces) {
-        const std::string pad(spaces, ' ');
-        SCOPED_TRACE(spaces);
-        EXPECT_EQ(
-            RepairInChunks(pad + "Å™Ã  tout", 48, [] { return std::size_t(48); }), pad + "řà tout");
     }
 }
 
@@ -373,7 +205,7 @@ TEST(FullRepair, RandomTextCutAnywhereMatchesTheReference)
     std::mt19937 random(20261206);
     auto randomCharacter = [&](char32_t low, char32_t high) {
         const auto c = char32_t(std::uniform_int_distribution<unsigned>(low, high)(random));
-        return orvik::reference::EncodeUtf8({ long(c) });
+        return reference::EncodeUtf8({ long(c) });
     };
     for (int iteration = 0; iteration < 3000; ++iteration) {
         // Now and then a long text in long chunks, where stretches of damage are repaired apace.
@@ -381,18 +213,13 @@ TEST(FullRepair, RandomTextCutAnywhereMatchesTheReference)
         std::string text;
         const int count = std::uniform_int_distribution<int>(0, longText ? 900 : 60)(random);
         for (int i = 0; i < count; ++i) {
-            switch (random() % 4) {
-            case 0:
-                text += randomCharacter(0xC2, 0xF4);
-                break; // may start a sequence
-            case 1:
-                text += randomCharacter(0x80, 0xBF);
-                break; // may continue one
-            default:
-                text += pieces[random() % pieces.size()];
-            }
+            // A character that may start a sequence, one that may continue one, or a piece.
+            const unsigned kind = random() % 4;
+            text += kind == 0 ? randomCharacter(0xC2, 0xF4)
+                : kind == 1   ? randomCharacter(0x80, 0xBF)
+                              : pieces[random() % pieces.size()];
         }
-        const std::string expected = orvik::reference::RepairFullLiterally(text);
+        const std::string expected = reference::RepairFullLiterally(text);
         const std::size_t readSize
             = std::uniform_int_distribution<std::size_t>(1, longText ? 4096 : 80)(random);
         bool changed = false;
