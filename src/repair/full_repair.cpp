@@ -509,19 +509,19 @@ Step ApplyRules(Ahead& ahead, Behind& behind)
 
 // Whether a rule may apply at `p`: only where a character stands for a byte that may start a
 // sequence (U+00C2 to U+00F4: C3 82 to C3 B4), and then only before one that may stand for a
-// continuation byte (its first byte is C2, C5, C6, CB or E2: tested as C2 and up), or when it is
-// "Â" or "Ã", or before a space when it may start a two-byte sequence (rule 1b). With fewer than
-// three bytes left the step itself decides.
+// continuation byte (its first byte is C2, C5, C6, CB or E2: tested as C2 and up but C3), or when
+// it is "Â" or "Ã", or before a space when it may start a two-byte sequence (rule 1b). Only the
+// first byte is checked to be C3, not the second: other places pass ("ù" before "…"), where the
+// steps copy. With fewer than three bytes left the step itself decides.
 inline bool MayApply(const Byte* p, const Byte* end)
 {
     if (p[0] != 0xC3)
         return false;
     if (end - p < 3)
         return true;
-    const Byte second = p[1], third = p[2];
-    if (second < 0x82 || second > 0xB4)
-        return false;
-    return second <= 0x83 || third >= 0xC2 || (third == ' ' && second <= 0x9F);
+    const unsigned second = p[1] - 0x82u, third = p[2];
+    return second <= 1 || (third >= 0xC2 && third != 0xC3)
+        || (third == ' ' && second <= 0x9F - 0x82);
 }
 
 #if defined(__SSE2__)
@@ -533,14 +533,12 @@ inline unsigned MayApply16(const Byte* p)
     const auto all = [](int byte) { return _mm_set1_epi8(char(byte)); };
     // x <= y, unsigned.
     const auto atMost = [](__m128i x, __m128i y) { return _mm_cmpeq_epi8(_mm_min_epu8(x, y), x); };
-    const __m128i first = load(p), second = _mm_sub_epi8(load(p + 1), all(0x82)),
-                  third = load(p + 2);
-    const __m128i lead = _mm_and_si128(_mm_cmpeq_epi8(first, all(0xC3)), atMost(second, all(0x32)));
+    const __m128i second = _mm_sub_epi8(load(p + 1), all(0x82)), third = load(p + 2);
     const __m128i follower
         = _mm_andnot_si128(_mm_cmpeq_epi8(third, all(0xC3)), atMost(all(0xC2), third));
     const __m128i before = _mm_or_si128(_mm_or_si128(atMost(second, all(0x01)), follower),
-        _mm_and_si128(atMost(second, all(0x1D)), _mm_cmpeq_epi8(third, all(' '))));
-    return unsigned(_mm_movemask_epi8(_mm_and_si128(lead, before)));
+        _mm_and_si128(atMost(second, all(0x9F - 0x82)), _mm_cmpeq_epi8(third, all(' '))));
+    return unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(load(p), all(0xC3)), before)));
 }
 #endif
 
@@ -608,12 +606,12 @@ inline Sequence SequenceFromBytes(const Byte* p)
     return s;
 }
 
-// The step at `p`, a place where a rule may apply 32 bytes or more before the end, when the
-// sequences there decide it; `consumed` 0 when the rules must look around. Rule 1 replaces a
-// sequence after or before another one, or whose character needs no support, and copies one whose
-// character is not common; a unit "Ä" to "ï" that starts no sequence, of rule 1 or 1b, is copied
-// (sound text has many: "é" before "…"); "Ä" to "ß" before a space start a two-byte sequence of
-// rule 1b, replaced after or before another sequence.
+// The step at `p`, a C3 byte 32 bytes or more before the end, when the sequences there decide it;
+// `consumed` 0 when the rules must look around. Rule 1 replaces a sequence after or before another
+// one, or whose character needs no support, and copies one whose character is not common. A unit
+// that starts no sequence, of rule 1 or 1b, is copied (sound text has many: "é" before "…"), but
+// for "Â" and "Ã" (rules 2 to 4); "Ä" to "ß" before a space start a two-byte sequence of rule 1b,
+// replaced after or before another sequence.
 Step StepFromBytes(const Byte* p, bool afterSequence)
 {
     if (const Sequence s = SequenceFromBytes(p); s.units != 0) {
@@ -623,7 +621,11 @@ Step StepFromBytes(const Byte* p, bool afterSequence)
         return { traits & kCommon ? 0 : s.size, -1, 0, true };
     }
     const unsigned second = p[1]; // the byte the unit stands for, less 0x40
-    if (second < 0x84 || second > 0xAF) // "Â" and "Ã" (rules 2 to 4), sequences of four bytes
+    if (second < 0x80 || second > 0xBF) // C3 alone is no character
+        return { 1, -1, 0, false };
+    if (second < 0x82 || second > 0xB4) // "À", "Á", "õ" to "ÿ": no sequence starts with them
+        return { 2, -1, 0, false };
+    if (second < 0x84 || second > 0xAF) // "Â" and "Ã", sequences of four bytes
         return {};
     if (second <= 0x9F && p[2] == ' ') {
         if (afterSequence || SequenceFromBytes(p + 3).units != 0)
