@@ -3,8 +3,11 @@
 // arrays of characters, encode again. The tests and the fuzzer hold FullRepairer to it.
 #pragma once
 
+#include "text/utf.h"
+
 #include <algorithm>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,28 +18,15 @@ namespace orvik::reference {
 // A character, or (below zero) a byte that is not part of a well-formed sequence: -1 - byte.
 using Unit = long;
 
+// The text's units, decoded by text/'s codec, which the full repair does not use.
 inline std::vector<Unit> DecodeUtf8(std::string_view bytes)
 {
     std::vector<Unit> units;
     for (std::size_t i = 0; i < bytes.size();) {
-        const unsigned b = static_cast<unsigned char>(bytes[i]);
-        const int n = b < 0x80 ? 1
-            : b < 0xC2         ? 0
-            : b <= 0xDF        ? 2
-            : b <= 0xEF        ? 3
-            : b <= 0xF4        ? 4
-                               : 0;
-        long c = long(b & (n == 1 ? 0x7F : n == 2 ? 0x1F : n == 3 ? 0x0F : 0x07));
-        bool ok = n > 0 && i + std::size_t(n) <= bytes.size();
-        for (int k = 1; ok && k < n; ++k) {
-            const unsigned x = static_cast<unsigned char>(bytes[i + std::size_t(k)]);
-            const unsigned low = k == 1 && b == 0xE0 ? 0xA0 : k == 1 && b == 0xF0 ? 0x90 : 0x80;
-            const unsigned high = k == 1 && b == 0xED ? 0x9F : k == 1 && b == 0xF4 ? 0x8F : 0xBF;
-            ok = x >= low && x <= high;
-            c = (c << 6) | long(x & 0x3F);
-        }
-        units.push_back(ok ? c : -1 - long(b));
-        i += ok ? std::size_t(n) : 1;
+        const std::optional<Utf8Sequence> sequence = orvik::DecodeUtf8(bytes, i);
+        units.push_back(
+            sequence ? long(sequence->code) : -1 - long(static_cast<unsigned char>(bytes[i])));
+        i += sequence ? sequence->length : 1;
     }
     return units;
 }
@@ -45,14 +35,10 @@ inline std::string EncodeUtf8(const std::vector<Unit>& units)
 {
     std::string out;
     for (Unit u : units) {
-        const int n = u < 0x80 ? 1 : u < 0x800 ? 2 : u < 0x10000 ? 3 : 4;
-        if (u < 0 || n == 1) {
-            out += char(u < 0 ? -1 - u : u);
-            continue;
-        }
-        out += char((0xF00 >> n) | (u >> (6 * (n - 1)))); // F00 >> n: C0, E0 or F0
-        for (int k = n - 2; k >= 0; --k)
-            out += char(0x80 | ((u >> (6 * k)) & 0x3F));
+        if (u < 0)
+            out += char(-1 - u);
+        else
+            AppendUtf8(out, char32_t(u));
     }
     return out;
 }
