@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// Feeds arbitrary bytes to FullRepairer, whole and cut into chunks, and checks it against the
-// literal reference. Built with libFuzzer (clang, ORVIK_BUILD_FUZZ) or,
-// with replay_main.cpp, as a plain program that replays a corpus.
+// Feeds arbitrary bytes to FullRepairer, and the text of pieces they stand for, whole and cut into
+// chunks, and checks it against the literal reference. Built with libFuzzer (clang,
+// ORVIK_BUILD_FUZZ) or, with replay_main.cpp, as a plain program that replays a corpus.
 #include "full_reference.h"
+#include "full_repair_pieces.h"
 #include "repair/full_repair.h"
 
 #include <algorithm>
@@ -21,15 +22,18 @@ namespace {
     std::abort();
 }
 
-// The repair of `text` fed in chunks whose sizes cycle through `sizes` (1 to 64 bytes each).
+// The repair of `text` fed in chunks whose sizes cycle through `sizes`: 1 to 64 bytes each, or
+// from 192 on up to 505, where the runs of damage meet the chunks' ends. One repairer serves all
+// inputs, Reset() between them.
 std::string RepairCut(std::string_view text, std::string_view sizes, bool& changed)
 {
-    orvik::FullRepairer repairer(64);
+    static orvik::FullRepairer repairer(505);
+    repairer.Reset();
     std::string out;
     std::size_t k = 0;
     for (std::size_t at = 0; at < text.size();) {
-        const std::size_t wanted
-            = sizes.empty() ? 64 : 1 + (unsigned char)sizes[k++ % sizes.size()] % 64;
+        const unsigned size = sizes.empty() ? 64 : (unsigned char)sizes[k++ % sizes.size()];
+        const std::size_t wanted = size < 192 ? 1 + size % 64 : 1 + (size - 192) * 8;
         const std::size_t n = std::min(wanted, text.size() - at);
         std::memcpy(repairer.ReadBuffer(), text.data() + at, n);
         out += repairer.Feed(n);
@@ -53,15 +57,6 @@ void Check(std::string_view text, std::string_view sizes)
         Fail("Changed() does not tell whether the text changed");
 }
 
-// What the rules look at, so that random bytes also make dense runs of damage: characters that
-// may start a sequence, characters that may continue one, letters of each case, spaces, capitals,
-// punctuation and bytes that are not UTF-8.
-constexpr std::string_view kPieces[64] = { "Ã", "Â", "â", "Ð", "ð", "Å", "Ï", "Ë", "©", "«",
-    "\u00A0", "€", "’", "™", "œ", "Ÿ", "˜", "\u0081", "\u009D", "¯", "a", "S", " ", ".", "\n",
-    "\u202F", "É", "\xC3", "\x80", "\xE2\x82", "\xFF", "\xF0\x9F", "Ä", "È", "Ì", "á", "ï", "µ",
-    "»", "…", "ž", "Ÿ", "\u008F", "\u0090", "°", "±", "‰", "ˆ", "ğ", "İ", "ǅ", "ß", "ə", "ỹ", "ἀ",
-    "Ḁ", "\u2003", "\t", "z", "E", "é", "\xED\xA0", "\u1680", "\u0085" };
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -70,13 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const std::string_view sizes = bytes.substr(0, size / 2);
     Check(bytes, sizes);
-
-    // Each byte picks a piece: low six bits the piece, the top bits repeat it.
-    std::string dense;
-    for (std::uint8_t b : bytes) {
-        for (int r = 0; r <= (b >> 6); ++r)
-            dense += kPieces[b & 63];
-    }
-    Check(dense, sizes);
+    // And the text of what the rules look at that the bytes stand for, dense with damage.
+    Check(orvik::fuzz::FullRepairText(bytes), sizes);
     return 0;
 }
