@@ -789,19 +789,6 @@ done:
     sequenceEndAt = sequenceEnd;
 }
 
-// Moves the `n` bytes at `from` down to `to`: as blocks of 16 when the output lags 16 bytes or
-// more behind, so that no block reaches the bytes still to read (what a block writes past
-// `to + n` is written over later).
-inline void MoveDown(Byte* to, const Byte* from, std::size_t n, const Byte* end)
-{
-    if (from - to >= 16 && end - from >= std::ptrdiff_t(n) + 16) {
-        for (std::size_t k = 0; k < n; k += 16)
-            std::memcpy(to + k, from + k, 16);
-    } else if (to != from) {
-        std::memmove(to, from, n);
-    }
-}
-
 // Where the bytes before `end` may be cut without hiding a site: three bytes before it (enough for
 // MayApply() to see one), moved back to the start of a character.
 const Byte* CutBefore(const Byte* begin, const Byte* end)
@@ -855,7 +842,8 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
     for (;;) {
         // A step may end past `limit`: then there is nothing to move.
         Byte* site = p < limit ? FindSite(p, limit, end) : p;
-        MoveDown(w, p, std::size_t(site - p), end);
+        if (w != p)
+            std::memmove(w, p, std::size_t(site - p));
         w += site - p;
         p = site;
         if (p >= limit)
