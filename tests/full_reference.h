@@ -118,20 +118,19 @@ inline bool IsLatinLowerCase(Unit u)
     return std::count(kLatinLowerCase.begin(), kLatinLowerCase.end(), u) != 0;
 }
 
-// The letters of Windows-1252 at 80-9F: Œ œ Š š Ž ž Ÿ, and ƒ.
-inline bool IsLetterAt80(long c)
-{
-    return In(c, { { 0x152, 0x153 }, { 0x160, 0x161 }, { 0x178, 0x178 }, { 0x17D, 0x17E } });
-}
-
+// Œ œ Š š Ž ž Ÿ, the letters of Windows-1252 at 80-9F but ƒ, are no letters beyond it.
 inline bool IsLetterBeyond1252(long c)
 {
-    return !IsLetterAt80(c) && In(c, { { 0x100, 0x17F }, { 0x218, 0x21B }, { 0x1E00, 0x1EFF } });
+    return In(c,
+        { { 0x100, 0x151 }, { 0x154, 0x15F }, { 0x162, 0x177 }, { 0x179, 0x17C }, { 0x17F, 0x17F },
+            { 0x218, 0x21B }, { 0x1E00, 0x1EFF } });
 }
 
 inline bool IsLetterOf1252(long c)
 {
-    return IsLetterAt80(c) || c == 0x192 || (c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7);
+    return In(c,
+        { { 0xC0, 0xD6 }, { 0xD8, 0xF6 }, { 0xF8, 0xFF }, { 0x152, 0x153 }, { 0x160, 0x161 },
+            { 0x178, 0x178 }, { 0x17D, 0x17E }, { 0x192, 0x192 } });
 }
 
 // The length and character of the UTF-8 sequence whose units start at `at`, or 0; with
