@@ -7,26 +7,16 @@
 // waits once for each answer, and tells "holds no text" from "could not be read".
 #pragma once
 
+#include "gui/qt/clipboard_offer.h"
+
 #include <chrono>
 #include <optional>
-#include <string>
 
 struct xcb_connection_t;
 
 namespace orvik {
 
-// What the clipboard's owner gave, undecoded.
-struct X11ClipboardOffer
-{
-    enum class Kind {
-        None, // no owner, or an owner offering no text
-        Utf8,
-        Latin1,
-        Html, // UTF-8, or UTF-16 after a byte-order mark
-    };
-    Kind kind = Kind::None;
-    std::string bytes;
-};
+using X11ClipboardOffer = ClipboardOffer;
 
 // The clipboard's text as its owner offers it, preferring plain text to HTML; std::nullopt when
 // the owner is a window of `connection`'s own client, whose text the toolkit holds already. Throws
