@@ -2,9 +2,10 @@
 #include "gui/qt/frm_main.h"
 
 #include "gui/qt/caption_fit.h"
-#include "gui/qt/x11/close_request_watch.h"
 #include "gui/qt/qt_desktop.h"
 #include "gui/qt/text_box.h"
+#include "gui/qt/wayland/wayland_window_guard.h"
+#include "gui/qt/x11/close_request_watch.h"
 #include "window/frm_main_description.h"
 #include "window/main_commands.h"
 
@@ -91,6 +92,9 @@ frmMain::frmMain(QWidget* parent)
     , m_desktop(std::make_unique<QtDesktop>(this, rtbSource, rtbResult))
     , m_commands(std::make_unique<MainCommands>(*m_desktop))
     , m_closeWatch(std::make_unique<CloseRequestWatch>(*this, m_running, m_closeRequested))
+#ifdef ORVIK_WAYLAND_GUARD
+    , m_waylandGuard(std::make_unique<WaylandWindowGuard>(*this, m_running, m_closeRequested))
+#endif
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(FromUtf16(kMainWindow.caption));

@@ -13,6 +13,7 @@ namespace orvik {
 class CloseRequestWatch;
 class MainCommands;
 class QtDesktop;
+class WaylandWindowGuard;
 
 // The program's one window: the source box (upper) for the damaged text, the result box (lower)
 // for the repaired text, and three buttons: paste the clipboard and convert, convert, copy the
@@ -48,6 +49,7 @@ private:
     bool m_running = false;
     bool m_closeRequested = false;
     std::unique_ptr<CloseRequestWatch> m_closeWatch;
+    std::unique_ptr<WaylandWindowGuard> m_waylandGuard;
 };
 
 } // namespace orvik
