@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "gui/qt/qt_desktop.h"
 
-#include "window/error_description.h"
-#include "window/desktop_error.h"
 #include "gui/qt/box_text.h"
 #include "gui/qt/clipboard_text.h"
 #include "gui/qt/memory_room.h"
 #include "gui/qt/qt_text.h"
+#include "window/desktop_error.h"
+#include "window/error_description.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -15,8 +15,28 @@
 #include <QMessageBox>
 #include <QSpacerItem>
 #include <QTextEdit>
+#include <algorithm>
 
 namespace orvik {
+
+namespace {
+
+// On Wayland Qt 6.4 draws the frame itself: a 3-pixel border, the icon at the left and three
+// buttons at the right, the title in a 14-pixel face, placed as if centred on a title measured
+// in the application's font. The box's width that shows the whole title there.
+int WaylandFrameTitleRoom(const QString& title)
+{
+    const QFont measured;
+    QFont drawn = measured;
+    drawn.setPixelSize(14);
+    const int measuredWidth = QFontMetrics(measured).horizontalAdvance(title);
+    const int drawnWidth = QFontMetrics(drawn).horizontalAdvance(title);
+    constexpr int left = 35, right = 77, border = 6, slack = 8;
+    return std::max(measuredWidth + 2 * left, 2 * drawnWidth - measuredWidth + 2 * right) - border
+        + slack;
+}
+
+} // namespace
 
 QtDesktop::QtDesktop(QWidget* messageParent, QTextEdit* source, QTextEdit* result)
     : m_messageParent(messageParent)
@@ -67,7 +87,7 @@ void QtDesktop::SetClipboardText(std::u16string_view text)
     // the clipboard, the text read back is someone else's.
     if (ReadClipboardText() != text)
         throw DesktopError("Le presse-papiers n'a pas accepté le texte : un autre programme "
-                            "l'utilise peut-être.");
+                           "l'utilise peut-être.");
 }
 
 void QtDesktop::ShowMessage(std::u16string_view prompt, std::u16string_view title)
@@ -81,7 +101,9 @@ void QtDesktop::ShowMessage(std::u16string_view prompt, std::u16string_view titl
     QFont titleFont = box.font();
     titleFont.setBold(true);
     const QFontMetrics metrics(titleFont);
-    const int titleWidth = metrics.horizontalAdvance(box.windowTitle()) + 6 * metrics.height();
+    int titleWidth = metrics.horizontalAdvance(box.windowTitle()) + 6 * metrics.height();
+    if (QGuiApplication::platformName() == u"wayland")
+        titleWidth = std::max(titleWidth, WaylandFrameTitleRoom(box.windowTitle()));
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
         grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
             grid->rowCount(), 0, 1, grid->columnCount());
