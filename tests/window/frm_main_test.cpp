@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QImageReader>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -26,6 +27,7 @@
 #include <QTextFrame>
 #include <QTextList>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -239,7 +241,7 @@ private slots:
 
     void windowAndDesktopShareIconAndIdentity()
     {
-        // One 32 x 32 image in at most 16 colours; the window, the desktop entry's PNG and the
+        // One 32 x 32 image in at most 16 colours; the window, the desktop entry's PNGs and the
         // Windows ICO all show the pixels of its XPM source.
         const auto pixels
             = [](const QImage& image) { return image.convertToFormat(QImage::Format_ARGB32); };
@@ -251,7 +253,27 @@ private slots:
                 colours.insert(source.pixel(x, y));
         QVERIFY(colours.size() <= 16);
         QCOMPARE(pixels(QImage(ORVIK_RESOURCES_DIR "/orvik.png"_L1)), source);
-        QCOMPARE(pixels(QImage(ORVIK_RESOURCES_DIR "/orvik.ico"_L1)), source);
+        // The larger theme icons repeat each pixel of the source; the smaller ones exist.
+        for (const int size : { 16, 24, 48, 64, 128, 256 }) {
+            const QImage icon
+                = pixels(QImage(ORVIK_RESOURCES_DIR "/icons/"_L1 + QString::number(size) + ".png"_L1));
+            QCOMPARE(icon.size(), QSize(size, size));
+            for (int y = 0; size % 32 == 0 && y < 32; ++y)
+                for (int x = 0; x < 32; ++x)
+                    QCOMPARE(icon.pixel(x * size / 32, y * size / 32), source.pixel(x, y));
+        }
+        // The Windows icon holds the sizes Windows draws, its 32 x 32 entry the source itself.
+        QImageReader ico(ORVIK_RESOURCES_DIR "/orvik.ico"_L1);
+        QList<int> sizes;
+        for (int i = 0; i < ico.imageCount(); ++i) {
+            QVERIFY(ico.jumpToImage(i));
+            const QImage image = pixels(ico.read());
+            sizes << image.width();
+            if (image.width() == 32)
+                QCOMPARE(image, source);
+        }
+        std::sort(sizes.begin(), sizes.end());
+        QCOMPARE(sizes, QList<int>({ 16, 24, 32, 48, 256 }));
         QCOMPARE(pixels(m_window->windowIcon().pixmap(32, 32).toImage()), source);
         // Qt announces the metainfo file's version and the installed desktop entry's name.
         orvik::SetApplicationIdentity();
