@@ -2,12 +2,12 @@
 // The real window under Qt's offscreen platform: its geometry, captions, accessible names, tab
 // order and opening contents, the exact round trip of unusual characters through the boxes and the
 // clipboard, and the buttons at work.
-#include "window/desktop_error.h"
 #include "gui/qt/application_identity.h"
 #include "gui/qt/box_text.h"
 #include "gui/qt/french_translations.h"
 #include "gui/qt/frm_main.h"
 #include "gui/qt/qt_desktop.h"
+#include "window/desktop_error.h"
 #include "window/frm_main_description.h"
 
 #include <QAccessible>
@@ -255,8 +255,8 @@ private slots:
         QCOMPARE(pixels(QImage(ORVIK_RESOURCES_DIR "/orvik.png"_L1)), source);
         // The larger theme icons repeat each pixel of the source; the smaller ones exist.
         for (const int size : { 16, 24, 48, 64, 128, 256 }) {
-            const QImage icon
-                = pixels(QImage(ORVIK_RESOURCES_DIR "/icons/"_L1 + QString::number(size) + ".png"_L1));
+            const QImage icon = pixels(
+                QImage(ORVIK_RESOURCES_DIR "/icons/"_L1 + QString::number(size) + ".png"_L1));
             QCOMPARE(icon.size(), QSize(size, size));
             for (int y = 0; size % 32 == 0 && y < 32; ++y)
                 for (int x = 0; x < 32; ++x)
