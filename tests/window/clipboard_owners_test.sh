@@ -26,12 +26,17 @@ bom=$'\xef\xbb\xbf'
 # afterwards ("*": not read) | address space left, in MiB. The 20 MiB text goes through when memory
 # allows: refused, it is refused for memory.
 # The paste+copy row carries what a careless path would change: no-break space, narrow no-break
-# space, a tab, line breaks, an emoji, a combining accent, and damage the repair leaves. Its boxes
-# are not read: Ctrl+C in a box turns no-break spaces into spaces.
-line1='Ã©tÃ© Ã\xc2\xa0Paris\xe2\x80\xaf: Ã§a, Ã®le\tâ€”\n2e ligne \xf0\x9f\x98\x80 e\xcc\x81'
-line2='été à\xc2\xa0Paris\xe2\x80\xaf: ça, île\tâ€”\n2e ligne \xf0\x9f\x98\x80 e\xcc\x81'
+# space, U+2028, a tab, line breaks, an emoji, a combining accent, and damage the repair leaves;
+# Ctrl+C in its boxes must give them back exactly, as plain text alone. "ctrl+v", "shift+insert"
+# and "menu" (the context menu opened, then closed) against a silent owner must leave the window
+# frozen no longer than the paste button's bounded wait.
+line1='Ã©tÃ© Ã\xc2\xa0Paris\xe2\x80\xaf: Ã§a, Ã®le\tâ€”\n2e\xe2\x80\xa8ligne \xf0\x9f\x98\x80 e\xcc\x81'
+line2='été à\xc2\xa0Paris\xe2\x80\xaf: ça, île\tâ€”\n2e\xe2\x80\xa8ligne \xf0\x9f\x98\x80 e\xcc\x81'
 rows=(
-    "text|$line1|paste+copy|-|*|$line2"
+    "text|$line1|paste+copy|-|$line1|$line2"
+    "hang|Ã©tÃ©|ctrl+v|-|$source_text|$result_text"
+    "hang|Ã©tÃ©|shift+Insert|-|$source_text|$result_text"
+    "hang|Ã©tÃ©|menu|-|$source_text|$result_text"
     "hang|Ã©tÃ©|paste|orvik : erreur|$source_text|$result_text"
     "hang|Ã©tÃ©|paste+close|orvik : erreur|*|*"
     "targets-only|Ã©tÃ©|paste|orvik : erreur|$source_text|$result_text"
@@ -44,6 +49,10 @@ rows=(
     "text|${bom}Ã©|ctrl+v|-|${bom}Ã©|$result_text"
 )
 
+answered() { # once the window has answered: the lower box's text selected, read as the primary selection
+    xdotool mousemove --window "$window" 200 200 click 1 key ctrl+a
+    timeout 30 xclip -selection primary -o >/dev/null 2>&1 || true
+}
 box_text() { # x y: the text of the box at that point, through the clipboard
     xdotool mousemove --window "$window" "$1" "$2" click 1 key ctrl+a ctrl+c
     sleep 0.3
@@ -73,12 +82,24 @@ for row in "${rows[@]}"; do
     for _ in $(seq 300); do grep -qs ready "$workdir/owner.log" && break; sleep 0.1; done
     grep -qs ready "$workdir/owner.log" || fail "$mode: the owner did not start: $(cat "$workdir/owner.log")"
 
+    # How long the window takes to answer when nothing holds it: what a frozen window is told from.
+    answer_start=$(date +%s%N)
+    answered
+    answer=$((($(date +%s%N) - answer_start) / 1000000))
     start=$(date +%s%N)
-    if [ "$keys" != ctrl+v ]; then
+    case $keys in
+    ctrl+v | shift+Insert) xdotool mousemove --window "$window" 200 50 click 1 key ctrl+a "$keys" ;;
+    menu) xdotool mousemove --window "$window" 200 50 click 3 sleep 0.5 key Escape ;;
+    *)
         xdotool mousemove --window "$window" 236 16 click 1
         [ "$keys" != paste+close ] || /usr/bin/python3 "$here/clipboard_owner.py" close "$window"
-    else
-        xdotool mousemove --window "$window" 200 50 click 1 key ctrl+a ctrl+v
+        ;;
+    esac
+    if [ "$mode" = hang ] && [ "$title" = - ]; then
+        answered
+        frozen=$((($(date +%s%N) - start) / 1000000 - answer))
+        [ "$frozen" -lt 4000 ] || fail "$mode, $keys: the window froze for $frozen ms"
+        echo "$mode, $keys: frozen for $frozen ms"
     fi
     if [ "$title" != - ]; then
         box=$(timeout 20 xdotool search --sync --onlyvisible --name "^$title\$" | head -n1 || true)
@@ -104,13 +125,19 @@ for row in "${rows[@]}"; do
         done
         [ "$copied" = "$(printf '%b' "$result")" ] || fail "$mode: the copy button left \"$copied\""
     fi
-    ! xdotool search --onlyvisible --name '^(orvik : erreur|Orvik : conversion)$' >/dev/null \
-        || fail "$mode: an unexpected message box shows"
+    if unexpected=$(xdotool search --onlyvisible --name '^(orvik : erreur|Orvik : conversion)$'); then
+        # A message box copies its text with Ctrl+C: the log says which error it was.
+        xdotool windowactivate --sync "$(head -n1 <<<"$unexpected")" key ctrl+c 2>/dev/null || true
+        sleep 0.3
+        fail "$mode: an unexpected message box shows: $(xclip -selection clipboard -o 2>/dev/null)"
+    fi
     if [ "$source" != '*' ]; then
         got_source=$(box_text 200 50)
         got_result=$(box_text 200 200)
         [ "$got_source" = "$(printf '%b' "$source")" ] || fail "$mode: source box holds \"$got_source\""
         [ "$got_result" = "$(printf '%b' "$result")" ] || fail "$mode: result box holds \"$got_result\""
+        targets=$(xclip -selection clipboard -t TARGETS -o)
+        ! grep -qiE 'html|markdown|opendocument' <<<"$targets" || fail "$mode: Ctrl+C offered $targets"
     fi
     kill -0 "$orvik" || fail "$mode: the program ended"
     kill "$orvik"
