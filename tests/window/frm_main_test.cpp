@@ -228,6 +228,57 @@ private slots:
         QCOMPARE(Text("rtbResult"), u"Votre texte sera converti ici."_s);
     }
 
+    // Every caption whole, in width and height, whatever the desktop's font size.
+    void captionsFitAtDesktopFontSizes_data()
+    {
+        QTest::addColumn<qreal>("points");
+        QTest::newRow("11 pt") << 11.0;
+        QTest::newRow("14 pt") << 14.0;
+    }
+    void captionsFitAtDesktopFontSizes()
+    {
+        QFETCH(qreal, points);
+        const QFont before = QApplication::font();
+        QFont font = before;
+        font.setPointSizeF(points);
+        QApplication::setFont(font);
+        orvik::frmMain window;
+        QApplication::setFont(before);
+        for (const char* name : { "cmdPaste", "CmdConvert", "cmdCopy" }) {
+            auto* button = window.findChild<QPushButton*>(QLatin1StringView(name));
+            QStyleOptionButton option;
+            option.initFrom(button);
+            const QRect room
+                = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+            const QFontMetrics metrics(button->font());
+            QVERIFY2(metrics.horizontalAdvance(button->text()) <= room.width(), name);
+            QVERIFY2(metrics.height() <= room.height(), name);
+        }
+    }
+
+    // A replacement of up to 256 Ki characters is one edit that Ctrl+Z undoes.
+    void longReplacementIsUndone()
+    {
+        orvik::QtDesktop platform(
+            m_window.get(), Control<QTextEdit>("rtbSource"), Control<QTextEdit>("rtbResult"));
+        const QString line = u"Ã©tÃ© prÃ¨s du chÃ¢teau\n"_s;
+        platform.SetBoxText(orvik::Box::Source, line.repeated(10000).toStdU16String());
+        Control<QTextEdit>("rtbSource")->undo();
+        QCOMPARE(Text("rtbSource"), u"Collez ici votre texte à convertir"_s);
+    }
+
+    // Where the toolkit's own clipboard is read (Qt's path, the one a Wayland session takes), an
+    // offer of HTML alone is pasted as its plain text, not as markup.
+    void htmlAloneIsPastedAsPlainText()
+    {
+        auto* html = new QMimeData;
+        html->setHtml(u"<p>Ã©tÃ© <b>chaud</b></p>"_s);
+        QGuiApplication::clipboard()->setMimeData(html);
+        QTest::mouseClick(Control<QPushButton>("cmdPaste"), Qt::LeftButton);
+        QCOMPARE(Text("rtbSource"), u"Ã©tÃ© chaud"_s);
+        QCOMPARE(Text("rtbResult"), u"été chaud"_s);
+    }
+
     void qtSpeaksFrench()
     {
         // The boxes' own context menu, as the user would open it.
