@@ -137,8 +137,14 @@ for row in "${rows[@]}"; do
         ;;
     *) printf '%b' "$payload" >"$workdir/payload" ;;
     esac
-    sleep 1 # the last row's window gone from the screen
+    # The screen once it stands still: the last row's window gone, the shell's background drawn.
     import -window root "$workdir/before.png"
+    for _ in $(seq 20); do
+        sleep 0.5
+        import -window root "$workdir/again.png"
+        cmp -s "$workdir/before.png" "$workdir/again.png" && break
+        mv "$workdir/again.png" "$workdir/before.png"
+    done
     env -u DISPLAY WAYLAND_DEBUG=client "$program" >"$workdir/orvik.log" 2>&1 &
     orvik=$!
     for _ in $(seq 100); do grep -qs 'set_window_geometry' "$workdir/orvik.log" && break; sleep 0.1; done
