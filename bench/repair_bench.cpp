@@ -15,7 +15,7 @@
 
 namespace {
 
-using orvik::detail::Kernel;
+using orvik::Kernel;
 
 struct Corpus
 {
@@ -128,7 +128,7 @@ int main(int argc, char** argv)
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     std::printf("RepairAccents uses the %s kernel\n",
-        orvik::detail::KernelName(orvik::detail::BestRepairKernel()));
+        orvik::KernelName(orvik::BestKernel(orvik::KernelFamily::Accents)));
     for (const Corpus& corpus : Corpora()) {
         const std::string suffix = std::string("/") + corpus.name;
         benchmark::RegisterBenchmark(("copy" + suffix).c_str(), Copy, &corpus)
@@ -137,13 +137,13 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(("repair" + suffix).c_str(), Repair, &corpus)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
-        for (Kernel kernel : orvik::detail::RepairKernels()) {
-            if (kernel == orvik::detail::BestRepairKernel()
-                || !orvik::detail::IsKernelSupported(kernel))
+        for (Kernel kernel : orvik::Kernels(orvik::KernelFamily::Accents)) {
+            if (kernel == orvik::BestKernel(orvik::KernelFamily::Accents)
+                || !orvik::IsKernelSupported(kernel))
                 continue;
             benchmark::RegisterBenchmark(
-                (std::string("kernel_") + orvik::detail::KernelName(kernel) + suffix).c_str(),
-                RepairWith, &corpus, kernel)
+                (std::string("kernel_") + orvik::KernelName(kernel) + suffix).c_str(), RepairWith,
+                &corpus, kernel)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
         }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// A measuring probe, linked with the program's own main(): it times the program from outside its
-// code, through an event filter installed as the application starts, and prints what it measures
-// on stdout. scripts/measure_window.sh drives it under Xvfb; it is not a test.
+// A measuring probe: the program's own start (RunProgram) with an event filter that times the
+// program from outside its code and prints what it measures on stdout. scripts/measure_window.sh
+// drives it under Xvfb; it is not a test.
 //
 //   ORVIK_PROBE_T0_NS   the launch time, CLOCK_REALTIME in ns (date +%s%N), for the start-up time
 //   ORVIK_PROBE_QUIT    when set, quit once the first frame is on screen
@@ -13,6 +13,8 @@
 // "<button>_shown_ms <click to the end of the first repaint after the handler> last_repaint_ms
 // <click to the end of the last repaint so far>". At the next click: "event_loop_max_stall_ms
 // <longest wait of the event loop since the previous handler returned>".
+#include "gui/qt/startup.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
@@ -24,6 +26,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -168,13 +171,9 @@ private:
     QElapsedTimer m_click;
 };
 
-void InstallProbe()
-{
-    auto* probe = new Probe;
-    probe->setParent(QCoreApplication::instance());
-    QCoreApplication::instance()->installEventFilter(probe);
-}
-
 } // namespace
 
-Q_COREAPP_STARTUP_FUNCTION(InstallProbe)
+int main(int argc, char* argv[])
+{
+    return orvik::RunProgram(argc, argv, std::make_unique<Probe>());
+}

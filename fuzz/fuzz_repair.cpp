@@ -13,17 +13,17 @@
 
 namespace {
 
-[[noreturn]] void Fail(const char* what, orvik::detail::Kernel kernel)
+[[noreturn]] void Fail(const char* what, orvik::Kernel kernel)
 {
-    std::fprintf(stderr, "fuzz_repair: %s (kernel %s)\n", what, orvik::detail::KernelName(kernel));
+    std::fprintf(stderr, "fuzz_repair: %s (kernel %s)\n", what, orvik::KernelName(kernel));
     std::abort();
 }
 
 void Check(const std::u16string& text)
 {
     const auto expected = orvik::reference::RepairLiterally(text);
-    for (auto kernel : orvik::detail::RepairKernels()) {
-        if (!orvik::detail::IsKernelSupported(kernel))
+    for (auto kernel : orvik::Kernels(orvik::KernelFamily::Accents)) {
+        if (!orvik::IsKernelSupported(kernel))
             continue;
         const std::u16string repaired = orvik::detail::RepairAccentsWith(kernel, text);
         if (repaired != expected.text)
@@ -36,7 +36,8 @@ void Check(const std::u16string& text)
             Fail("repairing twice changed the text", kernel);
     }
     if (orvik::RepairAccents(text) != expected.text)
-        Fail("RepairAccents differs from the reference", orvik::detail::BestRepairKernel());
+        Fail("RepairAccents differs from the reference",
+            orvik::BestKernel(orvik::KernelFamily::Accents));
 }
 
 // The code units that matter, so that random bytes also make dense runs of leads and followers.

@@ -2,8 +2,8 @@
 // Feeds arbitrary bytes, cut at arbitrary places, to every kernel of the filter this processor
 // runs, and checks the output against the literal reference. Built with libFuzzer (clang,
 // ORVIK_BUILD_FUZZ) or, with replay_main.cpp, as a plain program that replays a corpus.
-#include "cli/utf8_feed.h"
 #include "reference_repair.h"
+#include "utf8_feed.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -13,20 +13,20 @@
 
 namespace {
 
-using orvik::cli::Kernel;
+using orvik::Kernel;
 
 void Check(std::string_view text, const std::vector<std::size_t>& cuts)
 {
     const std::string expected = orvik::reference::RepairBytesLiterally(text);
-    for (Kernel kernel : orvik::cli::Utf8Kernels()) {
-        if (!orvik::detail::IsKernelSupported(kernel))
+    for (Kernel kernel : orvik::Kernels(orvik::KernelFamily::Bytes)) {
+        if (!orvik::IsKernelSupported(kernel))
             continue;
         // Whole, so that the widest blocks run and carry into each other; then in pieces.
         for (const auto& pieces : { std::vector<std::size_t> {}, cuts }) {
-            if (orvik::cli::FeedCut(kernel, text, pieces) != expected) {
+            if (orvik::FeedCut(kernel, text, pieces) != expected) {
                 std::fprintf(stderr,
                     "fuzz_utf8_repair: kernel %s, %s, differs from the reference\n",
-                    orvik::detail::KernelName(kernel), pieces.empty() ? "whole" : "in pieces");
+                    orvik::KernelName(kernel), pieces.empty() ? "whole" : "in pieces");
                 std::abort();
             }
         }

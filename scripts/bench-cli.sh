@@ -34,8 +34,10 @@ trap 'rm -rf "$work"' EXIT
 
 step() { printf '\n== %s ==\n' "$*"; }
 
-step "build orvik-repair (Release, -O2 as in the release preset)"
-orvik_build_bench_tool
+step "build orvik-repair (the release-cli preset: optimised as the release one)"
+cmake --preset release-cli >/dev/null
+cmake --build --preset release-cli -j "$(orvik_jobs)" >/dev/null
+tool=$PWD/build/release-cli/bin/orvik-repair
 root=$PWD
 windows_tool=${ORVIK_BENCH_CLI_WINDOWS:+$(realpath "$ORVIK_BENCH_CLI_WINDOWS")}
 

@@ -19,8 +19,10 @@ trap 'rm -rf "$work"' EXIT
 
 step() { printf '\n== %s ==\n' "$*"; }
 
-step "build orvik-repair (Release, -O2 as in the release preset)"
-orvik_build_bench_tool
+step "build orvik-repair (the release-cli preset: optimised as the release one)"
+cmake --preset release-cli >/dev/null
+cmake --build --preset release-cli -j "$(orvik_jobs)" >/dev/null
+tool=$PWD/build/release-cli/bin/orvik-repair
 
 step "restored share of each damage mode (2 MiB each)"
 python3 bench/full_corpus.py make "$work/small" 2

@@ -15,10 +15,9 @@ source scripts/packages.sh
 orvik_install_packages "${ORVIK_BUILD_PACKAGES[@]}" "${ORVIK_TEST_PACKAGES[@]}"
 runs=${1:-10}
 build=build/measure
-# Optimised as the release preset is, with the measuring targets (the probe among them).
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-    -DORVIK_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j "$(orvik_jobs)" --target orvik orvik_probe >/dev/null
+# The program optimised as the release preset builds it, and the measuring probe beside it.
+cmake --preset measure >/dev/null
+cmake --build --preset measure -j "$(orvik_jobs)" >/dev/null
 
 work=$(mktemp -d)
 pids=()
@@ -64,7 +63,7 @@ wait_for_line() { # file pattern seconds
     return 1
 }
 
-echo "== start to first frame on screen (orvik_probe: the program's main() plus a timing filter)"
+echo "== start to first frame on screen (orvik_probe: the program's own start plus a timing filter)"
 for _ in $(seq "$runs"); do
     ORVIK_PROBE_QUIT=1 ORVIK_PROBE_T0_NS=$(date +%s%N) "$build/bin/orvik_probe" 2>/dev/null
 done | awk '{ print $2 }' | sort -n | awk '{ v[NR] = $1 } END {

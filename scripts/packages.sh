@@ -58,13 +58,3 @@ ORVIK_SCREENSHOT_PACKAGES=(xvfb xdotool imagemagick)
 orvik_jobs() {
     nproc 2>/dev/null || echo 2
 }
-
-# Builds an optimised orvik-repair (Release, -O2 as in the release preset) for the measuring
-# scripts, in build/bench-cli, and sets `tool` to its path.
-orvik_build_bench_tool() {
-    local build=build/bench-cli
-    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-        -DORVIK_BUILD_GUI=OFF >/dev/null
-    cmake --build "$build" --target orvik_repair_cli -j "$(orvik_jobs)" >/dev/null
-    tool=$PWD/$build/bin/orvik-repair
-}

@@ -9,7 +9,7 @@
 
 namespace {
 
-using orvik::detail::Kernel;
+using orvik::Kernel;
 
 struct NamedCase
 {
@@ -48,7 +48,7 @@ class RepairKernelTest : public testing::TestWithParam<Kernel>
 protected:
     void SetUp() override
     {
-        if (!orvik::detail::IsKernelSupported(GetParam()))
+        if (!orvik::IsKernelSupported(GetParam()))
             GTEST_SKIP() << "this processor cannot run the kernel";
     }
 
@@ -101,9 +101,10 @@ TEST_P(RepairKernelTest, EveryCodeUnitAfterALead)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKernels, RepairKernelTest,
-    testing::ValuesIn(orvik::detail::RepairKernels().begin(), orvik::detail::RepairKernels().end()),
+    testing::ValuesIn(orvik::Kernels(orvik::KernelFamily::Accents).begin(),
+        orvik::Kernels(orvik::KernelFamily::Accents).end()),
     [](const testing::TestParamInfo<Kernel>& info) {
-        return std::string(orvik::detail::KernelName(info.param));
+        return std::string(orvik::KernelName(info.param));
     });
 
 TEST(RepairAccents, RepairsThroughTheChosenKernel)

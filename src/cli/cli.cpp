@@ -5,8 +5,11 @@
 #include "cli/messages.h"
 #include "cli/system.h"
 #include "orvik_version.h"
+#include "repair/full_repair.h"
+#include "repair/utf8_repair.h"
 
 #include <getopt.h>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -146,10 +149,17 @@ Options ParseArguments(std::span<const std::string_view> args)
 class Command
 {
 public:
-    Command(const StandardStreams& streams, std::size_t readSize)
-        : streams_(streams)
-        , buffers_(readSize)
-    { }
+    // `full`: the full repair (--full) rather than the accent repair.
+    Command(const StandardStreams& streams, std::size_t readSize, bool full)
+        : m_in(streams.in)
+        , m_out(streams.out)
+        , m_err(streams.err)
+    {
+        if (full)
+            m_full.emplace(readSize);
+        else
+            m_accents.emplace(readSize);
+    }
 
     int Run(const Options& options)
     {
@@ -162,8 +172,6 @@ public:
             return Print(HelpText());
         if (options.version)
             return Print(std::string(kProgram) + " " + kVersionDisplay + "\n");
-        if (options.full)
-            buffers_.UseFullRepair();
         if (options.inPlace)
             return RepairInPlace(options.files);
         return RepairToOutput(
@@ -171,12 +179,19 @@ public:
     }
 
 private:
+    // Calls `use` with the repairer of the run.
+    template <class Use> auto WithRepairer(Use use)
+    {
+        return m_full ? use(*m_full) : use(*m_accents);
+    }
+
     // Requested output on standard output: a failed write is an error, not a success.
     int Print(std::string_view text)
     {
-        if (WriteAll(streams_.out, text.data(), text.size()))
+        const std::error_code error = m_out.Write(text);
+        if (!error)
             return kExitOk;
-        Report(kStdoutName, DescribeError(LastError()));
+        Report(kStdoutName, DescribeError(error));
         return kExitFileError;
     }
 
@@ -188,22 +203,23 @@ private:
         for (const std::string& file : files) {
             const bool isStdin = file == "-";
             const std::string name = isStdin ? std::string(kStdinName) : QuoteName(file);
-            const int fd = isStdin ? streams_.in : OpenToRead(file);
-            if (fd < 0) {
-                Report(name, DescribeError(LastError()));
+            const auto fd = isStdin ? std::expected<int, std::error_code>(m_in) : OpenToRead(file);
+            if (!fd) {
+                Report(name, DescribeError(fd.error()));
                 status = kExitFileError;
                 continue;
             }
-            if (SameFile(fd, streams_.out)) {
+            if (SameFile(*fd, m_out.Fd())) {
                 Report(name, "c'est aussi le fichier de sortie, il n'est pas lu");
                 status = kExitFileError;
             } else {
-                const StreamResult result = RepairStream(fd, streams_.out, buffers_);
+                const StreamResult result = WithRepairer(
+                    [&](auto& repairer) { return RepairStream(*fd, m_out, repairer); });
                 if (result.failure == StreamResult::Failure::Write) {
                     // Every later write would fail the same way: stop here.
                     Report(kStdoutName, DescribeError(result.error));
                     if (!isStdin)
-                        CloseFile(fd);
+                        CloseFile(*fd);
                     return kExitFileError;
                 }
                 if (result.failure == StreamResult::Failure::Read) {
@@ -212,7 +228,7 @@ private:
                 }
             }
             if (!isStdin)
-                CloseFile(fd);
+                CloseFile(*fd);
         }
         return status;
     }
@@ -222,7 +238,8 @@ private:
         RemoveTemporaryFileOnInterrupt();
         int status = kExitOk;
         for (const std::string& file : files) {
-            const InPlaceResult result = RepairFileInPlace(file, buffers_);
+            const InPlaceResult result
+                = WithRepairer([&](auto& repairer) { return RepairFileInPlace(file, repairer); });
             if (result.outcome == InPlaceResult::Outcome::Failed) {
                 Report(QuoteName(file), result.reason);
                 status = kExitFileError;
@@ -238,13 +255,14 @@ private:
     }
 
     // Nothing is left to tell a failure to standard error to: it is ignored.
-    void Tell(const std::string& message)
-    {
-        WriteAll(streams_.err, message.data(), message.size());
-    }
+    void Tell(const std::string& message) { m_err.Write(message); }
 
-    StandardStreams streams_;
-    StreamBuffers buffers_;
+    int m_in;
+    Output m_out;
+    Output m_err;
+    // The repairer of the run, one for every file: the full repair or the accent repair.
+    std::optional<FullRepairer> m_full;
+    std::optional<Utf8Repairer> m_accents;
 };
 
 } // namespace
@@ -252,7 +270,8 @@ private:
 int RunRepairCommand(
     std::span<const std::string_view> args, const StandardStreams& streams, std::size_t readSize)
 {
-    return Command(streams, readSize).Run(ParseArguments(args));
+    const Options options = ParseArguments(args);
+    return Command(streams, readSize, options.full).Run(options);
 }
 
 } // namespace orvik::cli

@@ -5,6 +5,7 @@
 
 #include "cli/stream_repair.h"
 
+#include <cstddef>
 #include <span>
 #include <string_view>
 

@@ -2,6 +2,10 @@
 #include "cli/in_place.h"
 
 #include "cli/messages.h"
+#include "repair/full_repair.h"
+#include "repair/utf8_repair.h"
+
+#include <utility>
 
 namespace orvik::cli {
 
@@ -12,23 +16,23 @@ class Temporary
 {
 public:
     explicit Temporary(InPlaceSystem& system)
-        : system_(system)
+        : m_system(system)
     { }
     Temporary(const Temporary&) = delete;
     Temporary& operator=(const Temporary&) = delete;
     ~Temporary()
     {
         if (fd >= 0)
-            system_.Close(fd);
+            m_system.Close(fd);
         if (exists)
-            system_.RemoveTemporary();
+            m_system.RemoveTemporary();
     }
 
     int fd = -1;
     bool exists = false;
 
 private:
-    InPlaceSystem& system_;
+    InPlaceSystem& m_system;
 };
 
 // Closes the original when the repair ends, however it ends.
@@ -36,22 +40,22 @@ class OriginalClosed
 {
 public:
     OriginalClosed(InPlaceSystem& system, int fd)
-        : system_(system)
-        , fd_(fd)
+        : m_system(system)
+        , m_fd(fd)
     { }
     OriginalClosed(const OriginalClosed&) = delete;
     OriginalClosed& operator=(const OriginalClosed&) = delete;
     ~OriginalClosed() { CloseNow(); }
     void CloseNow()
     {
-        if (fd_ >= 0)
-            system_.Close(fd_);
-        fd_ = -1;
+        if (m_fd >= 0)
+            m_system.Close(m_fd);
+        m_fd = -1;
     }
 
 private:
-    InPlaceSystem& system_;
-    int fd_;
+    InPlaceSystem& m_system;
+    int m_fd;
 };
 
 InPlaceResult Failed(std::string reason)
@@ -59,61 +63,66 @@ InPlaceResult Failed(std::string reason)
     return { InPlaceResult::Outcome::Failed, std::move(reason) };
 }
 
-InPlaceResult FailedLeftIntact(const std::string& what, int error)
+InPlaceResult FailedLeftIntact(const std::string& what, std::error_code error)
 {
     return Failed(LeftIntact(what, error));
 }
 
 } // namespace
 
-InPlaceResult RepairFileInPlace(
-    const std::string& path, StreamBuffers& buffers, InPlaceSystem& system)
+template <class Repairer>
+InPlaceResult RepairFileInPlace(const std::string& path, Repairer& repairer, InPlaceSystem& system)
 {
-    const InPlaceSystem::Original original = system.OpenOriginal(path);
-    if (original.fd < 0)
-        return Failed(original.refusal.empty() ? DescribeError(original.error) : original.refusal);
-    OriginalClosed originalClosed(system, original.fd);
+    const auto original = system.OpenOriginal(path);
+    if (!original)
+        return Failed(DescribeError(original.error()));
+    OriginalClosed originalClosed(system, original->fd);
 
     // A first pass that only reads: a file with nothing to repair stays exactly as it is.
-    const StreamResult check = CheckStream(original.fd, buffers);
+    const StreamResult check = CheckStream(original->fd, repairer);
     if (check.failure != StreamResult::Failure::None)
         return Failed(DescribeError(check.error));
     if (!check.changed)
         return { InPlaceResult::Outcome::Unchanged, {} };
-    if (!original.refusalToReplace.empty())
-        return Failed(original.refusalToReplace);
-    if (const int error = system.Rewind(original.fd))
+    if (original->refusalToReplace)
+        return Failed(DescribeError(original->refusalToReplace));
+    if (const std::error_code error = system.Rewind(original->fd))
         return FailedLeftIntact("retour au début du fichier impossible", error);
 
     Temporary temporary(system);
-    if (const int error = system.CreateTemporary(path, temporary.fd))
+    const auto created = system.CreateTemporary(path);
+    if (!created)
         return FailedLeftIntact(
-            "impossible de créer le fichier temporaire dans son dossier", error);
+            "impossible de créer le fichier temporaire dans son dossier", created.error());
+    temporary.fd = *created;
     temporary.exists = true;
 
-    const StreamResult copy = RepairStream(original.fd, temporary.fd, buffers);
+    Output out(temporary.fd);
+    const StreamResult copy = RepairStream(original->fd, out, repairer);
     if (copy.failure == StreamResult::Failure::Read)
         return FailedLeftIntact("lecture impossible", copy.error);
     if (copy.failure == StreamResult::Failure::Write)
         return FailedLeftIntact("écriture du fichier temporaire impossible", copy.error);
 
-    if (std::string failure = system.KeepMetadata(original.fd, temporary.fd); !failure.empty())
+    if (std::string failure = system.KeepMetadata(original->fd, temporary.fd); !failure.empty())
         return Failed(failure);
-    if (const int error = system.Flush(temporary.fd))
+    if (const std::error_code error = system.Flush(temporary.fd))
         return FailedLeftIntact("écriture du fichier temporaire sur le disque impossible", error);
     // Closing is where some file systems report a failed write, which must not go unnoticed
     // before the replace.
-    const int fd = temporary.fd;
-    temporary.fd = -1;
-    if (const int error = system.Close(fd))
+    const int fd = std::exchange(temporary.fd, -1);
+    if (const std::error_code error = system.Close(fd))
         return FailedLeftIntact("écriture du fichier temporaire impossible", error);
     // Nothing more is read from the original, and Windows replaces no file held open.
     originalClosed.CloseNow();
-    if (const int error = system.Replace(path))
+    if (const std::error_code error = system.Replace(path))
         return FailedLeftIntact("impossible de remplacer le fichier par sa version réparée", error);
     temporary.exists = false;
     system.SyncFolder(path);
     return { InPlaceResult::Outcome::Repaired, {} };
 }
+
+template InPlaceResult RepairFileInPlace(const std::string&, Utf8Repairer&, InPlaceSystem&);
+template InPlaceResult RepairFileInPlace(const std::string&, FullRepairer&, InPlaceSystem&);
 
 } // namespace orvik::cli

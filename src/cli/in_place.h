@@ -30,7 +30,9 @@ struct InPlaceResult
 // points, possibly outside the folder the user named. The user can name the file it points to.
 // A file with several hard links is replaced under this name only; its other names keep the old
 // text, as with any editor that saves by rename.
-InPlaceResult RepairFileInPlace(const std::string& path, StreamBuffers& buffers,
-    InPlaceSystem& system = InPlaceSystem::Native());
+// `Repairer` is Utf8Repairer or FullRepairer.
+template <class Repairer>
+InPlaceResult RepairFileInPlace(
+    const std::string& path, Repairer& repairer, InPlaceSystem& system = InPlaceSystem::Native());
 
 } // namespace orvik::cli

@@ -2,15 +2,44 @@
 #include "cli/messages.h"
 
 #include "cli/system.h"
+#include "text/utf.h"
 
 namespace orvik::cli {
 
-std::string LeftIntact(const std::string& what, int error)
+std::string LeftIntact(const std::string& what, std::error_code error)
 {
     return what + " (" + DescribeError(error) + ") ; fichier laissé intact";
 }
 
 namespace {
+
+class RefusalDescriptions final : public std::error_category
+{
+public:
+    const char* name() const noexcept override { return "orvik-repair"; }
+    std::string message(int refusal) const override
+    {
+        switch (Refusal(refusal)) {
+        case Refusal::Folder:
+            return "c'est un dossier";
+        case Refusal::Link:
+#ifdef _WIN32
+            return "c'est un lien symbolique ou une jonction, réparez plutôt le fichier qu'il "
+                   "désigne ; lien laissé intact";
+#else
+            return "c'est un lien symbolique, réparez plutôt le fichier qu'il désigne ; lien "
+                   "laissé intact";
+#endif
+        case Refusal::NotRegularFile:
+            return "ce n'est pas un fichier ordinaire, il ne peut être réparé que vers la sortie "
+                   "standard";
+        case Refusal::ReadOnly:
+            return "le fichier est en lecture seule, ôtez-lui cet attribut pour le réparer ; "
+                   "fichier laissé intact";
+        }
+        return "refus n° " + std::to_string(refusal);
+    }
+};
 
 // Characters a shell takes as they are, wherever they stand in a word.
 bool IsPlain(unsigned char c)
@@ -19,31 +48,12 @@ bool IsPlain(unsigned char c)
         || std::string_view("%+,-./:=@_^").find(char(c)) != std::string_view::npos;
 }
 
-// How many bytes the UTF-8 character at `s` takes when it is well formed and printable (neither
+// How many bytes the UTF-8 character at `at` takes when it is well formed and printable (neither
 // ASCII nor a C1 control, U+0080..U+009F); 0 otherwise.
-std::size_t PrintableMultibyte(std::string_view s)
+std::size_t PrintableMultibyte(std::string_view s, std::size_t at)
 {
-    const auto byte = [&](std::size_t i) { return i < s.size() ? (unsigned char)s[i] : 0u; };
-    const unsigned b0 = byte(0);
-    const auto follows = [&](std::size_t i, unsigned low = 0x80, unsigned high = 0xBF) {
-        return byte(i) >= low && byte(i) <= high;
-    };
-    if (b0 >= 0xC2 && b0 <= 0xDF)
-        return follows(1) && !(b0 == 0xC2 && byte(1) < 0xA0) ? 2 : 0;
-    if (b0 >= 0xE0 && b0 <= 0xEF) {
-        // No overlong forms (E0 80..9F) and no surrogates (ED A0..BF).
-        const bool second = b0 == 0xE0 ? follows(1, 0xA0)
-            : b0 == 0xED               ? follows(1, 0x80, 0x9F)
-                                       : follows(1);
-        return second && follows(2) ? 3 : 0;
-    }
-    if (b0 >= 0xF0 && b0 <= 0xF4) {
-        const bool second = b0 == 0xF0 ? follows(1, 0x90)
-            : b0 == 0xF4               ? follows(1, 0x80, 0x8F)
-                                       : follows(1);
-        return second && follows(2) && follows(3) ? 4 : 0;
-    }
-    return 0;
+    const std::optional<Utf8Sequence> sequence = DecodeUtf8(s, at);
+    return sequence && sequence->code >= 0xA0 ? sequence->length : 0;
 }
 
 void AppendEscape(std::string& out, unsigned char c)
@@ -80,13 +90,19 @@ void AppendEscape(std::string& out, unsigned char c)
 
 } // namespace
 
+const std::error_category& RefusalCategory()
+{
+    static const RefusalDescriptions category;
+    return category;
+}
+
 std::string QuoteName(std::string_view name)
 {
     if (name.empty())
         return "''";
     bool plain = name[0] != '~' && name[0] != '#';
     for (std::size_t i = 0; plain && i < name.size();) {
-        const std::size_t length = PrintableMultibyte(name.substr(i));
+        const std::size_t length = PrintableMultibyte(name, i);
         plain = length > 0 || IsPlain((unsigned char)name[i]);
         i += length > 0 ? length : 1;
     }
@@ -107,7 +123,7 @@ std::string QuoteName(std::string_view name)
     };
     for (std::size_t i = 0; i < name.size();) {
         const unsigned char c = (unsigned char)name[i];
-        const std::size_t length = c >= 0x80 ? PrintableMultibyte(name.substr(i)) : 0;
+        const std::size_t length = c >= 0x80 ? PrintableMultibyte(name, i) : 0;
         if (length > 0) {
             enter(Run::Quoted);
             out += name.substr(i, length);

@@ -4,12 +4,13 @@
 
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace orvik::cli {
 
 // "what (description of the system error) ; fichier laissé intact": the reason given when a repair
 // in place fails before the original is touched.
-std::string LeftIntact(const std::string& what, int error);
+std::string LeftIntact(const std::string& what, std::error_code error);
 
 // `name` as it may appear in a message, on one line that no terminal misreads: bare when it holds
 // only characters a shell would take as they are; otherwise in single quotes, with each control

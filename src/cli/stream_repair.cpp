@@ -1,116 +1,118 @@
 // SPDX-License-Identifier: MIT
 #include "cli/stream_repair.h"
 
-#include "cli/system.h"
+#include "repair/full_repair.h"
+#include "repair/utf8_repair.h"
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 namespace orvik::cli {
 
-StreamBuffers::StreamBuffers(std::size_t readSize)
-    : readSize_(std::max<std::size_t>(readSize, 1))
-    , in_(new (std::align_val_t(kPageSize)) char[readSize_])
-    , out_(new (std::align_val_t(kPageSize)) char[readSize_ + Utf8Repairer::kMaxHeld + kPageSize])
-{ }
+namespace {
 
-StreamResult RepairStream(int in, int out, StreamBuffers& buffers)
+template <class Repairer> std::size_t ReadSizeOf(const Repairer& repairer)
 {
-    if (buffers.fullRepairer())
-        return RepairStreamFull(in, out, *buffers.fullRepairer());
-    Utf8Repairer repairer;
-    StreamResult result;
-    const bool wholePages = IsRegularFile(out);
-    std::size_t kept = 0; // the end of the last page, not written yet
-    for (;;) {
-        const long got = ReadSome(in, buffers.in(), buffers.readSize());
-        std::size_t size;
-        if (got > 0) {
-            size = kept + repairer.Feed({ buffers.in(), std::size_t(got) }, buffers.out() + kept);
-        } else {
-            if (got < 0) {
-                result.failure = StreamResult::Failure::Read;
-                result.error = LastError();
-            }
-            size = kept + repairer.Finish(buffers.out() + kept);
-        }
-        result.changed = repairer.Changed();
-        const std::size_t whole = got > 0 && wholePages ? size / kPageSize * kPageSize : size;
-        if (!WriteAll(out, buffers.out(), whole)) {
-            result.failure = StreamResult::Failure::Write;
-            result.error = LastError();
-            return result;
-        }
-        kept = size - whole;
-        std::memmove(buffers.out(), buffers.out() + whole, kept);
-        if (got <= 0)
-            return result;
-    }
+    if constexpr (requires { repairer.ReadSize(); })
+        return repairer.ReadSize();
+    else
+        return repairer.readSize(); // FullRepairer's spelling of it so far
 }
 
-StreamResult CheckStream(int in, StreamBuffers& buffers)
+// Writes to a regular file in whole pages: the end of each text that does not fill a page waits,
+// in a page of its own, for the next one. Anything else gets each text at once.
+class PageWriter
 {
-    if (buffers.fullRepairer())
-        return CheckStreamFull(in, *buffers.fullRepairer());
-    Utf8Repairer repairer;
+public:
+    explicit PageWriter(Output& out)
+        : m_out(out)
+        , m_wholePages(IsRegularFile(out.Fd()))
+    { }
+
+    std::error_code Write(std::string_view text)
+    {
+        if (!m_wholePages)
+            return m_out.Write(text);
+        if (m_kept > 0) {
+            const std::size_t taken = std::min(kPageSize - m_kept, text.size());
+            std::memcpy(m_page + m_kept, text.data(), taken);
+            m_kept += taken;
+            text.remove_prefix(taken);
+            if (m_kept < kPageSize)
+                return {};
+            if (const std::error_code error = m_out.Write({ m_page, kPageSize }))
+                return error;
+        }
+        const std::size_t whole = text.size() / kPageSize * kPageSize;
+        m_kept = text.size() - whole;
+        std::memcpy(m_page, text.data() + whole, m_kept);
+        return m_out.Write(text.substr(0, whole));
+    }
+
+    // Writes what waits.
+    std::error_code Flush() { return m_out.Write({ m_page, std::exchange(m_kept, 0) }); }
+
+private:
+    Output& m_out;
+    bool m_wholePages;
+    alignas(kPageSize) char m_page[kPageSize];
+    std::size_t m_kept = 0;
+};
+
+} // namespace
+
+template <class Repairer> StreamResult RepairStream(int in, Output& out, Repairer& repairer)
+{
+    repairer.Reset();
+    PageWriter writer(out);
     StreamResult result;
     for (;;) {
-        const long got = ReadSome(in, buffers.in(), buffers.readSize());
-        if (got > 0)
-            repairer.Feed({ buffers.in(), std::size_t(got) }, buffers.out());
-        else
-            repairer.Finish(buffers.out());
-        if (got < 0) {
+        const auto got = ReadSome(in, repairer.ReadBuffer(), ReadSizeOf(repairer));
+        if (!got) {
             result.failure = StreamResult::Failure::Read;
-            result.error = LastError();
+            result.error = got.error();
         }
+        const bool more = got && *got > 0;
+        std::error_code error = writer.Write(more ? repairer.Feed(*got) : repairer.Finish());
+        if (!error && !more)
+            error = writer.Flush();
         result.changed = repairer.Changed();
-        if (got <= 0 || result.changed)
+        if (error) {
+            result.failure = StreamResult::Failure::Write;
+            result.error = error;
+            return result;
+        }
+        if (!more)
             return result;
     }
 }
 
-StreamResult RepairStreamFull(int in, int out, FullRepairer& repairer)
+template <class Repairer> StreamResult CheckStream(int in, Repairer& repairer)
 {
     repairer.Reset();
     StreamResult result;
     for (;;) {
-        const long got = ReadSome(in, repairer.ReadBuffer(), repairer.readSize());
-        if (got < 0) {
+        const auto got = ReadSome(in, repairer.ReadBuffer(), ReadSizeOf(repairer));
+        if (!got) {
             result.failure = StreamResult::Failure::Read;
-            result.error = LastError();
+            result.error = got.error();
         }
-        const std::string_view repaired
-            = got > 0 ? repairer.Feed(std::size_t(got)) : repairer.Finish();
-        result.changed = repairer.Changed();
-        if (!WriteAll(out, repaired.data(), repaired.size())) {
-            result.failure = StreamResult::Failure::Write;
-            result.error = LastError();
-            return result;
-        }
-        if (got <= 0)
-            return result;
-    }
-}
-
-StreamResult CheckStreamFull(int in, FullRepairer& repairer)
-{
-    repairer.Reset();
-    StreamResult result;
-    for (;;) {
-        const long got = ReadSome(in, repairer.ReadBuffer(), repairer.readSize());
-        if (got < 0) {
-            result.failure = StreamResult::Failure::Read;
-            result.error = LastError();
-        }
-        if (got > 0)
-            repairer.Feed(std::size_t(got));
+        const bool more = got && *got > 0;
+        if (more)
+            repairer.Feed(*got);
         else
             repairer.Finish();
         result.changed = repairer.Changed();
-        if (got <= 0 || result.changed)
+        if (!more || result.changed)
             return result;
     }
 }
+
+template StreamResult RepairStream(int, Output&, Utf8Repairer&);
+template StreamResult RepairStream(int, Output&, FullRepairer&);
+template StreamResult CheckStream(int, Utf8Repairer&);
+template StreamResult CheckStream(int, FullRepairer&);
 
 } // namespace orvik::cli

@@ -1,38 +1,92 @@
 // SPDX-License-Identifier: MIT
 // What the filter asks of the operating system, with one implementation for POSIX systems
 // (system_posix.cpp) and one for Windows (system_windows.cpp). Files and standard streams are
-// C runtime descriptors on both; error codes are errno values on POSIX and GetLastError() values
-// on Windows, and only DescribeError() reads them.
+// C runtime descriptors on both. Errors are std::error_code: errno values on POSIX and
+// GetLastError() values on Windows, in the system category, or the program's own (Refusal); only
+// DescribeError() reads them.
 #pragma once
 
 #include <cstddef>
+#include <expected>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace orvik::cli {
 
-// A short French description of a system error code, for "orvik-repair: FICHIER: raison".
-std::string DescribeError(int error);
+// Why the program itself turns a file down, where no system call failed.
+enum class Refusal {
+    Folder = 1, // where the system reports no error of its own for one
+    Link, // a symbolic link (or, on Windows, any reparse point), which a repair in place refuses
+    NotRegularFile, // a pipe, a device...: repaired to standard output only
+    ReadOnly, // Windows' read-only attribute, which no replace goes past
+};
+const std::error_category& RefusalCategory();
+inline std::error_code make_error_code(Refusal refusal)
+{
+    return { int(refusal), RefusalCategory() };
+}
 
-// The error code of the last system call that failed.
-int LastError();
+// A short French description of an error, for "orvik-repair: FICHIER: raison".
+std::string DescribeError(std::error_code error);
 
-// read() and write() made whole: retried after a signal, and after EAGAIN on a descriptor that
-// was left non-blocking by whoever handed it over. ReadSome returns -1 on failure; WriteAll returns
-// false on failure; LastError() then tells why. On Windows, the bytes pass unchanged (no text-mode
-// translation of CR LF or Ctrl-Z), except that text written to a console is shown as UTF-8.
-long ReadSome(int fd, char* buffer, std::size_t size);
-bool WriteAll(int fd, const char* data, std::size_t size);
+// read() made whole: retried after a signal, and after EAGAIN on a descriptor that was left
+// non-blocking by whoever handed it over. The number of bytes read, 0 at the end. On Windows, the
+// bytes pass unchanged (no text-mode translation of CR LF or Ctrl-Z).
+std::expected<std::size_t, std::error_code> ReadSome(int fd, char* buffer, std::size_t size);
+// write() likewise made whole, until every byte is written.
+std::error_code WriteAll(int fd, std::string_view bytes);
 
-// Opens `path` (UTF-8, as the user typed it) to read; -1 on failure.
-int OpenToRead(const std::string& path);
+#ifdef _WIN32
+// UTF-8 text for a console, which takes UTF-16. A character cut at the end of one piece is held
+// until the next; each byte that starts no valid sequence shows as U+FFFD.
+class ConsoleText
+{
+public:
+    // The UTF-16 text of what was held and `bytes`, less the start of a character at its end.
+    std::u16string Next(std::string_view bytes);
+    // What is still held, once nothing more comes: a character cut short, each byte a U+FFFD.
+    std::u16string Rest();
+
+private:
+    std::string m_held;
+};
+#endif
+
+// Where the program writes: a descriptor, written with WriteAll. On Windows, text written to a
+// console is shown as UTF-8 and a character cut between two writes waits for the next: each of
+// standard output and standard error needs one Output for the whole run.
+class Output
+{
+public:
+    explicit Output(int fd)
+        : m_fd(fd)
+    { }
+    int Fd() const { return m_fd; }
+    std::error_code Write(std::string_view bytes);
+#ifdef _WIN32
+    // Shows what a console still holds, when the text ends within a character.
+    ~Output();
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+#endif
+
+private:
+    int m_fd;
+#ifdef _WIN32
+    ConsoleText m_console;
+#endif
+};
+
+// Opens `path` (UTF-8, as the user typed it) to read.
+std::expected<int, std::error_code> OpenToRead(const std::string& path);
 void CloseFile(int fd);
 bool IsRegularFile(int fd);
 // Whether `a` and `b` are the same regular file (the output file given as input).
 bool SameFile(int a, int b);
 
-// The steps of a repair in place that depend on the system, each reporting 0 or an error code.
-// At most one new file exists at a time.
+// The steps of a repair in place that depend on the system. At most one new file exists at a
+// time.
 class InPlaceSystem
 {
 public:
@@ -40,25 +94,23 @@ public:
 
     struct Original
     {
-        int fd = -1;
-        int error = 0; // when fd < 0 and no refusal: the system's reason
-        std::string refusal; // when fd < 0: why this kind of file is not repaired in place
+        int fd;
         // When set: the file may be read, but not replaced; the reason, if it needs a repair.
-        std::string refusalToReplace;
+        std::error_code refusalToReplace;
     };
     // Opens the file to repair, to read, refusing what cannot be replaced by its repair.
-    virtual Original OpenOriginal(const std::string& path) = 0;
+    virtual std::expected<Original, std::error_code> OpenOriginal(const std::string& path) = 0;
     // Reads it again from its start.
-    virtual int Rewind(int fd) = 0;
-    // Creates the new file in the folder of `original`, to write; `fd` receives it.
-    virtual int CreateTemporary(const std::string& original, int& fd) = 0;
+    virtual std::error_code Rewind(int fd) = 0;
+    // Creates the new file in the folder of `original`, to write.
+    virtual std::expected<int, std::error_code> CreateTemporary(const std::string& original) = 0;
     // Gives the new file the original's metadata, where the replace does not keep it itself. An
     // empty answer on success, else the whole French reason.
     virtual std::string KeepMetadata(int original, int temporary) = 0;
-    virtual int Flush(int fd) = 0;
-    virtual int Close(int fd) = 0;
+    virtual std::error_code Flush(int fd) = 0;
+    virtual std::error_code Close(int fd) = 0;
     // Puts the closed new file in place of `original`, in one step.
-    virtual int Replace(const std::string& original) = 0;
+    virtual std::error_code Replace(const std::string& original) = 0;
     // Removes the new file, when it was not put in place.
     virtual void RemoveTemporary() = 0;
     // Makes the replace itself durable where the system needs a separate step for it.
@@ -81,3 +133,6 @@ std::wstring WideFromUtf8(std::string_view utf8);
 #endif
 
 } // namespace orvik::cli
+
+template <> struct std::is_error_code_enum<orvik::cli::Refusal> : std::true_type
+{ };

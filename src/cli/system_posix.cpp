@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The system layer on POSIX systems: descriptors, errno, rename() and signals.
-#include "cli/system.h"
-
 #include "cli/messages.h"
+#include "cli/system.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <limits.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -17,8 +17,11 @@
 
 namespace orvik::cli {
 
-std::string DescribeError(int error)
+std::string DescribeError(std::error_code code)
 {
+    if (code.category() == RefusalCategory())
+        return code.message();
+    const int error = code.value();
     switch (error) {
     case ENOENT:
         return "fichier introuvable";
@@ -71,12 +74,13 @@ std::string DescribeError(int error)
     }
 }
 
-int LastError()
-{
-    return errno;
-}
-
 namespace {
+
+// The error code errno holds.
+std::error_code LastError()
+{
+    return { errno, std::system_category() };
+}
 
 // Waits until `fd` is ready for `events`; false with errno when poll() itself fails.
 bool WaitFor(int fd, short events)
@@ -123,22 +127,15 @@ public:
         sigemptyset(&held);
         for (int signal : kEndingSignals)
             sigaddset(&held, signal);
-        sigprocmask(SIG_BLOCK, &held, &previous_);
+        sigprocmask(SIG_BLOCK, &held, &m_previous);
     }
     SignalsHeld(const SignalsHeld&) = delete;
     SignalsHeld& operator=(const SignalsHeld&) = delete;
-    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &m_previous, nullptr); }
 
 private:
-    sigset_t previous_;
+    sigset_t m_previous;
 };
-
-// "dir/" for "dir/name", "./" for "name": where the new file goes.
-std::string FolderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
-}
 
 // Copies every extended attribute of `from` to `to`: user attributes, POSIX ACLs, security
 // labels. Lists and values are asked for again when they grow between two calls.
@@ -150,7 +147,7 @@ std::string CopyExtendedAttributes(int from, int to)
         if (size < 0) {
             if (errno == ENOTSUP)
                 return {}; // a file system without them
-            return LeftIntact("lecture des attributs étendus impossible", errno);
+            return LeftIntact("lecture des attributs étendus impossible", LastError());
         }
         names.resize(std::size_t(size));
         const ssize_t got = flistxattr(from, names.data(), names.size());
@@ -159,7 +156,7 @@ std::string CopyExtendedAttributes(int from, int to)
             break;
         }
         if (errno != ERANGE)
-            return LeftIntact("lecture des attributs étendus impossible", errno);
+            return LeftIntact("lecture des attributs étendus impossible", LastError());
     }
 
     constexpr std::string_view kAccessAcl = "system.posix_acl_access";
@@ -169,7 +166,7 @@ std::string CopyExtendedAttributes(int from, int to)
         const char* name = names.data() + at;
         const auto failed = [&](const char* what) {
             return LeftIntact(
-                std::string(what) + " l'attribut étendu " + QuoteName(name), errno);
+                std::string(what) + " l'attribut étendu " + QuoteName(name), LastError());
         };
         ssize_t size;
         for (;;) {
@@ -192,7 +189,7 @@ std::string CopyExtendedAttributes(int from, int to)
     // A default ACL of the folder gave the new file an ACL that the original does not have.
     if (!hasAccessAcl && fremovexattr(to, kAccessAcl.data()) != 0 && errno != ENODATA
         && errno != ENOTSUP)
-        return LeftIntact("impossible de retirer l'ACL héritée du dossier", errno);
+        return LeftIntact("impossible de retirer l'ACL héritée du dossier", LastError());
     return {};
 }
 
@@ -202,12 +199,12 @@ std::string CopyMetadata(int from, int fd)
 {
     struct stat original;
     if (fstat(from, &original) != 0)
-        return LeftIntact("état du fichier illisible", errno);
+        return LeftIntact("état du fichier illisible", LastError());
     // The new file has the user's owner, and the user's group or, in a set-group-ID folder, the
     // folder's: compare with what it has, not with the user's.
     struct stat made;
     if (fstat(fd, &made) != 0)
-        return LeftIntact("état du fichier temporaire illisible", errno);
+        return LeftIntact("état du fichier temporaire illisible", LastError());
     mode_t mode = original.st_mode & 07777;
     // First the owner: fchown() clears the set-ID bits, which fchmod() sets again at the end.
     if ((made.st_uid != original.st_uid || made.st_gid != original.st_gid)
@@ -215,7 +212,7 @@ std::string CopyMetadata(int from, int fd)
         // Not allowed to give the file away (a user repairing someone else's file in a folder of
         // their own): the user owns the new file, and the set-ID bits are dropped rather than
         // given to the wrong owner or group. The group is still kept where the user belongs to it.
-        const int error = errno;
+        const std::error_code error = LastError();
         const bool ownerKept = made.st_uid == original.st_uid;
         const bool groupKept
             = made.st_gid == original.st_gid || fchown(fd, uid_t(-1), original.st_gid) == 0;
@@ -232,50 +229,57 @@ std::string CopyMetadata(int from, int fd)
         return failure;
     if (fchmod(fd, mode) != 0)
         return LeftIntact(
-            "impossible de donner au fichier réparé les permissions de l'original", errno);
+            "impossible de donner au fichier réparé les permissions de l'original", LastError());
     return {};
 }
 
 } // namespace
 
-long ReadSome(int fd, char* buffer, std::size_t size)
+std::expected<std::size_t, std::error_code> ReadSome(int fd, char* buffer, std::size_t size)
 {
     for (;;) {
         const ssize_t got = read(fd, buffer, size);
         if (got >= 0)
-            return long(got);
+            return std::size_t(got);
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             if (!WaitFor(fd, POLLIN))
-                return -1;
+                return std::unexpected(LastError());
         } else if (errno != EINTR) {
-            return -1;
+            return std::unexpected(LastError());
         }
     }
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size)
+std::error_code WriteAll(int fd, std::string_view bytes)
 {
-    while (size > 0) {
-        const ssize_t put = write(fd, data, size);
+    while (!bytes.empty()) {
+        const ssize_t put = write(fd, bytes.data(), bytes.size());
         if (put > 0) {
-            data += put;
-            size -= std::size_t(put);
+            bytes.remove_prefix(std::size_t(put));
         } else if (put == 0) {
-            errno = EIO; // write() may not make progress on a non-empty buffer
-            return false;
+            // write() may not make progress on a non-empty buffer
+            return { EIO, std::system_category() };
         } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
             if (!WaitFor(fd, POLLOUT))
-                return false;
+                return LastError();
         } else if (errno != EINTR) {
-            return false;
+            return LastError();
         }
     }
-    return true;
+    return {};
 }
 
-int OpenToRead(const std::string& path)
+std::error_code Output::Write(std::string_view bytes)
 {
-    return open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    return WriteAll(m_fd, bytes);
+}
+
+std::expected<int, std::error_code> OpenToRead(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return std::unexpected(LastError());
+    return fd;
 }
 
 void CloseFile(int fd)
@@ -301,53 +305,54 @@ namespace {
 class PosixInPlace final : public InPlaceSystem
 {
 public:
-    Original OpenOriginal(const std::string& path) override
+    std::expected<Original, std::error_code> OpenOriginal(const std::string& path) override
     {
         // O_NOFOLLOW refuses a symbolic link; O_NONBLOCK keeps a FIFO from blocking the open.
-        const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        const int fd
+            = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) {
-            const int error = errno;
+            const std::error_code error = LastError();
             struct stat link;
-            if (error == ELOOP && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
-                return { -1, 0,
-                    "c'est un lien symbolique, réparez plutôt le fichier qu'il désigne ; lien "
-                    "laissé intact",
-                    {} };
-            return { -1, error, {}, {} };
+            if (error.value() == ELOOP && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+                return std::unexpected(Refusal::Link);
+            return std::unexpected(error);
         }
         struct stat status;
-        Original refused;
+        std::error_code refused;
         if (fstat(fd, &status) != 0)
-            refused.error = errno;
+            refused = LastError();
         else if (S_ISDIR(status.st_mode))
-            refused.error = EISDIR;
+            refused = { EISDIR, std::system_category() };
         else if (!S_ISREG(status.st_mode))
-            refused.refusal = "ce n'est pas un fichier ordinaire, il ne peut être réparé que vers "
-                              "la sortie standard";
+            refused = Refusal::NotRegularFile;
         else {
             const int flags = fcntl(fd, F_GETFL);
             if (flags >= 0)
                 fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-            return { fd, 0, {}, {} };
+            return Original { fd, {} };
         }
         close(fd);
-        return refused;
+        return std::unexpected(refused);
     }
 
-    int Rewind(int fd) override { return lseek(fd, 0, SEEK_SET) == 0 ? 0 : errno; }
-
-    int CreateTemporary(const std::string& original, int& fd) override
+    std::error_code Rewind(int fd) override
     {
-        const std::string path = FolderOf(original) + ".orvik-repair-XXXXXX";
+        return lseek(fd, 0, SEEK_SET) == 0 ? std::error_code() : LastError();
+    }
+
+    std::expected<int, std::error_code> CreateTemporary(const std::string& original) override
+    {
+        const std::string path
+            = (std::filesystem::path(original).parent_path() / ".orvik-repair-XXXXXX").native();
         if (path.size() >= sizeof g_temporaryPath)
-            return ENAMETOOLONG;
+            return std::unexpected(std::error_code(ENAMETOOLONG, std::system_category()));
         const SignalsHeld held;
         std::memcpy(g_temporaryPath, path.c_str(), path.size() + 1);
-        fd = mkostemp(g_temporaryPath, O_CLOEXEC);
+        const int fd = mkostemp(g_temporaryPath, O_CLOEXEC);
         if (fd < 0)
-            return errno;
+            return std::unexpected(LastError());
         g_temporaryActive = 1;
-        return 0;
+        return fd;
     }
 
     std::string KeepMetadata(int original, int temporary) override
@@ -355,16 +360,22 @@ public:
         return CopyMetadata(original, temporary);
     }
 
-    int Flush(int fd) override { return fsync(fd) == 0 ? 0 : errno; }
-    int Close(int fd) override { return close(fd) == 0 ? 0 : errno; }
+    std::error_code Flush(int fd) override
+    {
+        return fsync(fd) == 0 ? std::error_code() : LastError();
+    }
+    std::error_code Close(int fd) override
+    {
+        return close(fd) == 0 ? std::error_code() : LastError();
+    }
 
-    int Replace(const std::string& original) override
+    std::error_code Replace(const std::string& original) override
     {
         const SignalsHeld held;
         if (rename(g_temporaryPath, original.c_str()) != 0)
-            return errno;
+            return LastError();
         g_temporaryActive = 0;
-        return 0;
+        return {};
     }
 
     void RemoveTemporary() override
@@ -379,7 +390,10 @@ public:
     // here is not reported.
     void SyncFolder(const std::string& original) override
     {
-        const int fd = open(FolderOf(original).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        std::filesystem::path folder = std::filesystem::path(original).parent_path();
+        if (folder.empty())
+            folder = ".";
+        const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd >= 0) {
             fsync(fd);
             close(fd);

@@ -2,25 +2,33 @@
 // The system layer on Windows: handles behind the C runtime's descriptors, GetLastError() codes,
 // ReplaceFileW and the console's control events. Every read and write goes straight to the handle
 // with ReadFile and WriteFile, so that no text-mode translation touches the bytes.
-#include "cli/system.h"
-
 #include "cli/messages.h"
+#include "cli/system.h"
+#include "text/utf.h"
 #include "win32/system_error.h"
 
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <map>
+#include <fcntl.h>
+#include <filesystem>
+#include <io.h>
+#include <random>
+#include <utility>
+#include <windows.h>
 
 namespace orvik::cli {
 
 namespace {
 
-// Codes of the program's own, in the range Windows leaves to applications (bit 29 set).
-constexpr DWORD kErrorIsFolder = 0x20000001;
+std::error_code SystemError(DWORD code)
+{
+    return { int(code), std::system_category() };
+}
+
+// The error code GetLastError() holds.
+std::error_code LastError()
+{
+    return SystemError(GetLastError());
+}
 
 HANDLE HandleOf(int fd)
 {
@@ -31,8 +39,6 @@ HANDLE HandleOf(int fd)
 std::string OwnDescription(DWORD error)
 {
     switch (error) {
-    case kErrorIsFolder:
-        return "c'est un dossier";
     case ERROR_FILE_NOT_FOUND:
         return "fichier introuvable";
     case ERROR_PATH_NOT_FOUND:
@@ -83,14 +89,23 @@ bool IsConsole(HANDLE handle)
     return GetConsoleMode(handle, &mode) != 0;
 }
 
-// Writes UTF-8 `data` to a console as UTF-16. A character cut at the end of one write is held
-// until the next; each byte that is not UTF-8 shows as U+FFFD.
-bool WriteConsoleUtf8(HANDLE console, const char* data, std::size_t size)
+std::error_code WriteToConsole(HANDLE console, std::u16string_view text)
 {
-    static std::map<HANDLE, std::string> heldFor; // standard output's and standard error's
-    std::string& held = heldFor[console];
-    std::string text = held + std::string(data, size);
-    held.clear();
+    for (std::size_t at = 0; at < text.size();) {
+        DWORD put = 0;
+        const DWORD chunk = DWORD(std::min<std::size_t>(text.size() - at, 16384));
+        if (!WriteConsoleW(console, text.data() + at, chunk, &put, nullptr))
+            return LastError();
+        at += put;
+    }
+    return {};
+}
+
+} // namespace
+
+std::u16string ConsoleText::Next(std::string_view bytes)
+{
+    std::string text = m_held + std::string(bytes);
     // The start of the last character, when it is not complete.
     std::size_t cut = text.size();
     for (std::size_t back = 1; back <= 3 && back <= text.size(); ++back) {
@@ -102,139 +117,107 @@ bool WriteConsoleUtf8(HANDLE console, const char* data, std::size_t size)
             cut = text.size() - back;
         break;
     }
-    held = text.substr(cut);
+    m_held = text.substr(cut);
     text.resize(cut);
-    if (text.empty())
-        return true;
-    std::wstring wide(text.size(), L'\0');
-    wide.resize(std::size_t(
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), int(wide.size()))));
-    for (std::size_t at = 0; at < wide.size();) {
-        DWORD put = 0;
-        const DWORD chunk = DWORD(std::min<std::size_t>(wide.size() - at, 16384));
-        if (!WriteConsoleW(console, wide.data() + at, chunk, &put, nullptr))
-            return false;
-        at += put;
-    }
-    return true;
+    return Utf16FromUtf8(text);
 }
 
-} // namespace
-
-std::string DescribeError(int error)
+std::u16string ConsoleText::Rest()
 {
-    const auto code = static_cast<DWORD>(error);
-    if ((code & 0x20000000) == 0) {
-        std::u16string system = FrenchSystemMessage(code);
-        while (!system.empty() && system.back() == u'.')
-            system.pop_back();
-        // "Accès refusé" within a sentence: the first letter small, unless it starts a word in
-        // capitals.
-        if (system.size() > 1 && system[0] >= u'A' && system[0] <= u'Z'
-            && !(system[1] >= u'A' && system[1] <= u'Z'))
-            system[0] = char16_t(system[0] - u'A' + u'a');
-        if (!system.empty())
-            return Utf8FromUtf16(system);
-    }
+    return Utf16FromUtf8(std::exchange(m_held, {}));
+}
+
+std::string DescribeError(std::error_code error)
+{
+    if (error.category() == RefusalCategory())
+        return error.message();
+    const auto code = static_cast<DWORD>(error.value());
+    std::u16string system = FrenchSystemMessage(code);
+    while (!system.empty() && system.back() == u'.')
+        system.pop_back();
+    // "Accès refusé" within a sentence: the first letter small, unless it starts a word in
+    // capitals.
+    if (system.size() > 1 && system[0] >= u'A' && system[0] <= u'Z'
+        && !(system[1] >= u'A' && system[1] <= u'Z'))
+        system[0] = char16_t(system[0] - u'A' + u'a');
+    if (!system.empty())
+        return Utf8FromUtf16(system);
     return OwnDescription(code);
 }
 
-int LastError()
-{
-    return int(GetLastError());
-}
-
-long ReadSome(int fd, char* buffer, std::size_t size)
+std::expected<std::size_t, std::error_code> ReadSome(int fd, char* buffer, std::size_t size)
 {
     DWORD got = 0;
     if (ReadFile(HandleOf(fd), buffer, DWORD(std::min<std::size_t>(size, 1u << 30)), &got, nullptr))
-        return long(got);
+        return got;
     // The writer of a pipe has closed its end: that is the end of the text.
-    return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    if (GetLastError() == ERROR_BROKEN_PIPE)
+        return 0;
+    return std::unexpected(LastError());
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size)
+std::error_code WriteAll(int fd, std::string_view bytes)
 {
     const HANDLE handle = HandleOf(fd);
-    if (IsConsole(handle))
-        return WriteConsoleUtf8(handle, data, size);
-    while (size > 0) {
+    while (!bytes.empty()) {
         DWORD put = 0;
-        if (!WriteFile(handle, data, DWORD(std::min<std::size_t>(size, 1u << 30)), &put, nullptr))
-            return false;
-        if (put == 0) {
-            SetLastError(ERROR_WRITE_FAULT);
-            return false;
-        }
-        data += put;
-        size -= put;
+        const DWORD size = DWORD(std::min<std::size_t>(bytes.size(), 1u << 30));
+        if (!WriteFile(handle, bytes.data(), size, &put, nullptr))
+            return LastError();
+        if (put == 0)
+            return SystemError(ERROR_WRITE_FAULT);
+        bytes.remove_prefix(put);
     }
-    return true;
+    return {};
 }
 
-// A name as UTF-8 (WTF-8, see system.h). wchar_t holds UTF-16 on Windows.
+std::error_code Output::Write(std::string_view bytes)
+{
+    const HANDLE handle = HandleOf(m_fd);
+    if (!IsConsole(handle))
+        return WriteAll(m_fd, bytes);
+    return WriteToConsole(handle, m_console.Next(bytes));
+}
+
+Output::~Output()
+{
+    // Nothing is left to tell a failure to.
+    if (const std::u16string rest = m_console.Rest(); !rest.empty())
+        WriteToConsole(HandleOf(m_fd), rest);
+}
+
+// wchar_t holds UTF-16 on Windows.
 std::string Utf8FromWide(std::wstring_view wide)
 {
-    return Utf8FromUtf16(std::u16string(wide.begin(), wide.end()), true);
+    return Utf8FromUtf16(
+        std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()),
+        LoneSurrogates::Keep);
 }
 
-// And back: each well-formed sequence, surrogates included, gives its code unit(s); a byte that
-// starts none gives U+FFFD (a name from the command line always decodes).
 std::wstring WideFromUtf8(std::string_view utf8)
 {
-    std::wstring out;
-    out.reserve(utf8.size());
-    const auto follower = [&](std::size_t i) {
-        return i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80;
-    };
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto b0 = static_cast<unsigned char>(utf8[i]);
-        const std::size_t length = b0 < 0x80 ? 1
-            : b0 >= 0xC2 && b0 <= 0xDF      ? 2
-            : b0 >= 0xE0 && b0 <= 0xEF      ? 3
-            : b0 >= 0xF0 && b0 <= 0xF4      ? 4
-                                            : 0;
-        bool whole = length > 0;
-        for (std::size_t k = 1; whole && k < length; ++k)
-            whole = follower(i + k);
-        if (!whole) {
-            out += L'\xFFFD';
-            ++i;
-            continue;
-        }
-        char32_t code = length == 1 ? b0 : b0 & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k)
-            code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        if (code >= 0x10000) {
-            out += wchar_t(0xD800 + ((code - 0x10000) >> 10));
-            out += wchar_t(0xDC00 + ((code - 0x10000) & 0x3FF));
-        } else {
-            out += wchar_t(code);
-        }
-        i += length;
-    }
-    return out;
+    const std::u16string wide = Utf16FromUtf8(utf8, LoneSurrogates::Keep);
+    return { wide.begin(), wide.end() };
 }
 
-int OpenToRead(const std::string& path)
+std::expected<int, std::error_code> OpenToRead(const std::string& path)
 {
     const HANDLE handle = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
-        return -1;
+        return std::unexpected(LastError());
     // Opened so that a folder can be named as such rather than as a refused access.
     BY_HANDLE_FILE_INFORMATION information;
     if (GetFileInformationByHandle(handle, &information)
         && (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         CloseHandle(handle);
-        SetLastError(kErrorIsFolder);
-        return -1;
+        return std::unexpected(Refusal::Folder);
     }
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
     if (fd < 0) {
         CloseHandle(handle);
-        SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+        return std::unexpected(SystemError(ERROR_TOO_MANY_OPEN_FILES));
     }
     return fd;
 }
@@ -253,8 +236,7 @@ bool IsRegularFile(int fd)
 bool SameFile(int a, int b)
 {
     BY_HANDLE_FILE_INFORMATION first, second;
-    return IsRegularFile(a) && IsRegularFile(b)
-        && GetFileInformationByHandle(HandleOf(a), &first)
+    return IsRegularFile(a) && IsRegularFile(b) && GetFileInformationByHandle(HandleOf(a), &first)
         && GetFileInformationByHandle(HandleOf(b), &second)
         && first.dwVolumeSerialNumber == second.dwVolumeSerialNumber
         && first.nFileIndexHigh == second.nFileIndexHigh
@@ -288,17 +270,6 @@ BOOL WINAPI RemoveTemporaryAndEnd(DWORD)
     return FALSE;
 }
 
-// The folder part of `path`, with its separator: "dir\" for "dir\name", "C:" for "C:name".
-std::wstring FolderOf(const std::wstring& path)
-{
-    const std::size_t separator = path.find_last_of(L"\\/");
-    if (separator != std::wstring::npos)
-        return path.substr(0, separator + 1);
-    if (path.size() >= 2 && path[1] == L':')
-        return path.substr(0, 2);
-    return {};
-}
-
 // `path` made absolute, which ReplaceFileW is given.
 std::wstring FullPath(const std::wstring& path)
 {
@@ -313,7 +284,7 @@ std::wstring FullPath(const std::wstring& path)
 class WindowsInPlace final : public InPlaceSystem
 {
 public:
-    Original OpenOriginal(const std::string& path) override
+    std::expected<Original, std::error_code> OpenOriginal(const std::string& path) override
     {
         // FILE_FLAG_OPEN_REPARSE_POINT opens a link or junction itself, so that it can be refused;
         // FILE_FLAG_BACKUP_SEMANTICS opens a folder, so that it can be named as one. No one else
@@ -323,57 +294,53 @@ public:
             FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN,
             nullptr);
         if (handle == INVALID_HANDLE_VALUE)
-            return { -1, int(GetLastError()), {}, {} };
-        Original refused;
+            return std::unexpected(LastError());
+        std::error_code refused;
         BY_HANDLE_FILE_INFORMATION information;
         if (GetFileType(handle) != FILE_TYPE_DISK)
-            refused.refusal = "ce n'est pas un fichier ordinaire, il ne peut être réparé que vers "
-                              "la sortie standard";
+            refused = Refusal::NotRegularFile;
         else if (!GetFileInformationByHandle(handle, &information))
-            refused.error = int(GetLastError());
+            refused = LastError();
         else if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-            refused.refusal = "c'est un lien symbolique ou une jonction, réparez plutôt le fichier "
-                              "qu'il désigne ; lien laissé intact";
+            refused = Refusal::Link;
         else if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            refused.error = int(kErrorIsFolder);
+            refused = Refusal::Folder;
         else {
-            const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+            const int fd
+                = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
             if (fd < 0) {
                 CloseHandle(handle);
-                return { -1, ERROR_TOO_MANY_OPEN_FILES, {}, {} };
+                return std::unexpected(SystemError(ERROR_TOO_MANY_OPEN_FILES));
             }
-            Original opened { fd, 0, {}, {} };
             // Windows replaces no read-only file; the user decides whether it may change.
             if (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-                opened.refusalToReplace = "le fichier est en lecture seule, ôtez-lui cet attribut "
-                                          "pour le réparer ; fichier laissé intact";
-            return opened;
+                return Original { fd, Refusal::ReadOnly };
+            return Original { fd, {} };
         }
         CloseHandle(handle);
-        return refused;
+        return std::unexpected(refused);
     }
 
-    int Rewind(int fd) override
+    std::error_code Rewind(int fd) override
     {
         return SetFilePointerEx(HandleOf(fd), LARGE_INTEGER {}, nullptr, FILE_BEGIN)
-            ? 0
-            : int(GetLastError());
+            ? std::error_code()
+            : LastError();
     }
 
-    int CreateTemporary(const std::string& original, int& fd) override
+    std::expected<int, std::error_code> CreateTemporary(const std::string& original) override
     {
-        const std::wstring folder = FolderOf(WideFromUtf8(original));
-        LARGE_INTEGER now;
-        QueryPerformanceCounter(&now);
-        unsigned long long seed = static_cast<unsigned long long>(now.QuadPart)
-            ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 32);
-        constexpr wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        const std::filesystem::path folder
+            = std::filesystem::path(WideFromUtf8(original)).parent_path();
+        constexpr std::wstring_view kLetters
+            = L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        std::mt19937 random(std::random_device {}());
+        std::uniform_int_distribution<std::size_t> letter(0, kLetters.size() - 1);
         for (int attempt = 0; attempt < 100; ++attempt) {
-            std::wstring path = folder + L".orvik-repair-";
-            for (int i = 0; i < 6; ++i) {
-                seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-                path += kLetters[(seed >> 33) % 62];
-            }
+            std::wstring name = L".orvik-repair-";
+            for (int i = 0; i < 6; ++i)
+                name += kLetters[letter(random)];
+            std::wstring path = (folder / name).native();
             const TemporaryLocked locked;
             // FILE_SHARE_DELETE lets the control handler remove it while it is open.
             const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
@@ -382,20 +349,21 @@ public:
                 const DWORD error = GetLastError();
                 if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
                     continue;
-                return int(error);
+                return std::unexpected(SystemError(error));
             }
             g_temporaryPath = std::move(path);
             g_temporaryActive = true;
-            fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+            const int fd
+                = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
             if (fd < 0) {
                 CloseHandle(handle);
                 DeleteFileW(g_temporaryPath.c_str());
                 g_temporaryActive = false;
-                return ERROR_TOO_MANY_OPEN_FILES;
+                return std::unexpected(SystemError(ERROR_TOO_MANY_OPEN_FILES));
             }
-            return 0;
+            return fd;
         }
-        return ERROR_FILE_EXISTS;
+        return std::unexpected(SystemError(ERROR_FILE_EXISTS));
     }
 
     // ReplaceFileW gives the new file the original's security, time of creation and alternate
@@ -408,21 +376,27 @@ public:
         BY_HANDLE_FILE_INFORMATION information;
         FILE_BASIC_INFO basic {};
         if (!GetFileInformationByHandle(HandleOf(original), &information))
-            return LeftIntact("lecture des attributs du fichier impossible", int(GetLastError()));
+            return LeftIntact("lecture des attributs du fichier impossible", LastError());
         const DWORD kept = information.dwFileAttributes & kKept;
         basic.FileAttributes = kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL;
         if (!SetFileInformationByHandle(HandleOf(temporary), FileBasicInfo, &basic, sizeof basic))
-            return LeftIntact("impossible de donner au fichier réparé les attributs de l'original",
-                int(GetLastError()));
+            return LeftIntact(
+                "impossible de donner au fichier réparé les attributs de l'original", LastError());
         return {};
     }
 
-    int Flush(int fd) override { return FlushFileBuffers(HandleOf(fd)) ? 0 : int(GetLastError()); }
+    std::error_code Flush(int fd) override
+    {
+        return FlushFileBuffers(HandleOf(fd)) ? std::error_code() : LastError();
+    }
 
     // _doserrno: the system's code behind the C runtime's errno.
-    int Close(int fd) override { return _close(fd) == 0 ? 0 : int(_doserrno); }
+    std::error_code Close(int fd) override
+    {
+        return _close(fd) == 0 ? std::error_code() : SystemError(_doserrno);
+    }
 
-    int Replace(const std::string& original) override
+    std::error_code Replace(const std::string& original) override
     {
         const TemporaryLocked locked;
         const std::wstring target = FullPath(WideFromUtf8(original));
@@ -433,13 +407,13 @@ public:
             // A file system without it: a plain replace, which keeps the attributes given by
             // KeepMetadata but not the security of the original.
             if (error != ERROR_INVALID_FUNCTION && error != ERROR_NOT_SUPPORTED)
-                return int(error);
+                return SystemError(error);
             if (!MoveFileExW(source.c_str(), target.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-                return int(GetLastError());
+                return LastError();
         }
         g_temporaryActive = false;
-        return 0;
+        return {};
     }
 
     void RemoveTemporary() override

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The instruction sets the repair's kernels are written for. The repair of UTF-16 text and the
-// filter's repair of UTF-8 bytes each keep the kernels that pay for themselves; both name, check
-// and choose them here.
+// The kernels of the repairs: the instruction sets they are written for, and the one choice of a
+// kernel for each repair. The repair of UTF-16 text (RepairAccents) and the filter's repair of
+// UTF-8 bytes (Utf8Repairer) each keep the kernels that pay for themselves.
 #pragma once
 
 #include <span>
@@ -12,7 +12,7 @@
 #define ORVIK_HAVE_X86_KERNELS 0
 #endif
 
-namespace orvik::detail {
+namespace orvik {
 
 enum class Kernel {
     Scalar, // plain C++; every processor
@@ -20,16 +20,25 @@ enum class Kernel {
     Avx2, // 32-byte vectors (x86-64 with AVX2)
 };
 
+// The repairs that have kernels of their own.
+enum class KernelFamily {
+    Accents, // RepairAccents, on UTF-16 text
+    Bytes, // Utf8Repairer, on UTF-8 bytes
+};
+
 // "scalar", "ssse3", "avx2".
 const char* KernelName(Kernel kernel);
+// Whether this processor runs `kernel`.
 bool IsKernelSupported(Kernel kernel);
 
-// Whether `kernel` is one of `kernels` and this processor runs it.
-bool CanRun(std::span<const Kernel> kernels, Kernel kernel);
+// The kernels of `family`, the scalar one first.
+std::span<const Kernel> Kernels(KernelFamily family);
+// Whether `kernel` is one of Kernels(family) and this processor runs it.
+bool CanRun(KernelFamily family, Kernel kernel);
 
-// The widest of `kernels` (listed from the simplest) that this processor runs, unless the
-// environment variable ORVIK_REPAIR_KERNEL names another of them that it runs: a knob for
-// measurements. An unknown or unsupported name is ignored.
-Kernel ChooseKernel(std::span<const Kernel> kernels);
+// The kernel `family` uses, chosen once: the widest of Kernels(family) that this processor runs,
+// unless the environment variable ORVIK_REPAIR_KERNEL names another of them that it runs (a knob
+// for measurements; an unknown or unsupported name is ignored).
+Kernel BestKernel(KernelFamily family);
 
-} // namespace orvik::detail
+} // namespace orvik

@@ -4,7 +4,6 @@
 #include "repair/repair_kernels.h"
 #include "repair/repair_table.h"
 
-#include <array>
 #include <stdexcept>
 
 namespace orvik {
@@ -43,8 +42,6 @@ namespace {
 
 using KernelFunction = std::size_t (*)(const char16_t*, std::size_t, char16_t*);
 
-constexpr std::array kRepairKernels = { Kernel::Scalar, Kernel::Ssse3 };
-
 KernelFunction FunctionFor(Kernel kernel)
 {
 #if ORVIK_HAVE_X86_KERNELS
@@ -68,20 +65,9 @@ std::u16string Run(KernelFunction kernel, std::u16string_view text)
 
 } // namespace
 
-std::span<const Kernel> RepairKernels()
-{
-    return kRepairKernels;
-}
-
-Kernel BestRepairKernel()
-{
-    static const Kernel best = ChooseKernel(kRepairKernels);
-    return best;
-}
-
 std::u16string RepairAccentsWith(Kernel kernel, std::u16string_view text)
 {
-    if (!CanRun(kRepairKernels, kernel))
+    if (!CanRun(KernelFamily::Accents, kernel))
         throw std::invalid_argument("the repair has no such kernel for this processor");
     return Run(FunctionFor(kernel), text);
 }
@@ -90,7 +76,8 @@ std::u16string RepairAccentsWith(Kernel kernel, std::u16string_view text)
 
 std::u16string RepairAccents(std::u16string_view text)
 {
-    static const detail::KernelFunction kernel = detail::FunctionFor(detail::BestRepairKernel());
+    static const detail::KernelFunction kernel
+        = detail::FunctionFor(BestKernel(KernelFamily::Accents));
     return detail::Run(kernel, text);
 }
 

@@ -17,6 +17,7 @@
 
 #if ORVIK_HAVE_X86_KERNELS
 
+#include "repair/compact_table.h"
 #include "repair/repair_table.h"
 
 #include <array>
@@ -26,34 +27,7 @@
 namespace orvik::detail {
 namespace {
 
-// For each 8-bit mask of lanes to drop, the pshufb control that moves the kept 16-bit lanes of a
-// 128-bit vector to the front, in order, and how many lanes that keeps.
-struct CompactTable
-{
-    alignas(16) std::array<std::array<std::uint8_t, 16>, 256> shuffle {};
-    std::array<std::uint8_t, 256> kept {};
-};
-
-constexpr CompactTable MakeCompactTable()
-{
-    CompactTable table;
-    for (unsigned mask = 0; mask < 256; ++mask) {
-        unsigned n = 0;
-        for (unsigned lane = 0; lane < 8; ++lane) {
-            if (mask & (1u << lane))
-                continue;
-            table.shuffle[mask][2 * n] = std::uint8_t(2 * lane);
-            table.shuffle[mask][2 * n + 1] = std::uint8_t(2 * lane + 1);
-            ++n;
-        }
-        for (unsigned rest = 2 * n; rest < 16; ++rest)
-            table.shuffle[mask][rest] = 0x80; // zero; a later store overwrites these lanes
-        table.kept[mask] = std::uint8_t(n);
-    }
-    return table;
-}
-
-constexpr CompactTable kCompact = MakeCompactTable();
+constexpr CompactTable kCompact = MakeCompactTable<2>();
 
 __attribute__((target("ssse3"))) inline __m128i LoadShuffle(unsigned mask)
 {

@@ -1,18 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "repair/utf8_repair.h"
 
+#include "repair/repair_kernels.h"
 #include "repair/repair_table.h"
 
-#include <array>
+#include <algorithm>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 
-namespace orvik::cli {
+namespace orvik {
 
 namespace {
 
-using orvik::detail::IsFollower;
-using orvik::detail::LetterFor;
+using detail::IsFollower;
+using detail::LetterFor;
+
+constexpr std::size_t kPageSize = 4096;
 
 // Bytes of the two-byte UTF-8 form of U+0080..U+07FF.
 constexpr unsigned char FirstByte(char16_t c)
@@ -24,17 +28,17 @@ constexpr unsigned char SecondByte(char16_t c)
     return static_cast<unsigned char>(0x80 | (c & 0x3F));
 }
 
-constexpr unsigned char kLeadFirst = FirstByte(orvik::detail::kLead); // C3
-constexpr unsigned char kLeadSecond = SecondByte(orvik::detail::kLead); // 83
+constexpr unsigned char kLeadFirst = FirstByte(detail::kLead); // C3
+constexpr unsigned char kLeadSecond = SecondByte(detail::kLead); // 83
 constexpr unsigned char kFollowerFirst = 0xC2; // every follower lies in U+0080..U+00BF
-constexpr unsigned char kDefaultSecond = SecondByte(orvik::detail::kDefaultLetter); // A0, for "à"
+constexpr unsigned char kDefaultSecond = SecondByte(detail::kDefaultLetter); // A0, for "à"
 
 static_assert(kLeadFirst == 0xC3 && kLeadSecond == 0x83 && kDefaultSecond == 0xA0);
 // Every replacement letter lies in U+00C0..U+00FF, so it is C3 followed by one byte, and that byte
 // is the follower's own second byte: the repair keeps the follower's byte and drops the rest.
-static_assert(FirstByte(orvik::detail::kDefaultLetter) == kLeadFirst);
+static_assert(FirstByte(detail::kDefaultLetter) == kLeadFirst);
 static_assert([] {
-    for (char16_t f : orvik::detail::kFollowers)
+    for (char16_t f : detail::kFollowers)
         if (FirstByte(f) != kFollowerFirst || FirstByte(LetterFor(f)) != kLeadFirst
             || SecondByte(LetterFor(f)) != SecondByte(f))
             return false;
@@ -61,55 +65,63 @@ char* PutDefault(char* out)
     return out + 2;
 }
 
-constexpr std::array kUtf8Kernels = { Kernel::Scalar, Kernel::Avx2 };
+char* NewPages(std::size_t size)
+{
+    return new (std::align_val_t(kPageSize)) char[size];
+}
 
 } // namespace
 
-Utf8Repairer::Utf8Repairer(Kernel kernel)
-    : kernel_(kernel)
+void Utf8Repairer::PageFree::operator()(char* p) const
 {
-    if (!orvik::detail::CanRun(kUtf8Kernels, kernel))
+    ::operator delete[](p, std::align_val_t(kPageSize));
+}
+
+Utf8Repairer::Utf8Repairer(std::size_t readSize, Kernel kernel)
+    : m_readSize(std::max<std::size_t>(readSize, 1))
+    , m_kernel(kernel)
+{
+    if (!CanRun(KernelFamily::Bytes, kernel))
         throw std::invalid_argument("the filter has no such kernel for this processor");
+    m_in.reset(NewPages(m_readSize));
+    m_out.reset(NewPages(m_readSize + kMaxHeld));
 }
 
-std::span<const Kernel> Utf8Kernels()
+void Utf8Repairer::Reset()
 {
-    return kUtf8Kernels;
+    m_held = 0;
+    m_changed = false;
 }
 
-Kernel BestUtf8Kernel()
+std::string_view Utf8Repairer::Feed(std::size_t n)
 {
-    static const Kernel best = orvik::detail::ChooseKernel(kUtf8Kernels);
-    return best;
-}
-
-std::size_t Utf8Repairer::Feed(std::string_view input, char* out)
-{
-    const auto* in = reinterpret_cast<const unsigned char*>(input.data());
-    const std::size_t n = input.size();
+    if (n > m_readSize)
+        throw std::invalid_argument("Utf8Repairer::Feed: chunk larger than the read size");
+    const auto* in = reinterpret_cast<const unsigned char*>(m_in.get());
+    char* const out = m_out.get();
     char* o = out;
     std::size_t i = 0;
-    [[maybe_unused]] bool blocksDone = kernel_ == Kernel::Scalar;
+    [[maybe_unused]] bool blocksDone = m_kernel == Kernel::Scalar;
     while (i < n) {
-        if (held_ != 0) {
+        if (m_held != 0) {
             // A sequence cut by the end of a chunk: settle it one byte at a time. A byte that does
             // not continue it is not consumed here and is read afresh below.
             const unsigned char b = in[i];
-            if (held_ == 1) { // C3
+            if (m_held == 1) { // C3
                 if (b == kLeadSecond) {
-                    held_ = 2;
+                    m_held = 2;
                     ++i;
                     continue;
                 }
                 *o++ = char(kLeadFirst);
-            } else if (held_ == 2) { // C3 83
+            } else if (m_held == 2) { // C3 83
                 if (b == kFollowerFirst) {
-                    held_ = 3;
+                    m_held = 3;
                     ++i;
                     continue;
                 }
                 o = PutDefault(o);
-                changed_ = true;
+                m_changed = true;
             } else { // C3 83 C2
                 if (IsFollowerSecond(b)) {
                     o = PutLetter(o, b);
@@ -118,16 +130,16 @@ std::size_t Utf8Repairer::Feed(std::string_view input, char* out)
                     o = PutDefault(o);
                     *o++ = char(kFollowerFirst); // C2 is no lead: it can be written at once
                 }
-                changed_ = true;
+                m_changed = true;
             }
-            held_ = 0;
+            m_held = 0;
             continue;
         }
 
 #if ORVIK_HAVE_X86_KERNELS
         if (!blocksDone) {
             // The bulk of the chunk; the few bytes it leaves are finished below.
-            i = detail::RepairBlocksAvx2(in, i, n, o, changed_);
+            i = detail::RepairBlocksAvx2(in, i, n, o, m_changed);
             blocksDone = true;
             continue;
         }
@@ -144,48 +156,47 @@ std::size_t Utf8Repairer::Feed(std::string_view input, char* out)
 
         if (n - at < 4) {
             // The sequence may go on in the next chunk: let the byte-at-a-time path settle it.
-            held_ = 1;
+            m_held = 1;
             i = at + 1;
         } else if (in[at + 1] != kLeadSecond) {
             *o++ = char(kLeadFirst); // C3 of some other letter, or a stray one
             i = at + 1;
         } else if (in[at + 2] == kFollowerFirst && IsFollowerSecond(in[at + 3])) {
             o = PutLetter(o, in[at + 3]);
-            changed_ = true;
+            m_changed = true;
             i = at + 4;
         } else {
             o = PutDefault(o);
-            changed_ = true;
+            m_changed = true;
             i = at + 2;
         }
     }
-    return std::size_t(o - out);
+    return { out, std::size_t(o - out) };
 }
 
-std::size_t Utf8Repairer::Finish(char* out)
+std::string_view Utf8Repairer::Finish()
 {
+    char* const out = m_out.get();
     char* o = out;
-    if (held_ == 1) {
+    if (m_held == 1) {
         *o++ = char(kLeadFirst);
-    } else if (held_ >= 2) {
+    } else if (m_held >= 2) {
         o = PutDefault(o);
-        if (held_ == 3)
+        if (m_held == 3)
             *o++ = char(kFollowerFirst);
-        changed_ = true;
+        m_changed = true;
     }
-    held_ = 0;
-    return std::size_t(o - out);
+    m_held = 0;
+    return { out, std::size_t(o - out) };
 }
 
 std::string RepairUtf8(std::string_view text, Kernel kernel)
 {
-    std::string result;
-    result.resize_and_overwrite(text.size() + Utf8Repairer::kMaxHeld, [&](char* out, std::size_t) {
-        Utf8Repairer repairer(kernel);
-        const std::size_t fed = repairer.Feed(text, out);
-        return fed + repairer.Finish(out + fed);
-    });
-    return result;
+    Utf8Repairer repairer(text.size(), kernel);
+    std::ranges::copy(text, repairer.ReadBuffer());
+    std::string out(repairer.Feed(text.size()));
+    out += repairer.Finish();
+    return out;
 }
 
-} // namespace orvik::cli
+} // namespace orvik

@@ -15,15 +15,19 @@
 // character": the lead becomes "à" and the byte is copied. Overlong or truncated forms of "Ã" or
 // of a follower never match, so they are copied as they are. The filter therefore only ever
 // replaces well-formed characters by well-formed characters and never makes a file worse.
+//
+// Utf8Repairer repairs as the bytes stream past, from chunk to chunk in buffers of its own; the
+// output does not depend on how the input is cut into chunks.
 #pragma once
 
-#include "repair/utf8_kernels.h"
+#include "repair/kernels.h"
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
-namespace orvik::cli {
+namespace orvik {
 
 class Utf8Repairer
 {
@@ -32,28 +36,47 @@ public:
     // (C3, C3 83 or C3 83 C2) that the next chunk may complete.
     static constexpr std::size_t kMaxHeld = 3;
 
-    // Throws std::invalid_argument unless `kernel` is one of Utf8Kernels() this processor runs.
-    explicit Utf8Repairer(Kernel kernel = BestUtf8Kernel());
+    // `readSize`: the most bytes a chunk may have (at least 1). Throws std::invalid_argument
+    // unless `kernel` is one of Kernels(KernelFamily::Bytes) that this processor runs.
+    explicit Utf8Repairer(std::size_t readSize, Kernel kernel = BestKernel(KernelFamily::Bytes));
 
-    // Repairs `in`, the next chunk of the text, and writes to `out` the bytes that are now final.
-    // `out` must have room for in.size() + kMaxHeld bytes. Returns how many bytes were written.
-    std::size_t Feed(std::string_view in, char* out);
+    // Where the next chunk goes: room for ReadSize() bytes, starting on a page boundary.
+    char* ReadBuffer() { return m_in.get(); }
+    std::size_t ReadSize() const { return m_readSize; }
 
-    // Ends the text: writes the bytes still held back (at most kMaxHeld) and returns their count.
-    // Each text needs a repairer of its own.
-    std::size_t Finish(char* out);
+    // Repairs the `size` bytes just put in ReadBuffer() and returns the bytes that are now final.
+    // The view stays valid until the next call.
+    std::string_view Feed(std::size_t size);
 
-    // Whether a lead has been repaired since the repairer was made: the output differs from the
-    // input exactly when this is true.
-    bool Changed() const { return changed_; }
+    // Ends the text and returns the bytes that were still held back. Call Reset() for the next
+    // text.
+    std::string_view Finish();
+
+    // Makes the repairer ready for a new text.
+    void Reset();
+
+    // Whether a lead has been repaired since the text started: the output differs from the input
+    // exactly when this is true.
+    bool Changed() const { return m_changed; }
 
 private:
-    Kernel kernel_;
-    std::size_t held_ = 0; // how many bytes of C3 83 C2 are held back
-    bool changed_ = false;
+    // Buffers that start on a page boundary: the system copies to and from them much faster
+    // (measured: a third less system time than at 16 bytes past one).
+    struct PageFree
+    {
+        void operator()(char* p) const;
+    };
+    using PageBuffer = std::unique_ptr<char[], PageFree>;
+
+    std::size_t m_readSize;
+    Kernel m_kernel;
+    PageBuffer m_in;
+    PageBuffer m_out; // room for m_readSize + kMaxHeld bytes
+    std::size_t m_held = 0; // how many bytes of C3 83 C2 are held back
+    bool m_changed = false;
 };
 
-// Repairs a whole text held in memory.
-std::string RepairUtf8(std::string_view text, Kernel kernel = BestUtf8Kernel());
+// Repairs a whole text held in memory, in one chunk (the repairer's buffers take twice its size).
+std::string RepairUtf8(std::string_view text, Kernel kernel = BestKernel(KernelFamily::Bytes));
 
-} // namespace orvik::cli
+} // namespace orvik

@@ -11,10 +11,11 @@
 // Blocks always advance by their full size, so that the loads of the next block never wait for
 // this one; a lead in the last bytes of a block carries the change of the next block's first byte
 // or two over to it as a bit mask.
-#include "repair/utf8_kernels.h"
+#include "repair/repair_kernels.h"
 
 #if ORVIK_HAVE_X86_KERNELS
 
+#include "repair/compact_table.h"
 #include "repair/repair_table.h"
 
 #include <array>
@@ -22,34 +23,10 @@
 #include <cstdint>
 #include <immintrin.h>
 
-namespace orvik::cli::detail {
+namespace orvik::detail {
 namespace {
 
-// For each 8-bit mask of bytes to drop, the pshufb control that moves the kept bytes of an 8-byte
-// half to its front, in order, and how many bytes that keeps.
-struct CompactTable
-{
-    alignas(16) std::array<std::array<std::uint8_t, 16>, 256> shuffle {};
-    std::array<std::uint8_t, 256> kept {};
-};
-
-constexpr CompactTable MakeCompactTable()
-{
-    CompactTable table;
-    for (unsigned mask = 0; mask < 256; ++mask) {
-        unsigned n = 0;
-        for (unsigned byte = 0; byte < 8; ++byte) {
-            if (!(mask & (1u << byte)))
-                table.shuffle[mask][n++] = std::uint8_t(byte);
-        }
-        for (unsigned rest = n; rest < 16; ++rest)
-            table.shuffle[mask][rest] = 0x80; // zero: overwritten by the next store
-        table.kept[mask] = std::uint8_t(n);
-    }
-    return table;
-}
-
-constexpr CompactTable kCompact = MakeCompactTable();
+constexpr CompactTable kCompact = MakeCompactTable<1>();
 
 __attribute__((target("ssse3"))) inline void StoreCompacted(__m128i v, unsigned dropMask, char* out)
 {
@@ -70,10 +47,10 @@ __attribute__((target("avx2"))) inline __m256i IsFollower(__m256i v)
 {
     const __m256i nibble = _mm256_set1_epi8(0x0F);
     // pshufb looks up within each 16-byte half: both halves get the table.
-    const __m256i lowTable = _mm256_broadcastsi128_si256(_mm_load_si128(
-        reinterpret_cast<const __m128i*>(orvik::detail::kFollowerNibbles.low.data())));
-    const __m256i highTable = _mm256_broadcastsi128_si256(_mm_load_si128(
-        reinterpret_cast<const __m128i*>(orvik::detail::kFollowerNibbles.high.data())));
+    const __m256i lowTable = _mm256_broadcastsi128_si256(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(kFollowerNibbles.low.data())));
+    const __m256i highTable = _mm256_broadcastsi128_si256(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(kFollowerNibbles.high.data())));
     const __m256i low = _mm256_shuffle_epi8(lowTable, _mm256_and_si256(v, nibble));
     const __m256i high
         = _mm256_shuffle_epi8(highTable, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble));
@@ -182,6 +159,6 @@ __attribute__((target("avx2"))) std::size_t RepairBlocksAvx2(
     return i;
 }
 
-} // namespace orvik::cli::detail
+} // namespace orvik::detail
 
 #endif

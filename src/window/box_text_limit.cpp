@@ -9,7 +9,7 @@ void CheckBoxTextLength(std::size_t length)
 {
     if (length > kMaxBoxTextLength)
         throw DesktopError("Texte trop long : une zone de texte contient au plus 2 147 483 646 "
-                            "caractères.");
+                           "caractères.");
 }
 
 } // namespace orvik

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// The desktop's busy cursor, held for the length of a scope.
 #pragma once
 
 #include "window/desktop.h"

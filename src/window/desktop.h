@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// What the window code asks of the desktop platform: the text of the two boxes, the clipboard,
-// the message box, the description of the error being handled and the busy cursor. The window code
-// reaches the platform through this interface alone, so that its tests can stand in for it.
+// What the window needs of the desktop it runs on: the text of its two boxes, the clipboard, the
+// message box, the description of the error being handled and the busy cursor. The window reaches
+// the desktop through this interface alone: each front end gives one (Qt, Win32), and the tests
+// stand in for it.
 #pragma once
 
 #include <string>

@@ -6,7 +6,7 @@
 
 namespace orvik {
 
-// A platform operation that failed: a box that could not be read or written, a clipboard that
+// A desktop operation that failed: a box that could not be read or written, a clipboard that
 // refused a text. what() is a French description, in UTF-8, meant for the user.
 class DesktopError : public std::runtime_error
 {

@@ -3,7 +3,6 @@
 
 #include <exception>
 #include <string>
-#include <string_view>
 
 namespace orvik {
 
@@ -11,8 +10,5 @@ namespace orvik {
 // core's std::length_error as it stands, a plain sentence for a lack of memory, and a prefixed
 // what() for anything else.
 std::u16string DescribeException(std::exception_ptr error);
-
-// `text` decoded from UTF-8; each byte that starts no valid sequence becomes U+FFFD.
-std::u16string Utf16FromUtf8(std::string_view text);
 
 } // namespace orvik

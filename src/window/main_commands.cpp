@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "window/main_commands.h"
 
-#include "window/desktop.h"
 #include "repair/repair_accents.h"
 #include "window/busy_cursor.h"
+#include "window/desktop.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The work behind the main window's three buttons: the conversion and the two clipboard commands.
-// Everything goes through the Desktop, so that this code runs as well against Qt as against a
-// test's stand-in.
+// Every box, clipboard, message and cursor goes through the Desktop the window runs on, so that
+// this code runs the same in both front ends and against a test's stand-in.
 #pragma once
 
 #include <string_view>

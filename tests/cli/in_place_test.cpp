@@ -3,6 +3,7 @@
 // the original keeps its text and no new file is left behind.
 #include "cli/in_place.h"
 #include "cli/messages.h"
+#include "repair/utf8_repair.h"
 
 #include <filesystem>
 #include <fstream>
@@ -17,36 +18,41 @@ using orvik::cli::InPlaceSystem;
 
 enum class Step { None, Rewind, Create, Metadata, Flush, Close, Replace };
 
+using Error = std::error_code;
+
 // The real layer, but `failing` reports `error` (after doing its work, for Close).
 class FailingSystem final : public InPlaceSystem
 {
 public:
-    FailingSystem(Step failing, int error)
+    FailingSystem(Step failing, Error error)
         : failing_(failing)
         , error_(error)
     { }
 
-    Original OpenOriginal(const std::string& path) override { return real_.OpenOriginal(path); }
-    int Rewind(int fd) override { return Fails(Step::Rewind) ? error_ : real_.Rewind(fd); }
-    int CreateTemporary(const std::string& original, int& fd) override
+    std::expected<Original, Error> OpenOriginal(const std::string& path) override
+    {
+        return real_.OpenOriginal(path);
+    }
+    Error Rewind(int fd) override { return Fails(Step::Rewind) ? error_ : real_.Rewind(fd); }
+    std::expected<int, Error> CreateTemporary(const std::string& original) override
     {
         if (Fails(Step::Create))
-            return error_;
-        const int error = real_.CreateTemporary(original, fd);
-        temporary_ = fd;
-        return error;
+            return std::unexpected(error_);
+        const auto created = real_.CreateTemporary(original);
+        temporary_ = created.value_or(-1);
+        return created;
     }
     std::string KeepMetadata(int original, int temporary) override
     {
         return Fails(Step::Metadata) ? "métadonnées" : real_.KeepMetadata(original, temporary);
     }
-    int Flush(int fd) override { return Fails(Step::Flush) ? error_ : real_.Flush(fd); }
-    int Close(int fd) override
+    Error Flush(int fd) override { return Fails(Step::Flush) ? error_ : real_.Flush(fd); }
+    Error Close(int fd) override
     {
-        const int error = real_.Close(fd);
+        const Error error = real_.Close(fd);
         return fd == temporary_ && Fails(Step::Close) ? error_ : error;
     }
-    int Replace(const std::string& original) override
+    Error Replace(const std::string& original) override
     {
         return Fails(Step::Replace) ? error_ : real_.Replace(original);
     }
@@ -58,7 +64,7 @@ private:
 
     InPlaceSystem& real_ = InPlaceSystem::Native();
     Step failing_;
-    int error_;
+    Error error_;
     int temporary_ = -1;
 };
 
@@ -74,7 +80,7 @@ TEST(RepairFileInPlace, AFailedStepLeavesTheOriginalAndNoNewFile)
 {
     const std::string damaged = "L'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9\n"; // L'Ã©tÃ©
     const std::string repaired = "L'\xC3\xA9t\xC3\xA9\n";
-    constexpr int kError = 5; // EIO on POSIX, ERROR_ACCESS_DENIED on Windows
+    const Error kError(5, std::system_category()); // EIO on POSIX, ERROR_ACCESS_DENIED on Windows
     const struct
     {
         Step step;
@@ -97,8 +103,8 @@ TEST(RepairFileInPlace, AFailedStepLeavesTheOriginalAndNoNewFile)
         const fs::path file = folder / "texte";
         std::ofstream(file, std::ios::binary) << damaged;
         FailingSystem system(c.step, kError);
-        orvik::cli::StreamBuffers buffers(4);
-        const auto result = orvik::cli::RepairFileInPlace(file.string(), buffers, system);
+        orvik::Utf8Repairer repairer(4);
+        const auto result = orvik::cli::RepairFileInPlace(file.string(), repairer, system);
         const bool fails = c.step != Step::None;
         EXPECT_EQ(result.outcome,
             fails ? orvik::cli::InPlaceResult::Outcome::Failed

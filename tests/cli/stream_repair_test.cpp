@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "cli/stream_repair.h"
+#include "repair/full_repair.h"
 #include "repair/utf8_repair.h"
 
 #include <chrono>
-#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <string>
 #include <sys/mman.h>
 #include <thread>
@@ -46,24 +47,27 @@ const std::string kMixedText
 TEST(Streams, EveryReadSizeAgreesWithTheWholeText)
 {
     const std::string texts[] = { kMixedText, "\xC3\xA9t\xC3\xA9 \xC2\xA9 \xC3\x82\xC2\xA9\r\n",
-        "abc\xC3", "abc\xC3\x83", "ÃƒÂ©tÃƒÂ© Ã  tout, lâ€™Ã©tÃ©\r\n", "voilÃ", "déjà",
-        "" }; // été © Â©, a stray C3, a lead at the end, damaged twice
+        "abc\xC3", "abc\xC3\x83", "ÃƒÂ©tÃƒÂ© Ã  tout, lâ€™Ã©tÃ©\r\n", "voilÃ", "déjà", "",
+        std::string(4090, 'a') + kMixedText + std::string(4000, 'b') + kMixedText };
+    // été © Â©, a stray C3, a lead at the end, damaged twice, nothing, and over two pages
     for (std::size_t readSize : { 1, 2, 3, 4, 5, 7, 16, 64, 100000 }) {
-        StreamBuffers buffers(readSize);
-        orvik::FullRepairer repairer(readSize);
+        orvik::Utf8Repairer accents(readSize);
+        orvik::FullRepairer layers(readSize);
         for (const bool full : { false, true }) {
             for (const std::string& text : texts) {
                 SCOPED_TRACE(text.substr(0, 12) + ", read size " + std::to_string(readSize)
                     + (full ? ", full" : ""));
-                const std::string expected = full ? orvik::RepairFull(text) : RepairUtf8(text);
+                const std::string expected
+                    = full ? orvik::RepairFull(text) : orvik::RepairUtf8(text);
                 const int in = MemoryFile(text), out = MemoryFile();
+                Output output(out);
                 const StreamResult check
-                    = full ? CheckStreamFull(in, repairer) : CheckStream(in, buffers);
+                    = full ? CheckStream(in, layers) : CheckStream(in, accents);
                 EXPECT_EQ(check.failure, StreamResult::Failure::None);
                 EXPECT_EQ(check.changed, expected != text);
                 lseek(in, 0, SEEK_SET);
                 const StreamResult result
-                    = full ? RepairStreamFull(in, out, repairer) : RepairStream(in, out, buffers);
+                    = full ? RepairStream(in, output, layers) : RepairStream(in, output, accents);
                 EXPECT_EQ(result.failure, StreamResult::Failure::None);
                 EXPECT_EQ(result.changed, expected != text);
                 EXPECT_EQ(ReadBack(out), expected);
@@ -75,25 +79,30 @@ TEST(Streams, EveryReadSizeAgreesWithTheWholeText)
 }
 
 // A standard input left non-blocking by whoever started the program: reads that find nothing yet
-// must wait, not fail.
-TEST(RepairStream, WaitsOnANonBlockingPipe)
+// must wait, not fail. To a pipe, the text of each read is passed on at once, before the input
+// ends.
+TEST(RepairStream, WaitsOnANonBlockingPipeAndPassesEachReadOn)
 {
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    ASSERT_EQ(fcntl(pipeFds[0], F_SETFL, O_NONBLOCK), 0);
+    int in[2], out[2];
+    ASSERT_EQ(pipe(in), 0);
+    ASSERT_EQ(pipe(out), 0);
+    ASSERT_EQ(fcntl(in[0], F_SETFL, O_NONBLOCK), 0);
+    std::string passed(16, '\0');
     std::thread writer([&] { // writes only once the reader has found the pipe empty
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        EXPECT_EQ(write(pipeFds[1], "\xC3\x83\xC2\xA9t\xC3\x83\n", 8), 8);
-        close(pipeFds[1]);
+        EXPECT_EQ(write(in[1], "\xC3\x83\xC2\xA9t\xC3\x83\n", 8), 8);
+        pollfd ready { out[0], POLLIN, 0 };
+        if (poll(&ready, 1, 10000) == 1) // else nothing was passed on while the input is open
+            passed.resize(std::size_t(std::max(read(out[0], passed.data(), passed.size()), 0L)));
+        close(in[1]);
     });
-    const int out = MemoryFile();
-    StreamBuffers buffers(64);
-    const StreamResult result = RepairStream(pipeFds[0], out, buffers);
+    Output output(out[1]);
+    orvik::Utf8Repairer repairer(64);
+    const StreamResult result = RepairStream(in[0], output, repairer);
     writer.join();
-    EXPECT_EQ(result.failure, StreamResult::Failure::None) << std::strerror(result.error);
-    EXPECT_EQ(ReadBack(out), "\xC3\xA9t\xC3\xA0\n");
-    close(out);
-    close(pipeFds[0]);
+    EXPECT_EQ(result.failure, StreamResult::Failure::None) << result.error.message();
+    EXPECT_EQ(passed, "\xC3\xA9t\xC3\xA0\n");
+    close(in[0]), close(out[0]), close(out[1]);
 }
 
 } // namespace

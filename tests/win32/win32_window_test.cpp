@@ -2,10 +2,10 @@
 // The Win32 window in this process: its controls where the description puts them, the tab order,
 // the exact round trip of unusual text through the boxes and the clipboard, the buttons at work
 // with their message boxes, and the version record of the built orvik.exe.
-#include "orvik_version.h"
 #include "gui/win32/frm_main.h"
 #include "gui/win32/rich_edit_box.h"
 #include "gui/win32/win32_desktop.h"
+#include "orvik_version.h"
 #include "window/frm_main_description.h"
 #include "window/main_commands.h"
 
@@ -88,7 +88,7 @@ protected:
     }
 
     frmMain window { false };
-    Win32Desktop& platform = window.Desktop();
+    Win32Desktop& desktop = window.Desktop();
 };
 
 // At the density the test is run at (ORVIK_TEST_DPI, 96 when unset).
@@ -124,7 +124,7 @@ TEST_F(Win32Window, ControlsStandWhereDescribed)
         GetClassNameW(control, kind, 32);
         if (described.kind == ControlKind::TextBox) {
             EXPECT_EQ(_wcsicmp(kind, MSFTEDIT_CLASS), 0) << kind;
-            EXPECT_EQ(platform.BoxText(described.name == "rtbSource" ? Box::Source : Box::Result),
+            EXPECT_EQ(desktop.BoxText(described.name == "rtbSource" ? Box::Source : Box::Result),
                 described.text);
             continue;
         }
@@ -148,7 +148,7 @@ TEST_F(Win32Window, TabMovesTheFocusInTheDescribedOrderWithoutTypingATab)
         EXPECT_TRUE(window.PreTranslate(tab));
         EXPECT_EQ(GetFocus(), Control(next)) << next;
     }
-    EXPECT_EQ(platform.BoxText(Box::Result), u"Votre texte sera converti ici.");
+    EXPECT_EQ(desktop.BoxText(Box::Result), u"Votre texte sera converti ici.");
 }
 
 // What a box gives back: RichEdit holds every line break as one CR, read as LF; any other code
@@ -175,15 +175,15 @@ TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         for (const Box box : { Box::Source, Box::Result }) {
-            platform.SetBoxText(box, row.written);
-            EXPECT_EQ(platform.BoxText(box), row.boxed);
+            desktop.SetBoxText(box, row.written);
+            EXPECT_EQ(desktop.BoxText(box), row.boxed);
         }
-        platform.SetClipboardText(row.written);
-        EXPECT_EQ(platform.ClipboardText(), row.clipboard);
+        desktop.SetClipboardText(row.written);
+        EXPECT_EQ(desktop.ClipboardText(), row.clipboard);
     }
     // A NUL would cut the text short in the box: the text is refused whole, the box kept.
-    EXPECT_THROW(platform.SetBoxText(Box::Source, std::u16string(u"a\0b", 3)), std::exception);
-    EXPECT_EQ(platform.BoxText(Box::Source), u"");
+    EXPECT_THROW(desktop.SetBoxText(Box::Source, std::u16string(u"a\0b", 3)), std::exception);
+    EXPECT_EQ(desktop.BoxText(Box::Source), u"");
 
     // What the user types or pastes is not cut at RichEdit's default 64 K. Wine's RichEdit does
     // not enforce that limit on a paste, so the limit itself is read.
@@ -196,16 +196,16 @@ TEST_F(Win32Window, PasteConvertCopyThroughTheButtons)
 {
     // Another program's format on the clipboard, next to the damaged text.
     const UINT other = RegisterClipboardFormatW(L"orvik.test.other");
-    platform.SetClipboardText(u"L'Ã©tÃ©\r\nÃ\u00A0 Paris");
+    desktop.SetClipboardText(u"L'Ã©tÃ©\r\nÃ\u00A0 Paris");
     ASSERT_TRUE(OpenClipboard(nullptr));
     SetClipboardData(other, GlobalAlloc(GMEM_MOVEABLE, 4));
     CloseClipboard();
 
     EXPECT_EQ(ClickAndClose("cmdPaste"), u"");
-    EXPECT_EQ(platform.BoxText(Box::Source), u"L'Ã©tÃ©\nÃ\u00A0 Paris");
-    EXPECT_EQ(platform.BoxText(Box::Result), u"L'été\nà\u00A0 Paris");
+    EXPECT_EQ(desktop.BoxText(Box::Source), u"L'Ã©tÃ©\nÃ\u00A0 Paris");
+    EXPECT_EQ(desktop.BoxText(Box::Result), u"L'été\nà\u00A0 Paris");
     EXPECT_EQ(ClickAndClose("cmdCopy"), u"");
-    EXPECT_EQ(platform.ClipboardText(), u"L'été\r\nà\u00A0 Paris");
+    EXPECT_EQ(desktop.ClipboardText(), u"L'été\r\nà\u00A0 Paris");
     EXPECT_FALSE(IsClipboardFormatAvailable(other));
 
     // An empty clipboard empties the source box and is refused; the result box stays.
@@ -213,17 +213,17 @@ TEST_F(Win32Window, PasteConvertCopyThroughTheButtons)
     EmptyClipboard();
     CloseClipboard();
     EXPECT_EQ(ClickAndClose("cmdPaste"), u"[Orvik : conversion] Il n'y a rien à convertir.");
-    EXPECT_EQ(platform.BoxText(Box::Source), u"");
-    EXPECT_EQ(platform.BoxText(Box::Result), u"L'été\nà\u00A0 Paris");
+    EXPECT_EQ(desktop.BoxText(Box::Source), u"");
+    EXPECT_EQ(desktop.BoxText(Box::Result), u"L'été\nà\u00A0 Paris");
 }
 
 // A clipboard another program holds open is waited for briefly, then reported; both boxes and the
 // clipboard keep what they held, and the window goes on.
 TEST_F(Win32Window, BusyClipboardIsWaitedForThenReportedAndNothingIsLost)
 {
-    platform.SetClipboardText(u"ancien");
-    platform.SetBoxText(Box::Source, u"source");
-    platform.SetBoxText(Box::Result, u"résultat");
+    desktop.SetClipboardText(u"ancien");
+    desktop.SetBoxText(Box::Source, u"source");
+    desktop.SetBoxText(Box::Result, u"résultat");
     // Another thread holds the clipboard open, as another program would, until `until` passes.
     const auto holdClipboard = [](std::atomic<bool>& held, auto until) {
         return std::thread([&held, until] {
@@ -241,13 +241,13 @@ TEST_F(Win32Window, BusyClipboardIsWaitedForThenReportedAndNothingIsLost)
         std::this_thread::sleep_for(1ms);
     EXPECT_EQ(ClickAndClose("cmdCopy"), u"");
     brief.join();
-    EXPECT_EQ(platform.ClipboardText(), u"résultat");
+    EXPECT_EQ(desktop.ClipboardText(), u"résultat");
 
     held = false;
     std::thread holder = holdClipboard(held, [&release] { return release.load(); });
     while (!held)
         std::this_thread::sleep_for(1ms);
-    platform.SetBoxText(Box::Result, u"nouveau");
+    desktop.SetBoxText(Box::Result, u"nouveau");
     for (const char* button : { "cmdCopy", "cmdPaste" }) {
         SCOPED_TRACE(button);
         const std::u16string seen = ClickAndClose(button);
@@ -256,12 +256,12 @@ TEST_F(Win32Window, BusyClipboardIsWaitedForThenReportedAndNothingIsLost)
                       0),
             0u)
             << std::string(seen.begin(), seen.end());
-        EXPECT_EQ(platform.BoxText(Box::Source), u"source");
-        EXPECT_EQ(platform.BoxText(Box::Result), u"nouveau");
+        EXPECT_EQ(desktop.BoxText(Box::Source), u"source");
+        EXPECT_EQ(desktop.BoxText(Box::Result), u"nouveau");
     }
     release = true;
     holder.join();
-    EXPECT_EQ(platform.ClipboardText(), u"résultat");
+    EXPECT_EQ(desktop.ClipboardText(), u"résultat");
 }
 
 TEST(OrvikExe, VersionRecordCarriesTheProgramsIdentity)

@@ -2,11 +2,11 @@
 // The real window under Qt's offscreen platform: its geometry, captions, accessible names, tab
 // order and opening contents, the exact round trip of unusual characters through the boxes and the
 // clipboard, and the buttons at work.
-#include "gui/qt/application_identity.h"
-#include "gui/qt/box_text.h"
-#include "gui/qt/french_translations.h"
 #include "gui/qt/frm_main.h"
 #include "gui/qt/qt_desktop.h"
+#include "gui/qt/startup.h"
+#include "gui/qt/text_box.h"
+#include "window/box_text_limit.h"
 #include "window/desktop_error.h"
 #include "window/frm_main_description.h"
 
@@ -48,7 +48,7 @@ class FrmMainTest : public QObject
     }
     QString Text(const char* box)
     {
-        return QStringView(orvik::ReadBoxText(*Control<QTextEdit>(box))).toString();
+        return QStringView(Control<orvik::TextBox>(box)->Text()).toString();
     }
 
 private slots:
@@ -142,14 +142,14 @@ private slots:
     {
         QFETCH(QString, written);
         QFETCH(QString, boxed);
-        orvik::QtDesktop platform(
-            m_window.get(), Control<QTextEdit>("rtbSource"), Control<QTextEdit>("rtbResult"));
+        orvik::QtDesktop desktop(m_window.get(), Control<orvik::TextBox>("rtbSource"),
+            Control<orvik::TextBox>("rtbResult"));
         for (const orvik::Box box : { orvik::Box::Source, orvik::Box::Result }) {
-            platform.SetBoxText(box, written.toStdU16String());
-            QCOMPARE(QStringView(platform.BoxText(box)).toString(), boxed);
+            desktop.SetBoxText(box, written.toStdU16String());
+            QCOMPARE(QStringView(desktop.BoxText(box)).toString(), boxed);
         }
-        platform.SetClipboardText(written.toStdU16String());
-        QCOMPARE(QStringView(platform.ClipboardText()).toString(), written);
+        desktop.SetClipboardText(written.toStdU16String());
+        QCOMPARE(QStringView(desktop.ClipboardText()).toString(), written);
     }
 
     // A text document counts its positions in an int and needs one for its final block.
@@ -259,8 +259,8 @@ private slots:
     // A replacement of up to 256 Ki characters is one edit that Ctrl+Z undoes.
     void longReplacementIsUndone()
     {
-        orvik::QtDesktop platform(
-            m_window.get(), Control<QTextEdit>("rtbSource"), Control<QTextEdit>("rtbResult"));
+        orvik::QtDesktop platform(m_window.get(), Control<orvik::TextBox>("rtbSource"),
+            Control<orvik::TextBox>("rtbResult"));
         const QString line = u"Ã©tÃ© prÃ¨s du chÃ¢teau\n"_s;
         platform.SetBoxText(orvik::Box::Source, line.repeated(10000).toStdU16String());
         Control<QTextEdit>("rtbSource")->undo();

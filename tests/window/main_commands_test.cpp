@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The conversion and the clipboard commands against a stand-in for the platform: the messages,
+// The conversion and the clipboard commands against a stand-in for the desktop: the messages,
 // the empty cases, a failure at each step, and what the boxes and the clipboard hold afterwards.
-#include "window/error_description.h"
 #include "window/desktop.h"
 #include "window/desktop_error.h"
+#include "window/error_description.h"
 #include "window/main_commands.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@
 namespace orvik {
 namespace {
 
-// What a failing operation throws: the platform's own error, a lack of memory, or anything else.
+// What a failing operation throws: the desktop's own error, a lack of memory, or anything else.
 enum class Throws { Desktop, Memory, Other };
 
 // Two boxes and a clipboard in memory, message boxes recorded instead of shown, and each operation

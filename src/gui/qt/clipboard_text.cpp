@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "gui/qt/clipboard_text.h"
 
-#include "gui/qt/box_text.h"
 #include "gui/qt/clipboard_offer.h"
 #include "gui/qt/qt_text.h"
+#include "gui/qt/text_box.h"
+#include "text/utf.h"
 #include "window/desktop_error.h"
 #include "window/error_description.h"
 
@@ -16,10 +17,9 @@
 #include <array>
 #include <utility>
 
-#ifdef ORVIK_X11_CLIPBOARD
+#ifdef ORVIK_X11
 #include "gui/qt/x11/x11_clipboard.h"
-
-#include <QtGui/qguiapplication_platform.h>
+#include "gui/qt/x11/x11_connection.h"
 #endif
 
 namespace orvik {
@@ -147,11 +147,9 @@ QClipboard& Clipboard()
 
 std::u16string ReadClipboardText()
 {
-#ifdef ORVIK_X11_CLIPBOARD
-    // The offscreen platform answers to the X11 interface too, without a connection.
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 && x11->connection() && QGuiApplication::platformName() == u"xcb") {
-        if (const auto offer = ReadX11Clipboard(x11->connection(), kClipboardWait))
+#ifdef ORVIK_X11
+    if (xcb_connection_t* connection = ApplicationX11Connection()) {
+        if (const auto offer = ReadX11Clipboard(connection, kClipboardWait))
             return TextOf(*offer);
     }
 #endif

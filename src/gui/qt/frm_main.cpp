@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "gui/qt/frm_main.h"
 
-#include "gui/qt/caption_fit.h"
 #include "gui/qt/qt_desktop.h"
+#include "gui/qt/qt_text.h"
 #include "gui/qt/text_box.h"
 #include "gui/qt/wayland/wayland_window_guard.h"
 #include "gui/qt/x11/close_request_watch.h"
@@ -11,12 +11,14 @@
 
 #include <QCloseEvent>
 #include <QFont>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QLocale>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRect>
-#include <QTextEdit>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 // The icon's source: a 32 x 32 image in nine colours, compiled in as it stands.
 #include "orvik.xpm"
@@ -25,9 +27,56 @@ namespace orvik {
 
 namespace {
 
-QString FromUtf16(std::u16string_view text)
+// Below this, a caption would no longer be comfortable to read; the smallest size is kept then.
+constexpr qreal kSmallestPointSize = 6.0;
+constexpr int kSmallestPixelSize = 8;
+
+QSize CaptionRoom(const QPushButton& button)
 {
-    return QStringView(text).toString();
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    option.rect = button.rect();
+    return button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button).size();
+}
+
+bool Fits(const QFont& font, const QString& caption, QSize room)
+{
+    const QFontMetrics metrics(font);
+    return metrics.horizontalAdvance(caption) <= room.width() && metrics.height() <= room.height();
+}
+
+// Makes the button's caption fit inside the button, whose size never changes: when the caption
+// is wider or taller than the room the style leaves for it, the font shrinks, in half-point steps
+// and trying a semi-condensed face at each size, until it fits. A caption that fits keeps the
+// style's default font. Call once the button has its final size.
+void FitCaption(QPushButton& button)
+{
+    const QSize room = CaptionRoom(button);
+    const QString caption = button.text();
+    QFont font = button.font();
+    if (Fits(font, caption, room))
+        return;
+
+    // A font may be given in points or in pixels, depending on the platform.
+    const bool inPoints = font.pointSizeF() > 0;
+    const qreal start = inPoints ? font.pointSizeF() : qreal(font.pixelSize());
+    const qreal step = inPoints ? 0.5 : 1.0;
+    const qreal smallest = inPoints ? kSmallestPointSize : qreal(kSmallestPixelSize);
+    for (qreal size = start; size >= smallest; size -= step) {
+        for (const int stretch : { int(QFont::Unstretched), int(QFont::SemiCondensed) }) {
+            if (inPoints)
+                font.setPointSizeF(size);
+            else
+                font.setPixelSize(int(size));
+            font.setStretch(stretch);
+            if (Fits(font, caption, room)) {
+                button.setFont(font);
+                return;
+            }
+        }
+    }
+    button.setFont(font);
 }
 
 // Places and sizes are in Qt's logical pixels, which Qt scales to the screen's density itself.
@@ -41,21 +90,21 @@ QRect Place(const ControlDescription& control)
 void Describe(QWidget& widget, const ControlDescription& control)
 {
     widget.setObjectName(QLatin1StringView(control.name));
-    widget.setAccessibleName(FromUtf16(control.spokenName));
-    widget.setAccessibleDescription(FromUtf16(control.spokenDescription));
+    widget.setAccessibleName(ToQString(control.spokenName));
+    widget.setAccessibleDescription(ToQString(control.spokenDescription));
     widget.setGeometry(Place(control));
 }
 
 // The font both boxes open in; where the machine lacks it, the nearest sans-serif face.
 QFont BoxFont()
 {
-    QFont font(FromUtf16(kMainWindow.boxFontFace));
+    QFont font(ToQString(kMainWindow.boxFontFace));
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(kMainWindow.boxFontHalfPoints / 2.0);
     return font;
 }
 
-QTextEdit* MakeBox(QWidget* parent, const char* name)
+TextBox* MakeBox(QWidget* parent, const char* name)
 {
     const ControlDescription& control = *FindControl(name);
     auto* box = new TextBox(parent);
@@ -64,14 +113,14 @@ QTextEdit* MakeBox(QWidget* parent, const char* name)
     box->setLocale(QLocale(QLocale::French, QLocale::France));
     // Tab moves between the window's controls; a tab character can still be pasted.
     box->setTabChangesFocus(true);
-    box->setPlainText(FromUtf16(control.text));
+    box->setPlainText(ToQString(control.text));
     return box;
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name)
 {
     const ControlDescription& control = *FindControl(name);
-    auto* button = new QPushButton(FromUtf16(control.text), parent);
+    auto* button = new QPushButton(ToQString(control.text), parent);
     Describe(*button, control);
     // No button answers Enter or Esc for the whole window; Space clicks the focused one.
     button->setAutoDefault(false);
@@ -91,13 +140,13 @@ frmMain::frmMain(QWidget* parent)
     , cmdCopy(MakeButton(this, "cmdCopy"))
     , m_desktop(std::make_unique<QtDesktop>(this, rtbSource, rtbResult))
     , m_commands(std::make_unique<MainCommands>(*m_desktop))
-    , m_closeWatch(std::make_unique<CloseRequestWatch>(*this, m_running, m_closeRequested))
-#ifdef ORVIK_WAYLAND_GUARD
-    , m_waylandGuard(std::make_unique<WaylandWindowGuard>(*this, m_running, m_closeRequested))
+    , m_closeWatch(std::make_unique<CloseRequestWatch>(*this))
+#ifdef ORVIK_WAYLAND
+    , m_waylandGuard(std::make_unique<WaylandWindowGuard>(*this, *m_closeWatch))
 #endif
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(FromUtf16(kMainWindow.caption));
+    setWindowTitle(ToQString(kMainWindow.caption));
     setWindowIcon(QIcon(QPixmap(orvik_xpm)));
     setFixedSize(TwipsToPixels(kMainWindow.clientWidth, kStandardDpi),
         TwipsToPixels(kMainWindow.clientHeight, kStandardDpi));
@@ -124,18 +173,16 @@ frmMain::~frmMain() = default;
 
 void frmMain::Run(void (MainCommands::*handler)() noexcept)
 {
-    m_running = true;
+    m_closeWatch->BeginBusy();
     (m_commands.get()->*handler)();
-    m_running = false;
-    if (m_closeRequested)
+    if (m_closeWatch->EndBusy())
         close();
 }
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
     // A command waiting for the clipboard, or showing its message, is not cut short.
-    if (m_running) {
-        m_closeRequested = true;
+    if (m_closeWatch->HoldWhileBusy()) {
         event->ignore();
         return;
     }

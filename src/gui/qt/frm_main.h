@@ -6,13 +6,13 @@
 
 class QCloseEvent;
 class QPushButton;
-class QTextEdit;
 
 namespace orvik {
 
 class CloseRequestWatch;
 class MainCommands;
 class QtDesktop;
+class TextBox;
 class WaylandWindowGuard;
 
 // The program's one window: the source box (upper) for the damaged text, the result box (lower)
@@ -39,15 +39,13 @@ private:
     void cmdCopy_Click();
 
     QPushButton* cmdPaste;
-    QTextEdit* rtbSource;
+    TextBox* rtbSource;
     QPushButton* CmdConvert;
-    QTextEdit* rtbResult;
+    TextBox* rtbResult;
     QPushButton* cmdCopy;
 
     std::unique_ptr<QtDesktop> m_desktop;
     std::unique_ptr<MainCommands> m_commands;
-    bool m_running = false;
-    bool m_closeRequested = false;
     std::unique_ptr<CloseRequestWatch> m_closeWatch;
     std::unique_ptr<WaylandWindowGuard> m_waylandGuard;
 };

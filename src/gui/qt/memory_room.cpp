@@ -79,8 +79,8 @@ void CheckRoomFor(std::uint64_t needed)
 {
     if (needed > AvailableBytes())
         throw DesktopError("Mémoire insuffisante : ce texte est trop grand pour la mémoire "
-                            "disponible. Fermez d'autres programmes ou découpez le texte, puis "
-                            "réessayez.");
+                           "disponible. Fermez d'autres programmes ou découpez le texte, puis "
+                           "réessayez.");
 }
 
 } // namespace orvik

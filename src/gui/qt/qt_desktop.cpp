@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "gui/qt/qt_desktop.h"
 
-#include "gui/qt/box_text.h"
 #include "gui/qt/clipboard_text.h"
-#include "gui/qt/memory_room.h"
 #include "gui/qt/qt_text.h"
+#include "gui/qt/text_box.h"
 #include "window/desktop_error.h"
 #include "window/error_description.h"
 
@@ -14,7 +13,6 @@
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QSpacerItem>
-#include <QTextEdit>
 #include <algorithm>
 
 namespace orvik {
@@ -38,15 +36,15 @@ int WaylandFrameTitleRoom(const QString& title)
 
 } // namespace
 
-QtDesktop::QtDesktop(QWidget* messageParent, QTextEdit* source, QTextEdit* result)
+QtDesktop::QtDesktop(QWidget* messageParent, TextBox* source, TextBox* result)
     : m_messageParent(messageParent)
     , m_source(source)
     , m_result(result)
 { }
 
-QTextEdit& QtDesktop::BoxFor(Box box) const
+TextBox& QtDesktop::BoxFor(Box box) const
 {
-    QTextEdit* edit = box == Box::Source ? m_source : m_result;
+    TextBox* edit = box == Box::Source ? m_source : m_result;
     if (!edit)
         throw DesktopError("La zone de texte est inaccessible.");
     return *edit;
@@ -54,17 +52,15 @@ QTextEdit& QtDesktop::BoxFor(Box box) const
 
 std::u16string QtDesktop::BoxText(Box box)
 {
-    return ReadBoxText(BoxFor(box));
+    return BoxFor(box).Text();
 }
 
 void QtDesktop::SetBoxText(Box box, std::u16string_view text)
 {
-    QTextEdit& edit = BoxFor(box);
-    CheckBoxTextLength(text.size());
+    TextBox& edit = BoxFor(box);
     // The other box may still be laying out its text in the background.
-    const QTextEdit& other = BoxFor(box == Box::Source ? Box::Result : Box::Source);
-    CheckRoomFor(BoxBytesFor(text) + BoxBytesHeld(other));
-    WriteBoxText(edit, text);
+    const TextBox& other = BoxFor(box == Box::Source ? Box::Result : Box::Source);
+    edit.ReplaceText(text, other.BytesHeld());
 }
 
 void QtDesktop::ClearClipboard()

@@ -3,18 +3,19 @@
 
 #include "window/desktop.h"
 
-class QTextEdit;
 class QWidget;
 
 namespace orvik {
 
-// The platform as Qt Widgets gives it: two QTextEdit boxes, the application's clipboard,
+class TextBox;
+
+// The desktop as Qt Widgets gives it: the window's two text boxes, the application's clipboard,
 // QMessageBox and the application's override cursor. The boxes and the message boxes' parent belong
 // to the window, which outlives this object.
 class QtDesktop final : public Desktop
 {
 public:
-    QtDesktop(QWidget* messageParent, QTextEdit* source, QTextEdit* result);
+    QtDesktop(QWidget* messageParent, TextBox* source, TextBox* result);
 
     std::u16string BoxText(Box box) override;
     void SetBoxText(Box box, std::u16string_view text) override;
@@ -27,11 +28,11 @@ public:
     void EndBusy() noexcept override;
 
 private:
-    QTextEdit& BoxFor(Box box) const;
+    TextBox& BoxFor(Box box) const;
 
     QWidget* m_messageParent;
-    QTextEdit* m_source;
-    QTextEdit* m_result;
+    TextBox* m_source;
+    TextBox* m_result;
 };
 
 } // namespace orvik

@@ -5,14 +5,22 @@
 // byte-order mark and drop it, which would lose a character of the user's text.
 #pragma once
 
+#include <QString>
+#include <QStringView>
 #include <string>
 #include <string_view>
 
-class QString;
-
 namespace orvik {
 
-QString ToQString(std::u16string_view text);
-std::u16string ToU16String(const QString& text);
+inline QString ToQString(std::u16string_view text)
+{
+    return QStringView(text).toString();
+}
+
+inline std::u16string ToU16String(const QString& text)
+{
+    return std::u16string(
+        reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size()));
+}
 
 } // namespace orvik

@@ -2,7 +2,8 @@
 #include "gui/win32/frm_main.h"
 
 #include "gui/win32/rich_edit_box.h"
-#include "win32/system_error.h"
+#include "gui/win32/throw_system_error.h"
+#include "gui/win32/wide_text.h"
 #include "gui/win32/win32_desktop.h"
 #include "window/frm_main_description.h"
 #include "window/main_commands.h"
@@ -23,11 +24,6 @@ constexpr DWORD kWindowExStyle = 0;
 // Control ids: the index in the description, past IDOK and IDCANCEL, which a dialog manager might
 // send for Enter and Esc.
 constexpr int kFirstControlId = 100;
-
-const wchar_t* Wide(std::u16string_view text)
-{
-    return reinterpret_cast<const wchar_t*>(text.data());
-}
 
 // Functions of Windows 10 (1607) and later, looked up so that the program still starts on a system
 // without them, at the density of the screen.
@@ -77,7 +73,7 @@ LOGFONTW MessageFont(int dpi)
 
 // The message font, shrunk a pixel at a time only if the caption would not fit inside the button
 // otherwise, down to a size still comfortable to read.
-HFONT CaptionFont(HWND button, std::u16string_view caption, int dpi)
+HFONT CaptionFont(HWND button, const std::u16string& caption, int dpi)
 {
     RECT rect {};
     GetClientRect(button, &rect);
@@ -154,7 +150,6 @@ frmMain::frmMain(bool endsProgram)
             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
     if (!m_window)
         ThrowLastError(u"La fenêtre n'a pas pu être créée.");
-    m_dpi = WindowDpi(m_window);
 
     // Created in tab order: the window's order of its children is the order Tab follows.
     for (const ControlDescription* control : InTabOrder()) {
@@ -163,10 +158,10 @@ frmMain::frmMain(bool endsProgram)
         const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP
             | (box ? WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | ES_NOHIDESEL
                    : BS_PUSHBUTTON);
-        const std::u16string name(control->name.begin(), control->name.end());
+        const std::u16string caption(box ? u"" : control->text);
         HWND& made = m_controls[index];
         made = CreateWindowExW(box ? WS_EX_CLIENTEDGE : 0, box ? MSFTEDIT_CLASS : WC_BUTTONW,
-            box ? L"" : Wide(std::u16string(control->text).c_str()), style, 0, 0, 0, 0, m_window,
+            Wide(caption), style, 0, 0, 0, 0, m_window,
             reinterpret_cast<HMENU>(INT_PTR(kFirstControlId + int(index))), instance, nullptr);
         if (!made)
             ThrowLastError(u"Les contrôles de la fenêtre n'ont pas pu être créés.");
@@ -175,7 +170,7 @@ frmMain::frmMain(bool endsProgram)
             WriteBoxText(made, control->text);
         }
     }
-    Layout(m_dpi);
+    Layout(WindowDpi(m_window));
     RECT outer {};
     GetWindowRect(m_window, &outer);
     const RECT place = CentredOnWorkArea(m_window, outer);
@@ -226,7 +221,7 @@ void frmMain::Layout(int dpi)
             SWP_NOZORDER | SWP_NOACTIVATE);
         if (control.kind != ControlKind::Button)
             continue;
-        const HFONT font = CaptionFont(m_controls[i], control.text, dpi);
+        const HFONT font = CaptionFont(m_controls[i], std::u16string(control.text), dpi);
         SendMessageW(m_controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         if (m_fonts[i])
             DeleteObject(m_fonts[i]);

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The program's entry: shows the window and runs the message loop until the window is closed.
-#include "window/error_description.h"
 #include "gui/win32/frm_main.h"
+#include "gui/win32/wide_text.h"
+#include "window/error_description.h"
 #include "window/main_commands.h"
 
 #include <string>
@@ -18,8 +19,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show)
         std::u16string prompt(orvik::kErrorPrompt);
         prompt += orvik::DescribeException(std::current_exception());
         const std::u16string title(orvik::kErrorTitle);
-        MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(prompt.c_str()),
-            reinterpret_cast<const wchar_t*>(title.c_str()), MB_OK);
+        MessageBoxW(nullptr, orvik::Wide(prompt), orvik::Wide(title), MB_OK);
         return 1;
     }
 }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "gui/win32/rich_edit_box.h"
 
+#include "gui/win32/throw_system_error.h"
 #include "window/desktop_error.h"
-#include "win32/system_error.h"
 
 #include <richedit.h>
 
@@ -76,7 +76,7 @@ void WriteBoxText(HWND box, std::u16string_view text)
     CheckBoxTextLength(text.size());
     if (text.find(u'\0') != std::u16string_view::npos)
         throw DesktopError("Ce texte contient le caractère nul (U+0000), qu'une zone de texte ne "
-                            "peut pas contenir.");
+                           "peut pas contenir.");
     // The box stores CR LF as one CR: that is how long the text will be.
     std::size_t expected = text.size();
     for (std::size_t i = 1; i < text.size(); ++i)
@@ -89,9 +89,8 @@ void WriteBoxText(HWND box, std::u16string_view text)
     const LRESULT written = SendMessageW(box, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how),
         reinterpret_cast<LPARAM>(terminated.c_str()));
     if (!written || TextLength(box) != LRESULT(expected))
-        throw DesktopError(
-            "La zone de texte n'a pas pu recevoir tout le texte : la mémoire manque "
-            "peut-être.");
+        throw DesktopError("La zone de texte n'a pas pu recevoir tout le texte : la mémoire manque "
+                           "peut-être.");
 }
 
 } // namespace orvik

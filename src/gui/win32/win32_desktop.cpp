@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "gui/win32/win32_desktop.h"
 
-#include "window/error_description.h"
-#include "window/desktop_error.h"
 #include "gui/win32/rich_edit_box.h"
-#include "win32/system_error.h"
+#include "gui/win32/throw_system_error.h"
+#include "gui/win32/wide_text.h"
+#include "window/desktop_error.h"
+#include "window/error_description.h"
 
 #include <chrono>
 #include <cstring>
@@ -57,11 +58,6 @@ private:
     HGLOBAL m_memory;
     void* m_data;
 };
-
-const wchar_t* Wide(const std::u16string& text)
-{
-    return reinterpret_cast<const wchar_t*>(text.c_str());
-}
 
 // `text` with each LF that does not follow a CR preceded by one: Windows' line break.
 std::u16string WithCrLf(std::u16string_view text)

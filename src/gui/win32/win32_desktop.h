@@ -7,7 +7,7 @@
 
 namespace orvik {
 
-// The platform as Win32 gives it: two RichEdit boxes, the system clipboard in its Unicode text
+// The desktop as Win32 gives it: two RichEdit boxes, the system clipboard in its Unicode text
 // format, MessageBoxW and the wait cursor. The window owns the boxes and outlives this object; it
 // also owns the clipboard while it writes to it.
 class Win32Desktop final : public Desktop

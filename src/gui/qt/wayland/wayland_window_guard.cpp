@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "gui/qt/wayland/wayland_window_guard.h"
 
+#include "gui/qt/x11/close_request_watch.h"
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QWidget>
@@ -29,10 +31,9 @@ bool OnWayland()
 class WaylandWindowGuard::CloseHold final : public QWindowSystemEventHandler
 {
 public:
-    CloseHold(const QWidget& window, const bool& busy, bool& held)
+    CloseHold(const QWidget& window, CloseRequestWatch& closeWatch)
         : m_window(window)
-        , m_busy(busy)
-        , m_held(held)
+        , m_closeWatch(closeWatch)
     {
         QWindowSystemInterfacePrivate::installWindowSystemEventHandler(this);
     }
@@ -42,27 +43,25 @@ public:
 
     bool sendEvent(QWindowSystemInterfacePrivate::WindowSystemEvent* event) override
     {
-        if (m_busy && event->type == QWindowSystemInterfacePrivate::Close
+        if (event->type == QWindowSystemInterfacePrivate::Close
             && static_cast<QWindowSystemInterfacePrivate::CloseEvent*>(event)->window
-                == m_window.windowHandle()) {
-            m_held = true;
+                == m_window.windowHandle()
+            && m_closeWatch.HoldWhileBusy())
             return true;
-        }
         return QWindowSystemEventHandler::sendEvent(event);
     }
 
 private:
     const QWidget& m_window;
-    const bool& m_busy;
-    bool& m_held;
+    CloseRequestWatch& m_closeWatch;
 };
 
-WaylandWindowGuard::WaylandWindowGuard(QWidget& window, const bool& busy, bool& held)
+WaylandWindowGuard::WaylandWindowGuard(QWidget& window, CloseRequestWatch& closeWatch)
     : m_window(window)
 {
     if (!OnWayland())
         return;
-    m_closeHold = std::make_unique<CloseHold>(window, busy, held);
+    m_closeHold = std::make_unique<CloseHold>(window, closeWatch);
     // The window's QWindow exists once it is first shown.
     window.installEventFilter(this);
 }

@@ -8,6 +8,8 @@ class QWidget;
 
 namespace orvik {
 
+class CloseRequestWatch;
+
 // What the window needs on Wayland that Qt 6.4's Wayland plugin does not give a fixed-size
 // window that may be busy:
 // - The frame Qt draws itself there has a maximise button, fixed size or not. A compositor that
@@ -15,13 +17,13 @@ namespace orvik {
 //   the compositor ends the connection for it, and with it the program. The request is taken back
 //   before it leaves: the window stays as it is.
 // - A request to close the window (its frame's close button, the compositor's own) is dropped
-//   while a modal message box is open, as one is after a clipboard that did not answer. While
-//   `busy` is true a request sets `held` instead, and the window closes itself once it is done.
+//   while a modal message box is open, as one is after a clipboard that did not answer. It is
+//   handed to `closeWatch` first, which holds it while the window is busy.
 // Elsewhere than Wayland it does nothing.
 class WaylandWindowGuard final : public QObject
 {
 public:
-    WaylandWindowGuard(QWidget& window, const bool& busy, bool& held);
+    WaylandWindowGuard(QWidget& window, CloseRequestWatch& closeWatch);
     ~WaylandWindowGuard() override;
 
 protected:

@@ -4,42 +4,21 @@
 #include <QCoreApplication>
 #include <QWidget>
 
-#ifdef ORVIK_X11_CLIPBOARD
-#include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
-#include <cstdlib>
-#include <cstring>
-#include <xcb/xcb.h>
+#ifdef ORVIK_X11
+#include "gui/qt/x11/x11_connection.h"
 #endif
 
 namespace orvik {
 
-namespace {
-
-#ifdef ORVIK_X11_CLIPBOARD
-unsigned Atom(xcb_connection_t* connection, const char* name)
-{
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr);
-    const unsigned atom = reply ? reply->atom : 0;
-    std::free(reply);
-    return atom;
-}
-#endif
-
-} // namespace
-
-CloseRequestWatch::CloseRequestWatch(const QWidget& window, const bool& busy, bool& held)
+CloseRequestWatch::CloseRequestWatch(const QWidget& window)
     : m_window(window)
-    , m_busy(busy)
-    , m_held(held)
 {
-#ifdef ORVIK_X11_CLIPBOARD
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection() || QGuiApplication::platformName() != u"xcb")
+#ifdef ORVIK_X11
+    xcb_connection_t* connection = ApplicationX11Connection();
+    if (!connection)
         return;
-    m_protocols = Atom(x11->connection(), "WM_PROTOCOLS");
-    m_delete = Atom(x11->connection(), "WM_DELETE_WINDOW");
+    m_protocols = InternAtom(connection, "WM_PROTOCOLS");
+    m_delete = InternAtom(connection, "WM_DELETE_WINDOW");
     QCoreApplication::instance()->installNativeEventFilter(this);
 #endif
 }
@@ -50,9 +29,29 @@ CloseRequestWatch::~CloseRequestWatch()
         QCoreApplication::instance()->removeNativeEventFilter(this);
 }
 
+void CloseRequestWatch::BeginBusy() noexcept
+{
+    m_busy = true;
+}
+
+bool CloseRequestWatch::EndBusy() noexcept
+{
+    m_busy = false;
+    const bool held = m_held;
+    m_held = false;
+    return held;
+}
+
+bool CloseRequestWatch::HoldWhileBusy() noexcept
+{
+    if (m_busy)
+        m_held = true;
+    return m_busy;
+}
+
 bool CloseRequestWatch::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
 {
-#ifdef ORVIK_X11_CLIPBOARD
+#ifdef ORVIK_X11
     if (!m_busy || eventType != "xcb_generic_event_t")
         return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);

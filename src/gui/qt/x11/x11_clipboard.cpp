@@ -1,29 +1,21 @@
 // SPDX-License-Identifier: MIT
 #include "gui/qt/x11/x11_clipboard.h"
 
+#include "gui/qt/x11/x11_connection.h"
 #include "window/desktop_error.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
-#include <memory>
 #include <new>
 #include <poll.h>
 #include <string_view>
 #include <vector>
-#include <xcb/xcb.h>
 
 namespace orvik {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-template <typename T> struct FreeDeleter
-{
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
 
 // A lack of memory inside xcb closes the connection; anything else that closes it is the
 // server's doing.
@@ -32,16 +24,16 @@ template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
     if (xcb_connection_has_error(connection) == XCB_CONN_CLOSED_MEM_INSUFFICIENT)
         throw std::bad_alloc();
     throw DesktopError("Le presse-papiers est inaccessible : la connexion à l'affichage a été "
-                        "perdue.");
+                       "perdue.");
 }
 
-xcb_atom_t Atom(xcb_connection_t* connection, std::string_view name)
+// The atom named `name`; throws when the connection fails.
+xcb_atom_t CheckedAtom(xcb_connection_t* connection, std::string_view name)
 {
-    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, uint16_t(name.size()), name.data()), nullptr));
-    if (!reply)
+    const xcb_atom_t atom = InternAtom(connection, name);
+    if (atom == XCB_ATOM_NONE)
         ThrowConnectionError(connection);
-    return reply->atom;
+    return atom;
 }
 
 // A connection and a window of this reader's own, so that the owner's answers reach it and not
@@ -57,7 +49,7 @@ public:
         if (xcb_connection_has_error(m_connection)) {
             xcb_disconnect(m_connection);
             throw DesktopError("Le presse-papiers est inaccessible : l'affichage refuse une "
-                                "nouvelle connexion.");
+                               "nouvelle connexion.");
         }
         const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
         m_window = xcb_generate_id(m_connection);
@@ -68,9 +60,9 @@ public:
         // for. Should the window be gone already, the error that comes back is ignored.
         const uint32_t ownerEvents = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
         xcb_change_window_attributes(m_connection, owner, XCB_CW_EVENT_MASK, &ownerEvents);
-        m_clipboard = Atom(m_connection, "CLIPBOARD");
-        m_property = Atom(m_connection, "ORVIK_CLIPBOARD");
-        m_incr = Atom(m_connection, "INCR");
+        m_clipboard = CheckedAtom(m_connection, "CLIPBOARD");
+        m_property = CheckedAtom(m_connection, "ORVIK_CLIPBOARD");
+        m_incr = CheckedAtom(m_connection, "INCR");
     }
     ~Requestor() { xcb_disconnect(m_connection); }
     Requestor(const Requestor&) = delete;
@@ -86,7 +78,7 @@ public:
             m_connection, m_window, m_clipboard, target, m_property, XCB_CURRENT_TIME);
         xcb_flush(m_connection);
         for (;;) {
-            const Reply<xcb_generic_event_t> event = NextEvent();
+            const XcbReply<xcb_generic_event_t> event = NextEvent();
             if ((event->response_type & 0x7F) != XCB_SELECTION_NOTIFY)
                 continue;
             const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(event.get());
@@ -104,7 +96,7 @@ public:
         // piece ends it.
         data.clear();
         for (;;) {
-            const Reply<xcb_generic_event_t> event = NextEvent();
+            const XcbReply<xcb_generic_event_t> event = NextEvent();
             if ((event->response_type & 0x7F) != XCB_PROPERTY_NOTIFY)
                 continue;
             const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event.get());
@@ -123,7 +115,7 @@ private:
     // Appends the property's value to `data` and deletes it. Returns false when it is missing.
     bool ReadProperty(std::string& data, bool* incremental)
     {
-        const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_connection,
+        const XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_connection,
             xcb_get_property(m_connection, 1, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0,
                 UINT32_MAX / 4),
             nullptr));
@@ -142,18 +134,18 @@ private:
     }
 
     // The next event, waiting no later than the deadline.
-    Reply<xcb_generic_event_t> NextEvent()
+    XcbReply<xcb_generic_event_t> NextEvent()
     {
         for (;;) {
-            Reply<xcb_generic_event_t> event(xcb_poll_for_event(m_connection));
+            XcbReply<xcb_generic_event_t> event(xcb_poll_for_event(m_connection));
             if (event) {
                 const auto* destroyed
                     = reinterpret_cast<const xcb_destroy_notify_event_t*>(event.get());
                 if ((event->response_type & 0x7F) == XCB_DESTROY_NOTIFY
                     && destroyed->window == m_owner)
                     throw DesktopError("Le programme qui tenait le presse-papiers s'est fermé "
-                                        "pendant la lecture. Copiez de nouveau le texte, puis "
-                                        "réessayez.");
+                                       "pendant la lecture. Copiez de nouveau le texte, puis "
+                                       "réessayez.");
                 return event;
             }
             if (xcb_connection_has_error(m_connection))
@@ -162,8 +154,8 @@ private:
                 = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now());
             if (left.count() <= 0)
                 throw DesktopError("Le presse-papiers ne répond pas : le programme qui le tient "
-                                    "est peut-être bloqué. Copiez de nouveau le texte, puis "
-                                    "réessayez.");
+                                   "est peut-être bloqué. Copiez de nouveau le texte, puis "
+                                   "réessayez.");
             pollfd wait { xcb_get_file_descriptor(m_connection), POLLIN, 0 };
             poll(&wait, 1, int(left.count()) + 1);
         }
@@ -179,15 +171,15 @@ private:
 
 } // namespace
 
-std::optional<X11ClipboardOffer> ReadX11Clipboard(
+std::optional<ClipboardOffer> ReadX11Clipboard(
     xcb_connection_t* connection, std::chrono::milliseconds wait)
 {
-    const Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
-        connection, xcb_get_selection_owner(connection, Atom(connection, "CLIPBOARD")), nullptr));
+    const XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(connection,
+        xcb_get_selection_owner(connection, CheckedAtom(connection, "CLIPBOARD")), nullptr));
     if (!owner)
         ThrowConnectionError(connection);
     if (owner->owner == XCB_NONE)
-        return X11ClipboardOffer {};
+        return ClipboardOffer {};
     // Window ids carry the id base of the client that made them.
     const xcb_setup_t* setup = xcb_get_setup(connection);
     if ((owner->owner & ~setup->resource_id_mask) == setup->resource_id_base)
@@ -195,18 +187,18 @@ std::optional<X11ClipboardOffer> ReadX11Clipboard(
 
     Requestor requestor(owner->owner, wait);
     xcb_connection_t* own = requestor.Connection();
-    using Kind = X11ClipboardOffer::Kind;
+    using Kind = ClipboardOffer::Kind;
     // In order of preference: plain text first, as the standard text format, then HTML alone.
     const std::array<std::pair<xcb_atom_t, Kind>, 6> formats { {
-        { Atom(own, "UTF8_STRING"), Kind::Utf8 },
-        { Atom(own, "text/plain;charset=utf-8"), Kind::Utf8 },
-        { Atom(own, "text/plain"), Kind::Utf8 },
+        { CheckedAtom(own, "UTF8_STRING"), Kind::Utf8 },
+        { CheckedAtom(own, "text/plain;charset=utf-8"), Kind::Utf8 },
+        { CheckedAtom(own, "text/plain"), Kind::Utf8 },
         { XCB_ATOM_STRING, Kind::Latin1 },
-        { Atom(own, "text/html"), Kind::Html },
-        { Atom(own, "text/html;charset=utf-8"), Kind::Html },
+        { CheckedAtom(own, "text/html"), Kind::Html },
+        { CheckedAtom(own, "text/html;charset=utf-8"), Kind::Html },
     } };
     std::vector<xcb_atom_t> offered;
-    if (const auto targets = requestor.Convert(Atom(own, "TARGETS"))) {
+    if (const auto targets = requestor.Convert(CheckedAtom(own, "TARGETS"))) {
         offered.resize(targets->size() / sizeof(xcb_atom_t));
         targets->copy(reinterpret_cast<char*>(offered.data()), offered.size() * sizeof(xcb_atom_t));
     } else {
@@ -222,9 +214,9 @@ std::optional<X11ClipboardOffer> ReadX11Clipboard(
         // Many owners end a text with a NUL that is not part of it.
         if (kind != Kind::Html && !bytes->empty() && bytes->back() == '\0')
             bytes->pop_back();
-        return X11ClipboardOffer { kind, std::move(*bytes) };
+        return ClipboardOffer { kind, std::move(*bytes) };
     }
-    return X11ClipboardOffer {};
+    return ClipboardOffer {};
 }
 
 } // namespace orvik

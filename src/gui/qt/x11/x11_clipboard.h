@@ -16,14 +16,12 @@ struct xcb_connection_t;
 
 namespace orvik {
 
-using X11ClipboardOffer = ClipboardOffer;
-
 // The clipboard's text as its owner offers it, preferring plain text to HTML; std::nullopt when
 // the owner is a window of `connection`'s own client, whose text the toolkit holds already. Throws
 // DesktopError when the owner leaves a request, or the next piece of a long transfer, unanswered
 // for `wait`, or ends before it has finished, and
 // std::bad_alloc when the text does not fit in memory.
-std::optional<X11ClipboardOffer> ReadX11Clipboard(
+std::optional<ClipboardOffer> ReadX11Clipboard(
     xcb_connection_t* connection, std::chrono::milliseconds wait);
 
 } // namespace orvik

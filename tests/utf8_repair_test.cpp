@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "cli/utf8_feed.h"
 #include "reference_repair.h"
+#include "utf8_feed.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -8,7 +8,8 @@
 
 namespace {
 
-using namespace orvik::cli;
+using orvik::FeedCut;
+using orvik::Kernel;
 
 // Bytes are written as escapes; the comments show the characters. "Ã" is C3 83, "©" C2 A9.
 const struct
@@ -45,7 +46,7 @@ class Utf8RepairTest : public testing::TestWithParam<Kernel>
 protected:
     void SetUp() override
     {
-        if (!orvik::detail::IsKernelSupported(GetParam()))
+        if (!orvik::IsKernelSupported(GetParam()))
             GTEST_SKIP() << "this processor cannot run the kernel";
     }
 
@@ -89,7 +90,8 @@ TEST_P(Utf8RepairTest, NamedCasesAndEveryByteAfterALeadEverywhere)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKernels, Utf8RepairTest,
-    testing::ValuesIn(Utf8Kernels().begin(), Utf8Kernels().end()),
-    [](const auto& info) { return std::string(orvik::detail::KernelName(info.param)); });
+    testing::ValuesIn(orvik::Kernels(orvik::KernelFamily::Bytes).begin(),
+        orvik::Kernels(orvik::KernelFamily::Bytes).end()),
+    [](const auto& info) { return std::string(orvik::KernelName(info.param)); });
 
 } // namespace

@@ -1,0 +1,173 @@
+// SPDX-License-Identifier: MIT
+#include "gui/qt/startup.h"
+
+#include "gui/qt/frm_main.h"
+#include "orvik_version.h"
+
+#include <QApplication>
+#include <QByteArray>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QString>
+#include <QTranslator>
+#include <QtGlobal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#ifdef ORVIK_X11
+#include <xcb/xcb.h>
+#endif
+
+namespace orvik {
+
+namespace {
+
+// The line printed when no window can be opened.
+constexpr const char* kNoDisplayMessage
+    = "orvik : impossible d'ouvrir la fenêtre, aucun affichage graphique n'est accessible.";
+
+struct HeldMessage
+{
+    QtMsgType type;
+    QByteArray file;
+    QByteArray function;
+    QByteArray category;
+    int line;
+    QString text;
+};
+
+std::mutex g_heldMutex;
+QtMessageHandler g_previousHandler = nullptr;
+std::vector<HeldMessage> g_held;
+
+void HoldMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtFatalMsg) {
+        std::fputs(kNoDisplayMessage, stderr);
+        std::fputc('\n', stderr);
+        std::fflush(stderr);
+        // Leave at once: Qt would abort as soon as this handler returns, and nothing has been
+        // built yet that needs tearing down.
+        std::_Exit(EXIT_FAILURE);
+    }
+    const std::lock_guard lock(g_heldMutex);
+    g_held.push_back({ type, QByteArray(context.file), QByteArray(context.function),
+        QByteArray(context.category), context.line, text });
+}
+
+// While it lives, holds back Qt's messages, and turns a fatal one into one French line on stderr
+// and exit status 1. Qt's only fatal message while a QApplication is being built is its failure
+// to reach the display; left alone, it would print several English lines and abort.
+//
+// Build one before the QApplication and Release() it once the application stands: the messages
+// held back then go, in order, to the handler that was in place before.
+class StartupMessageGuard
+{
+public:
+    StartupMessageGuard() { g_previousHandler = qInstallMessageHandler(HoldMessage); }
+    ~StartupMessageGuard() { Release(); }
+    StartupMessageGuard(const StartupMessageGuard&) = delete;
+    StartupMessageGuard& operator=(const StartupMessageGuard&) = delete;
+
+    void Release();
+
+private:
+    bool m_active = true;
+};
+
+void StartupMessageGuard::Release()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    qInstallMessageHandler(g_previousHandler);
+    std::vector<HeldMessage> held;
+    {
+        const std::lock_guard lock(g_heldMutex);
+        held.swap(g_held);
+    }
+    for (const HeldMessage& message : held) {
+        const QMessageLogContext context(message.file.isNull() ? nullptr : message.file.constData(),
+            message.line, message.function.isNull() ? nullptr : message.function.constData(),
+            message.category.isNull() ? nullptr : message.category.constData());
+        if (g_previousHandler)
+            g_previousHandler(message.type, context, message.text);
+        else
+            qt_message_output(message.type, context, message.text);
+    }
+}
+
+#ifdef ORVIK_X11
+bool XDisplayReachable()
+{
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool reached = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return reached;
+}
+#endif
+
+// Asks Qt for its X11 platform wherever an X display is reachable, in a Wayland session too
+// (through XWayland, which GNOME, KDE and most compositors provide), whether or not Qt's Wayland
+// plugin is installed: the window then behaves alike on every desktop, with the frame its window
+// manager draws. Without an X display Qt picks Wayland itself. A platform the user chose
+// (QT_QPA_PLATFORM, or -platform among the arguments) is left alone.
+void ChoosePlatform(int argc, char* argv[])
+{
+#ifdef ORVIK_X11
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || qEnvironmentVariableIsEmpty("DISPLAY"))
+        return;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return;
+    if (XDisplayReachable())
+        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
+#else
+    (void)argc, (void)argv;
+#endif
+}
+
+} // namespace
+
+int RunProgram(int& argc, char* argv[], std::unique_ptr<QObject> eventFilter)
+{
+    ChoosePlatform(argc, argv);
+    StartupMessageGuard startupMessages;
+    QApplication app(argc, argv);
+    startupMessages.Release();
+    if (eventFilter) {
+        eventFilter->setParent(&app);
+        app.installEventFilter(eventFilter.release());
+    }
+    SetApplicationIdentity();
+    InstallFrenchTranslations(app);
+
+    frmMain window;
+    window.show();
+    return QApplication::exec();
+}
+
+void SetApplicationIdentity()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("orvik"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kVersionDisplay));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
+}
+
+bool InstallFrenchTranslations(QCoreApplication& app)
+{
+    auto* translator = new QTranslator(&app);
+    const bool loaded
+        = translator->load(QLocale(QLocale::French, QLocale::France), QStringLiteral("qtbase"),
+            QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    if (!loaded || !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return false;
+    }
+    return true;
+}
+
+} // namespace orvik

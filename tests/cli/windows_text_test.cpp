@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+// The Windows conversions: names between UTF-16 and UTF-8, and UTF-8 text for a console.
+#include "cli/system.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A name holding half a surrogate pair reaches the file it names: it comes back whole.
+TEST(WindowsNames, LoneSurrogatesComeBackWhole)
+{
+    const std::wstring wide
+        = L"\u00E9t\u00E9 a\xD800-\xDC00\xD83D\xDE00"; // été, lone high, lone low, pair
+    const std::string utf8 = "\xC3\xA9t\xC3\xA9 a\xED\xA0\x80-\xED\xB0\x80\xF0\x9F\x98\x80";
+    EXPECT_EQ(orvik::cli::Utf8FromWide(wide), utf8);
+    EXPECT_EQ(orvik::cli::WideFromUtf8(utf8), wide);
+}
+
+// What each write to a console shows: a character cut between two writes waits for the rest.
+TEST(ConsoleText, ACharacterCutBetweenTwoWritesWaitsForTheRest)
+{
+    const std::vector<std::pair<std::string, std::u16string>> writes
+        = { { "caf\xC3", u"caf" }, { "\xA9", u"\u00E9" }, { " \xF0", u" " }, { "\x9F\x98", u"" },
+              { "\x80\xE2\x82", u"\U0001F600" }, { "\xAC\xC3", u"\u20AC" },
+              { "A\x80\xED\xA0\x80", u"\uFFFDA\uFFFD\uFFFD\uFFFD\uFFFD" }, { "\xE2\x82", u"" } };
+    orvik::cli::ConsoleText console;
+    for (const auto& [bytes, shown] : writes)
+        EXPECT_EQ(console.Next(bytes), shown) << testing::PrintToString(bytes);
+    EXPECT_EQ(console.Rest(), u"\uFFFD\uFFFD"); // the text ended within a character
+    EXPECT_EQ(console.Next("!"), u"!");
+}
+
+} // namespace
