@@ -23,8 +23,8 @@ function(orvik_apply_compile_settings directory)
         if(NOT type MATCHES "^(EXECUTABLE|STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY)$")
             continue()
         endif()
-        # The resource compiler takes none of the compilers' warning options.
-        target_compile_options(${target} PRIVATE "$<$<COMPILE_LANGUAGE:C,CXX>:${warnings}>")
+        # The resource compiler takes none of the C++ compiler's warning options.
+        target_compile_options(${target} PRIVATE "$<$<COMPILE_LANGUAGE:CXX>:${warnings}>")
         if(WIN32)
             target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
                 NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)

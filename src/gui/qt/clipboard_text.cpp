@@ -9,12 +9,14 @@
 #include "window/error_description.h"
 
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPointer>
 #include <QStringDecoder>
 #include <QTextDocumentFragment>
 #include <array>
+#include <atomic>
 #include <utility>
 
 #ifdef ORVIK_X11
@@ -57,34 +59,41 @@ std::u16string TextOf(const ClipboardOffer& offer)
                        "peut-être bloqué. Copiez de nouveau le texte, puis réessayez.");
 }
 
-// Qt's Wayland reader waits a second for each piece of a transfer and, when none comes, says so
-// in a warning and gives an empty text, which it keeps for that offer. While one of these lives,
-// such a warning is noted rather than printed.
+// Qt's Wayland reader waits a second for each piece of a transfer and, when none comes, logs a
+// warning and gives an empty text, which it keeps for that offer. While one of these lives, a read
+// counts as failed when Qt logs anything at all, whatever its wording, or gives nothing after at
+// least that second: a changed warning, or none, still shows the error box rather than an empty
+// paste. Qt's messages still go where they went.
 class WaylandReadWatch
 {
 public:
     WaylandReadWatch()
     {
-        g_failed = false;
+        g_logged = false;
         g_forward = qInstallMessageHandler(Note);
+        m_started.start();
     }
     ~WaylandReadWatch() { qInstallMessageHandler(g_forward); }
     WaylandReadWatch(const WaylandReadWatch&) = delete;
     WaylandReadWatch& operator=(const WaylandReadWatch&) = delete;
 
-    bool Failed() const { return g_failed; }
-
-private:
-    static void Note(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    bool Failed(const QByteArray& bytes) const
     {
-        if (message.startsWith(u"QWaylandDataOffer:") || message.startsWith(u"QWaylandMimeData:"))
-            g_failed = true;
-        else
-            g_forward(type, context, message);
+        return g_logged || (bytes.isEmpty() && m_started.elapsed() >= kQtPieceWaitMs);
     }
 
-    static inline bool g_failed = false;
+private:
+    static constexpr qint64 kQtPieceWaitMs = 1000;
+
+    static void Note(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        g_logged = true;
+        g_forward(type, context, message);
+    }
+
+    static inline std::atomic<bool> g_logged = false;
     static inline QtMessageHandler g_forward = nullptr;
+    QElapsedTimer m_started;
 };
 
 // The raw bytes of the best text format of an offer read through Qt's Wayland reader: UTF-8
@@ -108,7 +117,7 @@ std::u16string ReadWaylandOffer(const QMimeData& data)
             continue;
         WaylandReadWatch watch;
         const QByteArray bytes = data.data(name);
-        if (watch.Failed()) {
+        if (watch.Failed(bytes)) {
             failed = &data;
             ThrowNoAnswer();
         }
