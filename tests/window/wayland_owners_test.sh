@@ -64,11 +64,20 @@ click() { # x y, inside the window's client area
 frame_click() { # x: a button of the frame Qt draws
     xdotool mousemove "$((wx + $1))" "$((wy + 32 + 15))" click 1
 }
-box_text() { # x y: the text of the box at that point, through the clipboard
+no_unexpected_box() { # the program's log says which message it showed
+    [ "$title" != - ] || [ -z "$(box_title)" ] || fail "$mode: an unexpected message box shows"
+}
+box_text() { # x y: the text of the box at that point, through the clipboard, once it is there
+    printf placeholder | wl-copy
     click "$1" "$2"
     xdotool key ctrl+a ctrl+c
-    sleep 0.3
-    timeout 10 wl-paste -n -t 'text/plain;charset=utf-8' || true
+    for _ in $(seq 600); do
+        timeout 10 wl-paste -n -t 'text/plain;charset=utf-8' >"$workdir/box" 2>/dev/null || true
+        [ -s "$workdir/box" ] && ! printf placeholder | cmp -s - "$workdir/box" && break
+        no_unexpected_box
+        sleep 0.2
+    done
+    cat "$workdir/box"
 }
 answered() { # once the window has drawn anything after a click in its lower box
     local drawn
@@ -158,12 +167,7 @@ for row in "${rows[@]}"; do
         continue
     fi
     sleep 1
-    if [ "$title" = - ] && [ -n "$(box_title)" ]; then
-        # A message box copies its text with Ctrl+C: the log says which error it was.
-        xdotool key ctrl+c
-        sleep 0.3
-        fail "$mode: an unexpected message box shows: $(timeout 10 wl-paste -n || true)"
-    fi
+    no_unexpected_box
     if [ "$source" != '*' ]; then
         box_text 200 50 >"$workdir/source"
         cmp -s "$workdir/source" <(expected_text "$source" "$workdir/payload") \

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QSpacerItem>
 #include <algorithm>
+#include <cstdio>
 
 namespace orvik {
 
@@ -90,6 +91,10 @@ void QtDesktop::ShowMessage(std::u16string_view prompt, std::u16string_view titl
 {
     QMessageBox box(
         QMessageBox::NoIcon, ToQString(title), ToQString(prompt), QMessageBox::Ok, m_messageParent);
+    // Said on standard error too, where a terminal or a log keeps it once the box is gone.
+    const QByteArray said
+        = (box.windowTitle() + QStringLiteral(" : ") + box.text() + u'\n').toUtf8();
+    std::fwrite(said.constData(), 1, std::size_t(said.size()), stderr);
     // The prompt ends with an error description, which is text, never markup.
     box.setTextFormat(Qt::PlainText);
     // A window manager draws the title in a bold face beside its own buttons; a box only as wide
