@@ -121,10 +121,12 @@ for row in "${rows[@]}"; do
         echo "$mode, $keys: frozen for $frozen ms"
     fi
     if [ "$title" != - ]; then
-        box=$(find_window "^$title\$" 200)
+        box=$(find_window "^$title\$" 600)
         elapsed=$(since "$start")
         [ -n "$box" ] || fail "$mode: no box titled \"$title\""
-        [ "$elapsed" -lt 4000 ] || fail "$mode: the box took $elapsed ms beyond the window's own answer to show"
+        # A silent owner is waited for a bounded time; a large text takes what it takes.
+        [ "$elapsed" -lt 4000 ] || [ "$payload" != Ã©tÃ© ] \
+            || fail "$mode: the box took $elapsed ms beyond the window's own answer to show"
         sleep 0.3
         xdotool key Return
         echo "$mode, $keys: \"$title\" after $elapsed ms"
