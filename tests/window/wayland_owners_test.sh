@@ -167,7 +167,10 @@ for row in "${rows[@]}"; do
         echo "$mode, $keys: \"$title\" after $elapsed ms"
     fi
     if [ "$keys" = paste+close ]; then
-        timeout 10 tail --pid="$orvik" -f /dev/null || fail "$mode: the close request was lost"
+        main=$(grep -oE 'xdg_toplevel@[0-9]+\.set_title\("orvik - tq' "$workdir/orvik.log" | cut -d. -f1)
+        for _ in $(seq 300); do grep -q "$main\.destroy()" "$workdir/orvik.log" && break; sleep 0.1; done
+        grep -q "$main\.destroy()" "$workdir/orvik.log" || fail "$mode: the close request was lost"
+        timeout 30 tail --pid="$orvik" -f /dev/null || fail "$mode: the window closed, the program goes on"
         continue
     fi
     sleep 1
