@@ -97,7 +97,7 @@ for row in "${rows[@]}"; do
     fi
     /usr/bin/python3 "$here/clipboard_owner.py" "$mode" "$workdir/payload" >"$workdir/owner.log" 2>&1 &
     pids+=($!)
-    for _ in $(seq 300); do grep -qs ready "$workdir/owner.log" && break; sleep 0.1; done
+    for _ in $(seq 600); do grep -qs ready "$workdir/owner.log" && break; sleep 0.1; done
     grep -qs ready "$workdir/owner.log" || fail "$mode: the owner did not start: $(cat "$workdir/owner.log")"
 
     # How long the window takes to answer when nothing holds it: what a frozen window, or a slow
