@@ -74,7 +74,7 @@ bool WaylandWindowGuard::eventFilter(QObject* watched, QEvent* event)
         return false;
     m_window.removeEventFilter(this);
     QWindow* window = m_window.windowHandle();
-    connect(window, &QWindow::windowStateChanged, this, [this, window](Qt::WindowState state) {
+    connect(window, &QWindow::windowStateChanged, this, [window](Qt::WindowState state) {
         if (state != Qt::WindowMaximized && state != Qt::WindowFullScreen)
             return;
         // Qt has queued the request, not yet sent it: taking it back in the same batch leaves
