@@ -25,9 +25,16 @@ if(TARGET orvik)
     install(TARGETS orvik RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
     install(FILES "${ORVIK_DESKTOP_FILE}" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
     install(FILES "${ORVIK_METAINFO_FILE}" DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
-    install(FILES "${PROJECT_SOURCE_DIR}/resources/orvik.png"
-        DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps"
-        RENAME "${ORVIK_APP_ID}.png")
+    # The icon at each size a dock, a menu or an overview asks for, all derived from orvik.xpm.
+    foreach(size 16 24 32 48 64 128 256)
+        if(size EQUAL 32)
+            set(icon "${PROJECT_SOURCE_DIR}/resources/orvik.png")
+        else()
+            set(icon "${PROJECT_SOURCE_DIR}/resources/icons/${size}.png")
+        endif()
+        install(FILES "${icon}" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps"
+            RENAME "${ORVIK_APP_ID}.png")
+    endforeach()
 endif()
 if(TARGET orvik_repair_cli)
     install(TARGETS orvik_repair_cli RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
@@ -67,7 +74,15 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ORVIK_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_STRIP_FILES ON)
 # Library dependencies come from the binaries; the French texts of Qt's own dialogs and menus
-# come from the translations package.
+# come from the translations package. The window runs on Qt's X11 platform wherever an X display
+# answers (XWayland in a Wayland session), whose plugin libqt6gui6 only recommends; on Wayland
+# alone it needs Qt's Wayland plugin, recommended. It reaches into Qt's platform interface, whose
+# binary form holds for one Qt version only.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
+if(TARGET orvik)
+    find_package(Qt6 6.4 REQUIRED COMPONENTS Core)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS
+        "qt6-translations-l10n, qt6-qpa-plugins, qt6-base-abi (= ${Qt6Core_VERSION})")
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+endif()
 include(CPack)

@@ -30,16 +30,20 @@ orvik_install_packages() {
 # What building and running the program needs on Debian 12. The DejaVu fonts are the sans-serif
 # faces the window falls back to; the condensed ones (-extra) let the long button captions keep a
 # larger size.
-ORVIK_BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libxcb1-dev qt6-translations-l10n
-    fonts-dejavu-core fonts-dejavu-extra)
+# Without an X display the window runs on Qt's Wayland plugin and uses Qt's platform interface
+# (qt6-base-private-dev) and libwayland-client there.
+ORVIK_BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-private-dev libxcb1-dev
+    libwayland-dev qt6-wayland qt6-translations-l10n fonts-dejavu-core fonts-dejavu-extra)
 
 # What the tests need on top of that: the window's end-to-end test runs the program in Xvfb, with
 # xclip at the other end of the clipboard and xdotool clicking, and python3-xlib plays misbehaving
 # clipboard owners; the desktop files are validated, the manual pages rendered (man-db,
 # groff-base), and the Debian package is built (dpkg-dev, file) and checked by lintian; the
-# filter's in-place test gives files ACLs and extended attributes (acl, attr).
+# filter's in-place test gives files ACLs and extended attributes (acl, attr). The Wayland test
+# runs weston inside Xvfb, reads the clipboard with wl-clipboard and finds the window on
+# screenshots (imagemagick).
 ORVIK_TEST_PACKAGES=(libgtest-dev libbenchmark-dev xvfb xauth xclip xdotool desktop-file-utils appstream
-    dpkg-dev file man-db groff-base lintian acl attr python3-xlib)
+    dpkg-dev file man-db groff-base lintian acl attr python3-xlib weston wl-clipboard imagemagick)
 
 # What building orvik.exe for Windows and testing it under wine needs: the mingw-w64 cross compiler
 # with the posix thread model, GoogleTest's sources to cross-build it, wine with the fonts of its

@@ -20,7 +20,13 @@ if(EXPECT_GUI)
         "bin/orvik"
         "share/applications/${APP_ID}.desktop"
         "share/metainfo/${APP_ID}.metainfo.xml"
+        "share/icons/hicolor/16x16/apps/${APP_ID}.png"
+        "share/icons/hicolor/24x24/apps/${APP_ID}.png"
         "share/icons/hicolor/32x32/apps/${APP_ID}.png"
+        "share/icons/hicolor/48x48/apps/${APP_ID}.png"
+        "share/icons/hicolor/64x64/apps/${APP_ID}.png"
+        "share/icons/hicolor/128x128/apps/${APP_ID}.png"
+        "share/icons/hicolor/256x256/apps/${APP_ID}.png"
         "share/man/man1/orvik.1.gz"
         "share/man/fr/man1/orvik.1.gz")
 endif()

@@ -26,6 +26,12 @@ depended=$(tr ',' '\n' <<<"$depends" | awk '{print $1}')
 for needed in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6; do
     grep -qxF "$needed" <<<"$depended" || fail "Depends lacks $needed: $depends"
 done
+# The window's platforms: X11's plugin needed, Wayland's recommended for a session without X.
+for needed in qt6-qpa-plugins qt6-base-abi; do
+    grep -qxF "$needed" <<<"$depended" || fail "Depends lacks $needed: $depends"
+done
+[ "$(dpkg-deb -f "$package" Recommends)" = qt6-wayland ] \
+    || fail "Recommends: $(dpkg-deb -f "$package" Recommends)"
 # The package, the programs and the changelog's newest entry show one version.
 version=$(dpkg-deb -f "$package" Version)
 shown=$("$build/bin/orvik-repair" --version)

@@ -5,8 +5,10 @@
     clipboard_owner.py MODE FILE
 
 MODE: hang (answers nothing), targets-only (lists its formats, then never sends the text),
-die (ends half-way through a transfer in pieces, which needs more than 64 KiB), html (offers text/html alone), text (offers
-the file's bytes as UTF8_STRING). Prints "ready" once it owns the clipboard.
+die (ends half-way through a transfer in pieces, which needs more than 64 KiB), slow (sends the
+pieces 0.3 s apart), html (offers text/html alone), text (offers the file's bytes as
+UTF8_STRING), both (offers text/html, some other text, before them). Prints "ready" once it owns
+the clipboard.
 
     clipboard_owner.py close WINDOW
 
@@ -14,6 +16,7 @@ asks the window to close, as a window manager does (WM_DELETE_WINDOW).
 """
 import os
 import sys
+import time
 
 from Xlib import X, Xatom, display
 from Xlib.protocol import event
@@ -33,6 +36,7 @@ window = d.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
 atom = d.intern_atom
 clipboard, targets, incr = atom("CLIPBOARD"), atom("TARGETS"), atom("INCR")
 offered = atom("text/html") if mode == "html" else atom("UTF8_STRING")
+html = atom("text/html") if mode == "both" else None
 window.set_selection_owner(clipboard, X.CurrentTime)
 d.sync()
 if d.get_selection_owner(clipboard) != window:
@@ -52,7 +56,11 @@ while True:
     if request.type != X.SelectionRequest or mode == "hang":
         continue
     if request.target == targets:
-        request.requestor.change_property(request.property, Xatom.ATOM, 32, [targets, offered])
+        request.requestor.change_property(request.property, Xatom.ATOM, 32,
+            [targets] + ([html] if html else []) + [offered])
+        answer(request, request.property)
+    elif html and request.target == html:
+        request.requestor.change_property(request.property, html, 8, b"<p>HTML</p>")
         answer(request, request.property)
     elif request.target != offered:
         answer(request, X.NONE)
@@ -66,6 +74,8 @@ while True:
         while pieces:
             e = d.next_event()
             if e.type == X.PropertyNotify and e.state == X.PropertyDelete:
+                if mode == "slow":
+                    time.sleep(0.3)
                 request.requestor.change_property(request.property, offered, 8, pieces.pop(0))
                 d.flush()
                 if mode == "die":

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QImageReader>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -26,6 +27,7 @@
 #include <QTextFrame>
 #include <QTextList>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -80,16 +82,32 @@ private slots:
     }
 
     // Every control stands where the description puts it, says what it names, and every caption
-    // is whole in the font its button draws it in, inside the room its style leaves.
+    // is whole in the font its button draws it in, inside the room its style leaves, whatever the
+    // desktop's font size (0: Qt's own).
+    void controlsStandWhereDescribed_data()
+    {
+        QTest::addColumn<qreal>("points");
+        QTest::newRow("default") << 0.0;
+        QTest::newRow("11 pt") << 11.0;
+        QTest::newRow("14 pt") << 14.0;
+    }
     void controlsStandWhereDescribed()
     {
+        QFETCH(qreal, points);
+        const QFont before = QApplication::font();
+        QFont font = before;
+        if (points > 0)
+            font.setPointSizeF(points);
+        QApplication::setFont(font);
+        orvik::frmMain window;
+        QApplication::setFont(before);
         const auto pixels = [](int twips) { return orvik::TwipsToPixels(twips, 96); };
         for (const orvik::ControlDescription& described : orvik::kMainWindow.controls) {
-            QWidget* control = Control(described.name.data());
+            auto* control = window.findChild<QWidget*>(QLatin1StringView(described.name.data()));
             const orvik::Twips& at = described.place;
             QCOMPARE(control->geometry(),
                 QRect(pixels(at.left), pixels(at.top), pixels(at.width), pixels(at.height)));
-            QVERIFY(control->isVisible() && control->isEnabled());
+            QVERIFY(!control->isHidden() && control->isEnabled());
             QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
             QVERIFY(accessible);
             QCOMPARE(accessible->text(QAccessible::Name), QStringView(described.spokenName));
@@ -226,6 +244,29 @@ private slots:
         QCOMPARE(Text("rtbResult"), u"Votre texte sera converti ici."_s);
     }
 
+    // A replacement of up to 256 Ki characters is one edit that Ctrl+Z undoes.
+    void longReplacementIsUndone()
+    {
+        orvik::QtDesktop platform(m_window.get(), Control<orvik::TextBox>("rtbSource"),
+            Control<orvik::TextBox>("rtbResult"));
+        const QString line = u"Ã©tÃ© prÃ¨s du chÃ¢teau\n"_s;
+        platform.SetBoxText(orvik::Box::Source, line.repeated(10000).toStdU16String());
+        Control<QTextEdit>("rtbSource")->undo();
+        QCOMPARE(Text("rtbSource"), u"Collez ici votre texte à convertir"_s);
+    }
+
+    // Where the toolkit's own clipboard is read (Qt's path, the one a Wayland session takes), an
+    // offer of HTML alone is pasted as its plain text, not as markup.
+    void htmlAloneIsPastedAsPlainText()
+    {
+        auto* html = new QMimeData;
+        html->setHtml(u"<p>Ã©tÃ© <b>chaud</b></p>"_s);
+        QGuiApplication::clipboard()->setMimeData(html);
+        QTest::mouseClick(Control<QPushButton>("cmdPaste"), Qt::LeftButton);
+        QCOMPARE(Text("rtbSource"), u"Ã©tÃ© chaud"_s);
+        QCOMPARE(Text("rtbResult"), u"été chaud"_s);
+    }
+
     void qtSpeaksFrench()
     {
         // The boxes' own context menu, as the user would open it.
@@ -239,7 +280,7 @@ private slots:
 
     void windowAndDesktopShareIconAndIdentity()
     {
-        // One 32 x 32 image in at most 16 colours; the window, the desktop entry's PNG and the
+        // One 32 x 32 image in at most 16 colours; the window, the desktop entry's PNGs and the
         // Windows ICO all show the pixels of its XPM source.
         const auto pixels
             = [](const QImage& image) { return image.convertToFormat(QImage::Format_ARGB32); };
@@ -251,7 +292,27 @@ private slots:
                 colours.insert(source.pixel(x, y));
         QVERIFY(colours.size() <= 16);
         QCOMPARE(pixels(QImage(ORVIK_RESOURCES_DIR "/orvik.png"_L1)), source);
-        QCOMPARE(pixels(QImage(ORVIK_RESOURCES_DIR "/orvik.ico"_L1)), source);
+        // The larger theme icons repeat each pixel of the source; the smaller ones exist.
+        for (const int size : { 16, 24, 48, 64, 128, 256 }) {
+            const QImage icon = pixels(
+                QImage(ORVIK_RESOURCES_DIR "/icons/"_L1 + QString::number(size) + ".png"_L1));
+            QCOMPARE(icon.size(), QSize(size, size));
+            for (int y = 0; size % 32 == 0 && y < 32; ++y)
+                for (int x = 0; x < 32; ++x)
+                    QCOMPARE(icon.pixel(x * size / 32, y * size / 32), source.pixel(x, y));
+        }
+        // The Windows icon holds the sizes Windows draws, its 32 x 32 entry the source itself.
+        QImageReader ico(ORVIK_RESOURCES_DIR "/orvik.ico"_L1);
+        QList<int> sizes;
+        for (int i = 0; i < ico.imageCount(); ++i) {
+            QVERIFY(ico.jumpToImage(i));
+            const QImage image = pixels(ico.read());
+            sizes << image.width();
+            if (image.width() == 32)
+                QCOMPARE(image, source);
+        }
+        std::sort(sizes.begin(), sizes.end());
+        QCOMPARE(sizes, QList<int>({ 16, 24, 32, 48, 256 }));
         QCOMPARE(pixels(m_window->windowIcon().pixmap(32, 32).toImage()), source);
         // Qt announces the metainfo file's version and the installed desktop entry's name.
         orvik::SetApplicationIdentity();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "gui/qt/clipboard_text.h"
 
+#include "gui/qt/clipboard_offer.h"
 #include "gui/qt/qt_text.h"
 #include "gui/qt/text_box.h"
 #include "text/utf.h"
@@ -8,10 +9,15 @@
 #include "window/error_description.h"
 
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPointer>
 #include <QStringDecoder>
 #include <QTextDocumentFragment>
+#include <array>
+#include <atomic>
+#include <utility>
 
 #ifdef ORVIK_X11
 #include "gui/qt/x11/x11_clipboard.h"
@@ -22,10 +28,10 @@ namespace orvik {
 
 namespace {
 
-#ifdef ORVIK_X11
-std::u16string TextOf(const X11ClipboardOffer& offer)
+using Kind = ClipboardOffer::Kind;
+
+std::u16string TextOf(const ClipboardOffer& offer)
 {
-    using Kind = X11ClipboardOffer::Kind;
     switch (offer.kind) {
     case Kind::Utf8:
         return Utf16FromUtf8(offer.bytes);
@@ -46,7 +52,83 @@ std::u16string TextOf(const X11ClipboardOffer& offer)
     }
     return {};
 }
-#endif
+
+[[noreturn]] void ThrowNoAnswer()
+{
+    throw DesktopError("Le presse-papiers ne répond pas : le programme qui le tient est "
+                       "peut-être bloqué. Copiez de nouveau le texte, puis réessayez.");
+}
+
+// Qt's Wayland reader waits a second for each piece of a transfer and, when none comes, logs a
+// warning and gives an empty text, which it keeps for that offer. While one of these lives, a read
+// counts as failed when Qt logs anything at all, whatever its wording, or gives nothing after at
+// least that second: a changed warning, or none, still shows the error box rather than an empty
+// paste. Qt's messages still go where they went.
+class WaylandReadWatch
+{
+public:
+    WaylandReadWatch()
+    {
+        g_logged = false;
+        g_forward = qInstallMessageHandler(Note);
+        m_started.start();
+    }
+    ~WaylandReadWatch() { qInstallMessageHandler(g_forward); }
+    WaylandReadWatch(const WaylandReadWatch&) = delete;
+    WaylandReadWatch& operator=(const WaylandReadWatch&) = delete;
+
+    bool Failed(const QByteArray& bytes) const
+    {
+        return g_logged || (bytes.isEmpty() && m_started.elapsed() >= kQtPieceWaitMs);
+    }
+
+private:
+    static constexpr qint64 kQtPieceWaitMs = 1000;
+
+    static void Note(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        g_logged = true;
+        g_forward(type, context, message);
+    }
+
+    static inline std::atomic<bool> g_logged = false;
+    static inline QtMessageHandler g_forward = nullptr;
+    QElapsedTimer m_started;
+};
+
+// The raw bytes of the best text format of an offer read through Qt's Wayland reader: UTF-8
+// plain text first, then HTML alone. QMimeData::text() would drop a leading byte-order mark.
+std::u16string ReadWaylandOffer(const QMimeData& data)
+{
+    static constexpr std::array<std::pair<const char16_t*, Kind>, 4> formats { {
+        { u"text/plain;charset=utf-8", Kind::Utf8 },
+        { u"UTF8_STRING", Kind::Utf8 },
+        { u"text/plain", Kind::Utf8 },
+        { u"text/html", Kind::Html },
+    } };
+    // An offer that failed once gives an empty text ever after: its failure stands.
+    static QPointer<const QMimeData> failed;
+    if (failed == &data)
+        ThrowNoAnswer();
+    const QStringList offered = data.formats();
+    for (const auto& [format, kind] : formats) {
+        const QString name = QString::fromUtf16(format);
+        if (!offered.contains(name))
+            continue;
+        WaylandReadWatch watch;
+        const QByteArray bytes = data.data(name);
+        if (watch.Failed(bytes)) {
+            failed = &data;
+            ThrowNoAnswer();
+        }
+        ClipboardOffer offer { kind, bytes.toStdString() };
+        // Some owners end a text with a NUL that is not part of it.
+        if (kind != Kind::Html && !offer.bytes.empty() && offer.bytes.back() == '\0')
+            offer.bytes.pop_back();
+        return TextOf(offer);
+    }
+    return {};
+}
 
 } // namespace
 
@@ -80,8 +162,14 @@ std::u16string ReadClipboardText()
             return TextOf(*offer);
     }
 #endif
-    const QMimeData* data = Clipboard().mimeData();
-    return data ? PlainTextOf(*data) : std::u16string();
+    QClipboard& clipboard = Clipboard();
+    const QMimeData* data = clipboard.mimeData();
+    if (!data)
+        return {};
+    // What this program copied itself, the toolkit holds as it was given.
+    if (QGuiApplication::platformName() == u"wayland" && !clipboard.ownsClipboard())
+        return ReadWaylandOffer(*data);
+    return PlainTextOf(*data);
 }
 
 } // namespace orvik

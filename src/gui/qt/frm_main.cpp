@@ -4,6 +4,7 @@
 #include "gui/qt/qt_desktop.h"
 #include "gui/qt/qt_text.h"
 #include "gui/qt/text_box.h"
+#include "gui/qt/wayland/wayland_window_guard.h"
 #include "gui/qt/x11/close_request_watch.h"
 #include "window/frm_main_description.h"
 #include "window/main_commands.h"
@@ -140,6 +141,9 @@ frmMain::frmMain(QWidget* parent)
     , m_desktop(std::make_unique<QtDesktop>(this, rtbSource, rtbResult))
     , m_commands(std::make_unique<MainCommands>(*m_desktop))
     , m_closeWatch(std::make_unique<CloseRequestWatch>(*this))
+#ifdef ORVIK_WAYLAND
+    , m_waylandGuard(std::make_unique<WaylandWindowGuard>(*this, *m_closeWatch))
+#endif
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(ToQString(kMainWindow.caption));

@@ -13,6 +13,7 @@ class CloseRequestWatch;
 class MainCommands;
 class QtDesktop;
 class TextBox;
+class WaylandWindowGuard;
 
 // The program's one window: the source box (upper) for the damaged text, the result box (lower)
 // for the repaired text, and three buttons: paste the clipboard and convert, convert, copy the
@@ -46,6 +47,7 @@ private:
     std::unique_ptr<QtDesktop> m_desktop;
     std::unique_ptr<MainCommands> m_commands;
     std::unique_ptr<CloseRequestWatch> m_closeWatch;
+    std::unique_ptr<WaylandWindowGuard> m_waylandGuard;
 };
 
 } // namespace orvik

@@ -13,8 +13,29 @@
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QSpacerItem>
+#include <algorithm>
+#include <cstdio>
 
 namespace orvik {
+
+namespace {
+
+// On Wayland Qt 6.4 draws the frame itself: a 3-pixel border, the icon at the left and three
+// buttons at the right, the title in a 14-pixel face, placed as if centred on a title measured
+// in the application's font. The box's width that shows the whole title there.
+int WaylandFrameTitleRoom(const QString& title)
+{
+    const QFont measured;
+    QFont drawn = measured;
+    drawn.setPixelSize(14);
+    const int measuredWidth = QFontMetrics(measured).horizontalAdvance(title);
+    const int drawnWidth = QFontMetrics(drawn).horizontalAdvance(title);
+    constexpr int left = 35, right = 77, border = 6, slack = 8;
+    return std::max(measuredWidth + 2 * left, 2 * drawnWidth - measuredWidth + 2 * right) - border
+        + slack;
+}
+
+} // namespace
 
 QtDesktop::QtDesktop(QWidget* messageParent, TextBox* source, TextBox* result)
     : m_messageParent(messageParent)
@@ -70,6 +91,10 @@ void QtDesktop::ShowMessage(std::u16string_view prompt, std::u16string_view titl
 {
     QMessageBox box(
         QMessageBox::NoIcon, ToQString(title), ToQString(prompt), QMessageBox::Ok, m_messageParent);
+    // Said on standard error too, where a terminal or a log keeps it once the box is gone.
+    const QByteArray said
+        = (box.windowTitle() + QStringLiteral(" : ") + box.text() + u'\n').toUtf8();
+    std::fwrite(said.constData(), 1, std::size_t(said.size()), stderr);
     // The prompt ends with an error description, which is text, never markup.
     box.setTextFormat(Qt::PlainText);
     // A window manager draws the title in a bold face beside its own buttons; a box only as wide
@@ -77,7 +102,9 @@ void QtDesktop::ShowMessage(std::u16string_view prompt, std::u16string_view titl
     QFont titleFont = box.font();
     titleFont.setBold(true);
     const QFontMetrics metrics(titleFont);
-    const int titleWidth = metrics.horizontalAdvance(box.windowTitle()) + 6 * metrics.height();
+    int titleWidth = metrics.horizontalAdvance(box.windowTitle()) + 6 * metrics.height();
+    if (QGuiApplication::platformName() == u"wayland")
+        titleWidth = std::max(titleWidth, WaylandFrameTitleRoom(box.windowTitle()));
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
         grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
             grid->rowCount(), 0, 1, grid->columnCount());

@@ -13,8 +13,13 @@
 #include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <vector>
+
+#ifdef ORVIK_X11
+#include <xcb/xcb.h>
+#endif
 
 namespace orvik {
 
@@ -95,10 +100,41 @@ void StartupMessageGuard::Release()
     }
 }
 
+#ifdef ORVIK_X11
+bool XDisplayReachable()
+{
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool reached = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return reached;
+}
+#endif
+
+// Asks Qt for its X11 platform wherever an X display is reachable, in a Wayland session too
+// (through XWayland, which GNOME, KDE and most compositors provide), whether or not Qt's Wayland
+// plugin is installed: the window then behaves alike on every desktop, with the frame its window
+// manager draws. Without an X display Qt picks Wayland itself. A platform the user chose
+// (QT_QPA_PLATFORM, or -platform among the arguments) is left alone.
+void ChoosePlatform(int argc, char* argv[])
+{
+#ifdef ORVIK_X11
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || qEnvironmentVariableIsEmpty("DISPLAY"))
+        return;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return;
+    if (XDisplayReachable())
+        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
+#else
+    (void)argc, (void)argv;
+#endif
+}
+
 } // namespace
 
 int RunProgram(int& argc, char* argv[], std::unique_ptr<QObject> eventFilter)
 {
+    ChoosePlatform(argc, argv);
     StartupMessageGuard startupMessages;
     QApplication app(argc, argv);
     startupMessages.Release();

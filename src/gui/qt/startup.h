@@ -10,7 +10,8 @@ class QCoreApplication;
 
 namespace orvik {
 
-// Runs the program: builds the application, shows the window and runs the event loop until the
+// Runs the program: chooses Qt's platform (X11 wherever an X display answers, unless the user
+// chose one), builds the application, shows the window and runs the event loop until the
 // window is closed; returns the exit status. Without a display it prints one French line on stderr
 // and ends the process with status 1. `eventFilter`, when given, watches every event of the
 // application from the moment it stands (the measuring probe's way in); the application owns it.

@@ -25,9 +25,17 @@ namespace orvik {
 inline constexpr std::size_t kMaxUndoableBoxTextLength = 256 * 1024;
 
 // A QTextEdit that reads and writes its text exactly, and weighs a text before it takes it in
-// (memory_room.h). Its Ctrl+V (and context menu paste) takes the clipboard's plain text as the
-// paste button does, every code unit of it and within the same bounded wait: Qt's own reading
-// drops a leading U+FEFF and waits for a silent owner several times over.
+// (memory_room.h). Every way into the clipboard goes through the same bounded reading as the
+// paste button, and its copy is the exact plain text:
+// - Ctrl+V, Shift+Insert and the context menu's paste take the clipboard's plain text, every code
+//   unit of it, as the paste button does, and beep, pasting nothing, when it cannot be read.
+//   Qt's own reading drops a leading U+FEFF, and on X11 asks a silent owner for its formats,
+//   five seconds each time, several times over, before a paste and before the context menu opens.
+// - Ctrl+C, Ctrl+X and the context menu's copy and cut put the selection's exact text on the
+//   clipboard and nothing else (Qt's own copy turns no-break spaces into spaces and U+2028 into
+//   a line feed, and offers HTML and other formats it builds, for a long text, at a size that can
+//   exhaust the memory). A selection too large for the memory left beeps and copies nothing: the
+//   clipboard and the box are left as they were.
 class TextBox final : public QTextEdit
 {
     Q_OBJECT
@@ -48,7 +56,17 @@ public:
     std::uint64_t BytesHeld() const;
 
 protected:
+    bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    // Puts the selection's exact text on the clipboard; false, after a beep, when there is no
+    // room to copy it, and false when nothing is selected.
+    bool CopySelection();
+    void CutSelection();
 };
 
 // A text document's raw text (QTextDocument::toRawText) as a box gives it back: block separators

@@ -171,7 +171,7 @@ private:
 
 } // namespace
 
-std::optional<X11ClipboardOffer> ReadX11Clipboard(
+std::optional<ClipboardOffer> ReadX11Clipboard(
     xcb_connection_t* connection, std::chrono::milliseconds wait)
 {
     const XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(connection,
@@ -179,7 +179,7 @@ std::optional<X11ClipboardOffer> ReadX11Clipboard(
     if (!owner)
         ThrowConnectionError(connection);
     if (owner->owner == XCB_NONE)
-        return X11ClipboardOffer {};
+        return ClipboardOffer {};
     // Window ids carry the id base of the client that made them.
     const xcb_setup_t* setup = xcb_get_setup(connection);
     if ((owner->owner & ~setup->resource_id_mask) == setup->resource_id_base)
@@ -187,7 +187,7 @@ std::optional<X11ClipboardOffer> ReadX11Clipboard(
 
     Requestor requestor(owner->owner, wait);
     xcb_connection_t* own = requestor.Connection();
-    using Kind = X11ClipboardOffer::Kind;
+    using Kind = ClipboardOffer::Kind;
     // In order of preference: plain text first, as the standard text format, then HTML alone.
     const std::array<std::pair<xcb_atom_t, Kind>, 6> formats { {
         { CheckedAtom(own, "UTF8_STRING"), Kind::Utf8 },
@@ -214,9 +214,9 @@ std::optional<X11ClipboardOffer> ReadX11Clipboard(
         // Many owners end a text with a NUL that is not part of it.
         if (kind != Kind::Html && !bytes->empty() && bytes->back() == '\0')
             bytes->pop_back();
-        return X11ClipboardOffer { kind, std::move(*bytes) };
+        return ClipboardOffer { kind, std::move(*bytes) };
     }
-    return X11ClipboardOffer {};
+    return ClipboardOffer {};
 }
 
 } // namespace orvik

@@ -7,33 +7,21 @@
 // waits once for each answer, and tells "holds no text" from "could not be read".
 #pragma once
 
+#include "gui/qt/clipboard_offer.h"
+
 #include <chrono>
 #include <optional>
-#include <string>
 
 struct xcb_connection_t;
 
 namespace orvik {
-
-// What the clipboard's owner gave, undecoded.
-struct X11ClipboardOffer
-{
-    enum class Kind {
-        None, // no owner, or an owner offering no text
-        Utf8,
-        Latin1,
-        Html, // UTF-8, or UTF-16 after a byte-order mark
-    };
-    Kind kind = Kind::None;
-    std::string bytes;
-};
 
 // The clipboard's text as its owner offers it, preferring plain text to HTML; std::nullopt when
 // the owner is a window of `connection`'s own client, whose text the toolkit holds already. Throws
 // DesktopError when the owner leaves a request, or the next piece of a long transfer, unanswered
 // for `wait`, or ends before it has finished, and
 // std::bad_alloc when the text does not fit in memory.
-std::optional<X11ClipboardOffer> ReadX11Clipboard(
+std::optional<ClipboardOffer> ReadX11Clipboard(
     xcb_connection_t* connection, std::chrono::milliseconds wait);
 
 } // namespace orvik
