@@ -128,6 +128,14 @@ public:
 // closing the console on Windows) remove the new file of a repair that they interrupt first.
 void RemoveTemporaryFileOnInterrupt();
 
+#ifndef _WIN32
+// Opens each of the descriptors 0, 1 and 2 that the program was started without on /dev/null, the
+// wrong way round (standard input to write to, the outputs to read from): no file the program
+// opens can then take a standard stream's place, and every use of one fails with EBADF, as on a
+// closed descriptor, so that the message names the stream. False when /dev/null cannot be opened.
+bool HoldClosedStandardStreams();
+#endif
+
 #ifdef _WIN32
 // A Windows name as UTF-8, and back. A name may hold a UTF-16 code unit that is half of a pair
 // without the other half; it becomes three bytes as if it were a character of its own (as

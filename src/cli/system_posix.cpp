@@ -512,6 +512,17 @@ InPlaceSystem& InPlaceSystem::Native()
     return system;
 }
 
+bool HoldClosedStandardStreams()
+{
+    // Lower descriptors are open by the time each is looked at, so open() returns the one closed.
+    for (const int fd : { 0, 1, 2 }) {
+        if ((fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+            && open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_NOCTTY) != fd)
+            return false;
+    }
+    return true;
+}
+
 void RemoveTemporaryFileOnInterrupt()
 {
     for (int signal : kEndingSignals) {

@@ -99,9 +99,9 @@ protected:
 
     // Runs the program with `args` (quoted) through /bin/sh, in the folder. `setup` runs first:
     // by default a file size limit, so that a run that writes without end fails instead of
-    // hanging. `stdoutTo` replaces the captured standard output (">/dev/full", ">>file").
+    // hanging. `redirect` comes after the captures, and overrides them (">/dev/full", "2>&-").
     Outcome Run(const std::vector<std::string>& args, const std::string& input = "",
-        const std::string& stdoutTo = "", const std::string& setup = "ulimit -f 4096;") const
+        const std::string& redirect = "", const std::string& setup = "ulimit -f 4096;") const
     {
         WriteFile(Path(".in"), input);
         std::string command = setup + " cd " + dir_.string() + " && exec " + launcher_;
@@ -110,7 +110,7 @@ protected:
                 arg.replace(at, 1, "'\\''");
             command += " '" + arg + "'";
         }
-        command += " <.in " + (stdoutTo.empty() ? ">.out" : stdoutTo) + " 2>.err";
+        command += " <.in >.out 2>.err " + redirect;
         const int status = std::system(command.c_str());
         const Outcome outcome { WIFEXITED(status) ? WEXITSTATUS(status) : -1,
             ReadFile(Path(".out")), ReadFile(Path(".err")) };
@@ -169,7 +169,7 @@ TEST_F(CommandTest, ExitStatusOutputAndMessages)
         const char* name;
         std::vector<std::string> args;
         int status;
-        std::string err, out = "", stdoutTo = ""; // standard output captured unless stdoutTo
+        std::string err, out = "", redirect = "";
     } cases[] = {
         { "stdin_by_default", {}, 0, "", kRepaired },
         { "dash_is_stdin", { "-" }, 0, "", kRepaired },
@@ -205,10 +205,17 @@ TEST_F(CommandTest, ExitStatusOutputAndMessages)
         // Read while it grows, it would never end.
         { "input_that_is_the_output_not_read", { b }, 1,
             Said(b, "c'est aussi le fichier de sortie, il n'est pas lu"), "", ">>" + b.string() },
+        // A closed stream is named, and no file takes its place; without standard error, the
+        // exit status alone tells.
+        { "closed_output_named", { b }, 1,
+            Said("sortie standard: descripteur de fichier fermé ou invalide"), "", ">&-" },
+        { "closed_input_named", { "-", b }, 1,
+            Said("entrée standard: descripteur de fichier fermé ou invalide"), kRepaired, "<&-" },
+        { "closed_error_output", { absent, b }, 1, "", kRepaired, "2>&-" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Outcome outcome = Run(c.args, kDamaged, c.stdoutTo);
+        const Outcome outcome = Run(c.args, kDamaged, c.redirect);
         EXPECT_EQ(outcome.status, c.status);
         EXPECT_EQ(outcome.out, c.out);
         EXPECT_EQ(outcome.err, c.err);
