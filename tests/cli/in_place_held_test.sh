@@ -1,25 +1,26 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# orvik-repair -i while another program writes to the file. strace holds the repair at two points,
-# with a SIGSTOP injected after its first fsync (the new file's flush, before any check) and after
-# its first renameat2 (the swap of the two files), so that the other program acts exactly there:
-# whatever it writes must stay in the file. As root the repair holds a lease on the file; as the
-# user 65534, on root's file, it cannot, and relies on the file's state alone.
+# orvik-repair -i held by strace at two steps, with a SIGSTOP injected after its first fsync (the
+# new file's flush, before any check) and after its first renameat2 (the swap of the two files),
+# so that another program acts exactly there. Whatever that program writes must stay in the file;
+# a signal that ends the repair must leave the original as it was and no new file. As root the
+# repair holds a lease on the file; as the user 65534, on root's file, it cannot, and relies on the
+# file's state alone.
 set -uo pipefail
 program=$1
 if [ "$(id -u)" -ne 0 ]; then
     echo "SKIPPED: needs root, to run the repair as another user than the file's owner"
     exit 77
 fi
-dir=$(mktemp -d /tmp/orvik-writer-test.XXXXXX)
+ulimit -c 0 # SIGQUIT, SIGXCPU and SIGXFSZ would leave a core file
+dir=$(mktemp -d /tmp/orvik-held-test.XXXXXX)
 trap 'rm -rf "$dir"' EXIT
 chmod 777 "$dir"
 cp "$program" "$dir/orvik-repair" # where the user 65534 can run it
 f=$dir/f
 damaged=$'L\'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9\n' # L'Ã©tÃ©
-repaired=$'L\'\xC3\xA9t\xC3\xA9\n'
-changed="orvik-repair: $f: un autre programme a modifié le fichier pendant sa réparation ; fichier laissé intact"
-held="orvik-repair: $f: un autre programme a ouvert le fichier pour y écrire, réessayez quand il l'aura fermé ; fichier laissé intact"
+said="orvik-repair: $f: "
+changed="${said}un autre programme a modifié le fichier pendant sa réparation ; fichier laissé intact"
 
 # Waits (30 s at most, for a loaded machine) until `$@` succeeds.
 await() { for _ in $(seq 3000); do "$@" && return 0; sleep 0.01; done; return 1; }
@@ -28,31 +29,35 @@ swapped() { [ "$(stat -c %i "$f")" != "$inode" ] && is_stopped; }
 lease_breaking() { grep -q "LEASE *BREAKING .* $pid " /proc/locks; }
 
 status=0
-for row in none open_before written_during mode_changed_during opened_during written_during_swap; do
+for row in none open_before written_during mode_changed_during opened_during written_during_swap \
+    HUP INT QUIT TERM PIPE ALRM USR1 USR2 XCPU XFSZ VTALRM PROF IO; do
     as=()
-    case $row in written_during*) as=(setpriv --reuid=65534 --regid=65534 --clear-groups --) ;; esac
+    [[ $row == written_during* ]] && as=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
     printf '%s' "$damaged" >"$f"
     chmod 666 "$f"
-    rm -f "$dir/pid"
+    rm -f "$dir/pid" "$dir"/.orvik-repair-*
     inode=$(stat -c %i "$f")
     exec 4>&-
     [ "$row" = open_before ] && exec 4>>"$f"
-    strace -f -y -o "$dir/trace" -e trace=fsync,renameat2 -e inject=fsync:signal=SIGSTOP:when=1 \
-        -e inject=renameat2:signal=SIGSTOP:when=1 sh -c 'echo $$ >"$0/pid" && exec "$@"' "$dir" \
-        "${as[@]}" "$dir/orvik-repair" -i "$f" 2>"$dir/err" 4>&- &
+    # A background command starts with SIGINT and SIGQUIT ignored: env gives them back. The
+    # subshell's shell, not this one, tells of an end by a signal, to /dev/null.
+    (strace -f -y -o "$dir/trace" -e trace=fsync,renameat2 -e inject=fsync:signal=SIGSTOP:when=1 \
+        -e inject=renameat2:signal=SIGSTOP:when=1 env --default-signal=INT,QUIT \
+        sh -c 'echo $$ >"$0/pid" && exec "$@"' "$dir" \
+        "${as[@]}" "$dir/orvik-repair" -i "$f" 2>"$dir/err" 4>&- || exit) 2>/dev/null &
     tracer=$!
     await test -s "$dir/pid"
     pid=$(cat "$dir/pid")
-    expected_err=$changed expected=$damaged"ajout"$'\n'
+    code=1 err=$changed expected=$damaged"ajout"$'\n'
     case $row in
     none)
         await is_stopped && kill -CONT "$pid"
         await swapped && kill -CONT "$pid"
-        expected_err="" expected=$repaired
+        code=0 err="" expected=$'L\'\xC3\xA9t\xC3\xA9\n' # L'été
         ;;
     open_before)
         echo ajout >&4
-        expected_err=$held
+        err="${said}un autre programme a ouvert le fichier pour y écrire, réessayez quand il l'aura fermé ; fichier laissé intact"
         ;;
     written_during)
         await is_stopped && echo ajout >>"$f"
@@ -75,6 +80,11 @@ for row in none open_before written_during mode_changed_during opened_during wri
         await swapped && echo ajout >&4
         kill -CONT "$pid"
         ;;
+    *) # a signal that ends the program while the new file is there
+        await is_stopped && kill -s "$row" "$pid"
+        kill -CONT "$pid"
+        code=$((128 + $(kill -l "$row"))) err="" expected=$damaged
+        ;;
     esac
     # A stop the row did not expect (a check that let the repair reach the swap) is let go on.
     for _ in $(seq 3000); do
@@ -83,17 +93,17 @@ for row in none open_before written_during mode_changed_during opened_during wri
         sleep 0.01
     done
     wait "$tracer"
-    code=$?
+    got=$?
     wait
     # The new file was flushed before the swap.
     calls=$(grep -oE 'fsync\([0-9]+<[^>]*>|renameat2' "$dir/trace" | sed 's|<.*/|<|' | head -n 2)
     if [ "$row" = none ] && [[ $calls != fsync\(*\<.orvik-repair-*$'>\nrenameat2' ]]; then
         echo "FAIL $row: the new file was not flushed before the swap: $calls"
         status=1
-    fi
-    if [ "$code" -ne $((${#expected_err} > 0)) ] || [ "$(cat "$dir/err")" != "$expected_err" ] \
-        || [ "$(cat "$f"; echo .)" != "$expected." ] || [ "$(ls -A "$dir")" != $'err\nf\norvik-repair\npid\ntrace' ]; then
-        echo "FAIL $row: exit status $code, stderr: $(cat "$dir/err")"
+    elif [ "$got" -ne "$code" ] || [ "$(cat "$dir/err")" != "$err" ] \
+        || [ "$(cat "$f"; echo .)" != "$expected." ] \
+        || [ "$(ls -A "$dir")" != $'err\nf\norvik-repair\npid\ntrace' ]; then
+        echo "FAIL $row: exit status $got, stderr: $(cat "$dir/err")"
         echo "  file: $(cat "$f")"
         echo "  folder: $(ls -A "$dir")"
         status=1
