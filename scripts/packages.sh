@@ -39,11 +39,15 @@ ORVIK_BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-private-de
 # xclip at the other end of the clipboard and xdotool clicking, and python3-xlib plays misbehaving
 # clipboard owners; the desktop files are validated, the manual pages rendered (man-db,
 # groff-base), and the Debian package is built (dpkg-dev, file) and checked by lintian; the
-# filter's in-place test gives files ACLs and extended attributes (acl, attr). The Wayland test
-# runs weston inside Xvfb, reads the clipboard with wl-clipboard and finds the window on
-# screenshots (imagemagick).
+# filter's in-place test gives files ACLs and extended attributes (acl, attr), and strace holds
+# a repair in place at chosen steps while another program writes to the file. clang builds the
+# tests a second time and the fuzzers, which need its runtime libraries (libclang-rt-dev: libFuzzer
+# and the sanitizers' runtimes, which --no-install-recommends leaves out). The Wayland test runs
+# weston inside Xvfb, reads the clipboard with wl-clipboard and finds the window on screenshots
+# (imagemagick).
 ORVIK_TEST_PACKAGES=(libgtest-dev libbenchmark-dev xvfb xauth xclip xdotool desktop-file-utils appstream
-    dpkg-dev file man-db groff-base lintian acl attr python3-xlib weston wl-clipboard imagemagick)
+    dpkg-dev file man-db groff-base lintian acl attr python3-xlib strace clang libclang-rt-dev weston
+    wl-clipboard imagemagick)
 
 # What building orvik.exe for Windows and testing it under wine needs: the mingw-w64 cross compiler
 # with the posix thread model, GoogleTest's sources to cross-build it, wine with the fonts of its

@@ -115,8 +115,11 @@ InPlaceResult RepairFileInPlace(const std::string& path, Repairer& repairer, InP
         return FailedLeftIntact("écriture du fichier temporaire impossible", error);
     // Nothing more is read from the original, and Windows replaces no file held open.
     originalClosed.CloseNow();
-    if (const std::error_code error = system.Replace(path))
+    if (const std::error_code error = system.Replace(path)) {
+        if (error.category() == RefusalCategory()) // another program's change: told as such
+            return Failed(DescribeError(error));
         return FailedLeftIntact("impossible de remplacer le fichier par sa version réparée", error);
+    }
     temporary.exists = false;
     system.SyncFolder(path);
     return { InPlaceResult::Outcome::Repaired, {} };

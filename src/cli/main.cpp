@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 // orvik-repair: repairs damaged French accents in files or a pipeline.
 #include "cli/cli.h"
+#include "cli/system.h"
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #ifdef _WIN32
-#include "cli/system.h"
-
 // The arguments as the user typed them, whatever the code page: every file name can be opened.
 int wmain(int argc, wchar_t** argv)
 {
@@ -21,6 +21,13 @@ int wmain(int argc, wchar_t** argv)
 #else
 int main(int argc, char** argv)
 {
+    // Before any file is opened, so that none can take a closed standard stream's place.
+    if (!orvik::cli::HoldClosedStandardStreams()) {
+        std::fputs("orvik-repair: /dev/null: ouverture impossible, un flux standard fermé ne peut "
+                   "pas être tenu\n",
+            stderr);
+        return orvik::cli::kExitFileError;
+    }
     const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     return orvik::cli::RunRepairCommand(args);
 }

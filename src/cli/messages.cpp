@@ -36,6 +36,16 @@ public:
         case Refusal::ReadOnly:
             return "le fichier est en lecture seule, ôtez-lui cet attribut pour le réparer ; "
                    "fichier laissé intact";
+        case Refusal::OpenForWriting:
+            return "un autre programme a ouvert le fichier pour y écrire, réessayez quand il "
+                   "l'aura fermé ; fichier laissé intact";
+        case Refusal::ChangedMeanwhile:
+            return "un autre programme a modifié le fichier pendant sa réparation ; fichier "
+                   "laissé intact";
+        case Refusal::ChangedKeptAside:
+            return "un autre programme a modifié le fichier pendant son remplacement : le texte "
+                   "réparé est en place, et l'ancien, avec cette modification, est resté dans le "
+                   "même dossier, sous un nom en .orvik-repair-";
         }
         return "refus n° " + std::to_string(refusal);
     }

@@ -20,6 +20,9 @@ enum class Refusal {
     Link, // a symbolic link (or, on Windows, any reparse point), which a repair in place refuses
     NotRegularFile, // a pipe, a device...: repaired to standard output only
     ReadOnly, // Windows' read-only attribute, which no replace goes past
+    OpenForWriting, // another program holds the file open to write to it
+    ChangedMeanwhile, // another program wrote to, replaced or opened to write the file meanwhile
+    ChangedKeptAside, // the same, seen once the repair was in place, and it could not be undone
 };
 const std::error_category& RefusalCategory();
 inline std::error_code make_error_code(Refusal refusal)
@@ -109,7 +112,8 @@ public:
     virtual std::string KeepMetadata(int original, int temporary) = 0;
     virtual std::error_code Flush(int fd) = 0;
     virtual std::error_code Close(int fd) = 0;
-    // Puts the closed new file in place of `original`, in one step.
+    // Puts the closed new file in place of `original`, in one step. Refuses (Refusal) where the
+    // system can tell that another program changed the original since it was opened.
     virtual std::error_code Replace(const std::string& original) = 0;
     // Removes the new file, when it was not put in place.
     virtual void RemoveTemporary() = 0;
@@ -123,6 +127,14 @@ public:
 // Makes the events that end the program from outside (signals on POSIX; Ctrl-C, Ctrl-Break and
 // closing the console on Windows) remove the new file of a repair that they interrupt first.
 void RemoveTemporaryFileOnInterrupt();
+
+#ifndef _WIN32
+// Opens each of the descriptors 0, 1 and 2 that the program was started without on /dev/null, the
+// wrong way round (standard input to write to, the outputs to read from): no file the program
+// opens can then take a standard stream's place, and every use of one fails with EBADF, as on a
+// closed descriptor, so that the message names the stream. False when /dev/null cannot be opened.
+bool HoldClosedStandardStreams();
+#endif
 
 #ifdef _WIN32
 // A Windows name as UTF-8, and back. A name may hold a UTF-16 code unit that is half of a pair

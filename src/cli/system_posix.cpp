@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -114,6 +115,25 @@ extern "C" void RemoveTemporaryAndDie(int signal)
     sigaction(signal, &action, nullptr);
     // Blocked while its handler runs: it ends the program as soon as the handler returns.
     raise(signal);
+}
+
+// What breaks the lease on a file to repair (see PosixInPlace::TakeLease). A signal whose default
+// is to be ignored, so that no notice can end the program.
+constexpr int kLeaseSignal = SIGURG;
+
+// Another program opens the file to write to it, and waits until the lease is given up: given up at
+// once, so that it waits no longer. The replace then sees that the lease is gone.
+extern "C" void GiveUpBrokenLease(int, siginfo_t* info, void*)
+{
+    const int savedErrno = errno;
+    if (info->si_code == POLL_MSG)
+        fcntl(info->si_fd, F_SETLEASE, F_UNLCK);
+    errno = savedErrno;
+}
+
+bool SameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
 // Holds back the signals above while the new file's name and existence may disagree (while it is
@@ -305,8 +325,19 @@ namespace {
 class PosixInPlace final : public InPlaceSystem
 {
 public:
+    PosixInPlace()
+    {
+        struct sigaction action
+        { };
+        action.sa_sigaction = GiveUpBrokenLease;
+        action.sa_flags = SA_SIGINFO | SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        sigaction(kLeaseSignal, &action, nullptr);
+    }
+
     std::expected<Original, std::error_code> OpenOriginal(const std::string& path) override
     {
+        ReleaseLease();
         // O_NOFOLLOW refuses a symbolic link; O_NONBLOCK keeps a FIFO from blocking the open.
         const int fd
             = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -329,7 +360,8 @@ public:
             const int flags = fcntl(fd, F_GETFL);
             if (flags >= 0)
                 fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-            return Original { fd, {} };
+            m_opened = status;
+            return Original { fd, TakeLease(fd) };
         }
         close(fd);
         return std::unexpected(refused);
@@ -369,17 +401,22 @@ public:
         return close(fd) == 0 ? std::error_code() : LastError();
     }
 
+    // The file must still be the one that was read, and the check comes as close to the replace
+    // as the system allows: the two files are swapped in one step, and the original, then under
+    // the new file's name, is checked again before it is removed. A write that reached it in
+    // between swaps them back. File systems that cannot swap (EINVAL), and kernels older than
+    // Linux 3.15 (ENOSYS), get a plain rename right after the check.
     std::error_code Replace(const std::string& original) override
     {
         const SignalsHeld held;
-        if (rename(g_temporaryPath, original.c_str()) != 0)
-            return LastError();
-        g_temporaryActive = 0;
-        return {};
+        std::error_code error = SwapIn(original);
+        ReleaseLease();
+        return error;
     }
 
     void RemoveTemporary() override
     {
+        ReleaseLease();
         const SignalsHeld held;
         if (g_temporaryActive)
             unlink(g_temporaryPath);
@@ -399,6 +436,72 @@ public:
             close(fd);
         }
     }
+
+private:
+    // A read lease on the original, held on a descriptor of its own until the replace: the system
+    // refuses one while another program has the file open to write to it, and breaks it when one
+    // opens it so, even before it writes. Only the file's owner (or root) gets one, and only on
+    // some file systems (not NFS); without it, the replace relies on the file's state alone.
+    std::error_code TakeLease(int fd)
+    {
+        m_lease = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (m_lease < 0)
+            return {};
+        if (fcntl(m_lease, F_SETSIG, kLeaseSignal) == 0 && fcntl(m_lease, F_SETLEASE, F_RDLCK) == 0)
+            return {};
+        const bool openForWriting = errno == EAGAIN;
+        ReleaseLease();
+        return openForWriting ? Refusal::OpenForWriting : std::error_code();
+    }
+
+    void ReleaseLease()
+    {
+        if (m_lease >= 0)
+            close(m_lease);
+        m_lease = -1;
+    }
+
+    // Whether `now` is still the file that was opened: the same inode, not written to since (its
+    // size and modification time), nor opened to write to it while the lease was held, and, with
+    // `changeTime`, without a change of owner, mode or links either (a rename, the swap included,
+    // sets the change time too).
+    bool StillAsOpened(const struct stat& now, bool changeTime) const
+    {
+        return now.st_dev == m_opened.st_dev && now.st_ino == m_opened.st_ino
+            && now.st_size == m_opened.st_size && SameTime(now.st_mtim, m_opened.st_mtim)
+            && (!changeTime || SameTime(now.st_ctim, m_opened.st_ctim))
+            && (m_lease < 0 || fcntl(m_lease, F_GETLEASE) == F_RDLCK);
+    }
+
+    std::error_code SwapIn(const std::string& original)
+    {
+        struct stat now;
+        if (lstat(original.c_str(), &now) != 0 || !StillAsOpened(now, true))
+            return Refusal::ChangedMeanwhile;
+        if (renameat2(AT_FDCWD, g_temporaryPath, AT_FDCWD, original.c_str(), RENAME_EXCHANGE)
+            != 0) {
+            if ((errno != EINVAL && errno != ENOSYS)
+                || rename(g_temporaryPath, original.c_str()) != 0)
+                return LastError();
+            g_temporaryActive = 0;
+            return {};
+        }
+        // The original is now under the new file's name.
+        if (lstat(g_temporaryPath, &now) != 0 || !StillAsOpened(now, false)) {
+            if (renameat2(AT_FDCWD, g_temporaryPath, AT_FDCWD, original.c_str(), RENAME_EXCHANGE)
+                == 0)
+                return Refusal::ChangedMeanwhile;
+            g_temporaryActive = 0; // the old text with its change is all that is left of it
+            return Refusal::ChangedKeptAside;
+        }
+        unlink(g_temporaryPath);
+        g_temporaryActive = 0;
+        return {};
+    }
+
+    struct stat m_opened
+    { };
+    int m_lease = -1;
 };
 
 } // namespace
@@ -407,6 +510,17 @@ InPlaceSystem& InPlaceSystem::Native()
 {
     static PosixInPlace system;
     return system;
+}
+
+bool HoldClosedStandardStreams()
+{
+    // Lower descriptors are open by the time each is looked at, so open() returns the one closed.
+    for (const int fd : { 0, 1, 2 }) {
+        if ((fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+            && open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_NOCTTY) != fd)
+            return false;
+    }
+    return true;
 }
 
 void RemoveTemporaryFileOnInterrupt()

@@ -4,6 +4,7 @@
 #include "repair/utf8_repair.h"
 
 #include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -78,31 +79,50 @@ TEST(Streams, EveryReadSizeAgreesWithTheWholeText)
     }
 }
 
-// A standard input left non-blocking by whoever started the program: reads that find nothing yet
-// must wait, not fail. To a pipe, the text of each read is passed on at once, before the input
-// ends.
-TEST(RepairStream, WaitsOnANonBlockingPipeAndPassesEachReadOn)
+// Pipes left non-blocking by whoever started the program: a read that finds nothing yet waits for
+// text, and a write that finds the output full waits for room. To a pipe, the text of each read is
+// passed on at once, before the input ends.
+TEST(RepairStream, WaitsOnNonBlockingPipesAndPassesEachReadOn)
 {
+    std::signal(SIGPIPE, SIG_IGN); // a write after the reader gave up fails instead
+    std::string text, expected;
+    while (text.size() < (256u << 10)) // four times what a pipe holds
+        text += "\xC3\x83\xC2\xA9t\xC3\x83\n", expected += "\xC3\xA9t\xC3\xA0\n"; // Ã©tÃ
     int in[2], out[2];
     ASSERT_EQ(pipe(in), 0);
     ASSERT_EQ(pipe(out), 0);
     ASSERT_EQ(fcntl(in[0], F_SETFL, O_NONBLOCK), 0);
-    std::string passed(16, '\0');
-    std::thread writer([&] { // writes only once the reader has found the pipe empty
+    ASSERT_EQ(fcntl(out[1], F_SETFL, O_NONBLOCK), 0);
+    ASSERT_GE(fcntl(in[1], F_SETPIPE_SZ, 1 << 20), int(text.size())); // written in one go
+    std::string first(16, '\0'), passed;
+    std::thread other([&] {
+        // The first line once the repair has found the input empty, and what it passes on.
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        EXPECT_EQ(write(in[1], "\xC3\x83\xC2\xA9t\xC3\x83\n", 8), 8);
+        EXPECT_EQ(write(in[1], text.data(), 8), 8);
         pollfd ready { out[0], POLLIN, 0 };
         if (poll(&ready, 1, 10000) == 1) // else nothing was passed on while the input is open
-            passed.resize(std::size_t(std::max(read(out[0], passed.data(), passed.size()), 0L)));
+            first.resize(std::size_t(std::max(read(out[0], first.data(), first.size()), 0L)));
+        // Then the rest, which fills the output before it is read; gives up after 10 s of nothing.
+        EXPECT_EQ(write(in[1], text.data() + 8, text.size() - 8), ssize_t(text.size() - 8));
         close(in[1]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        passed = first;
+        char buffer[4096];
+        for (ssize_t got = 1; got > 0 && poll(&ready, 1, 10000) == 1;) {
+            got = read(out[0], buffer, sizeof buffer);
+            passed.append(buffer, std::size_t(std::max(got, ssize_t(0))));
+        }
+        close(out[0]);
     });
     Output output(out[1]);
-    orvik::Utf8Repairer repairer(64);
+    orvik::Utf8Repairer repairer(64 << 10);
     const StreamResult result = RepairStream(in[0], output, repairer);
-    writer.join();
+    close(out[1]);
+    other.join();
     EXPECT_EQ(result.failure, StreamResult::Failure::None) << result.error.message();
-    EXPECT_EQ(passed, "\xC3\xA9t\xC3\xA0\n");
-    close(in[0]), close(out[0]), close(out[1]);
+    EXPECT_EQ(first, "\xC3\xA9t\xC3\xA0\n");
+    EXPECT_TRUE(passed == expected) << passed.size() << " bytes of " << expected.size();
+    close(in[0]);
 }
 
 } // namespace

@@ -1,43 +1,66 @@
 // SPDX-License-Identifier: MIT
-// The window's description holds together: what every front end draws from it is a usable window
-// at each density the window may be shown at.
+// The window's description: what the user sees and hears of the window, and its places in pixels.
 #include "window/frm_main_description.h"
 
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 
 namespace orvik {
 namespace {
 
-// At each density the controls stay inside the client area, in order from top to bottom without
-// touching, the buttons one size and the boxes one width: rounding to pixels breaks none of it.
-TEST(FrmMainDescription, LayoutHoldsAtEveryDensity)
+// What the user sees and hears of the window, written out here rather than taken from the code;
+// the front ends' tests check that they show what the description holds.
+TEST(FrmMainDescription, SaysWhatTheUserSees)
 {
-    for (const int dpi : { 96, 120, 144, 168, 192, 288 }) {
-        SCOPED_TRACE(dpi);
-        const auto px = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
-        const int width = px(kMainWindow.clientWidth);
-        const int height = px(kMainWindow.clientHeight);
-        int bottomAbove = 0;
-        const ControlDescription* firstButton = nullptr;
-        const ControlDescription* firstBox = nullptr;
-        for (const ControlDescription& control : kMainWindow.controls) {
-            const Twips& at = control.place;
-            EXPECT_GT(px(at.top), bottomAbove) << control.name;
-            bottomAbove = px(at.top + at.height);
-            EXPECT_GT(px(at.left), 0) << control.name;
-            EXPECT_LT(px(at.left + at.width), width) << control.name;
-            auto*& first = control.kind == ControlKind::Button ? firstButton : firstBox;
-            if (!first)
-                first = &control;
-            EXPECT_EQ(px(at.left), px(first->place.left)) << control.name;
-            EXPECT_EQ(px(at.width), px(first->place.width)) << control.name;
-            if (control.kind == ControlKind::Button) {
-                EXPECT_EQ(px(at.height), px(first->place.height)) << control.name;
-            }
-        }
-        EXPECT_LT(bottomAbove, height);
+    EXPECT_EQ(kMainWindow.caption, u"orvik - tq 11/2007");
+    EXPECT_EQ(kMainWindow.clientWidth, 6975);
+    EXPECT_EQ(kMainWindow.clientHeight, 5340);
+    EXPECT_EQ(kMainWindow.boxFontFace, u"MS Sans Serif");
+    EXPECT_EQ(kMainWindow.boxFontHalfPoints, 17);
+    EXPECT_EQ(kMainWindow.boxLanguage, 0x040C); // French (France)
+    const struct
+    {
+        std::string_view name;
+        std::u16string_view text; // a caption, or the text a box opens with
+        int left, top, width, height, tabIndex;
+        Command command;
+        std::u16string_view spokenName, spokenDescription;
+    } expected[] = {
+        { "cmdPaste", u"COLLER le presse papier ET CONVERTIR", 1680, 120, 3735, 255, 4,
+            Command::Paste, u"Coller et convertir",
+            u"Remplace le texte à réparer par celui du presse-papiers, puis le convertit." },
+        { "rtbSource", u"Collez ici votre texte à convertir", 120, 480, 6735, 735, 1, Command::None,
+            u"Texte à réparer",
+            u"Zone du haut : collez ou tapez ici le texte dont les accents sont abîmés." },
+        { "CmdConvert", u"CONVERTIR", 1680, 1320, 3735, 255, 2, Command::Convert, u"Convertir",
+            u"Répare les accents du texte du haut et écrit le résultat dans la zone du bas." },
+        { "rtbResult", u"Votre texte sera converti ici.", 120, 1680, 6735, 3255, 0, Command::None,
+            u"Texte réparé", u"Zone du bas : le texte aux accents réparés, prêt à être copié." },
+        { "cmdCopy", u"COPIER le texte converti dans le presse papier", 1680, 5040, 3735, 255, 3,
+            Command::Copy, u"Copier le texte converti",
+            u"Place le texte réparé dans le presse-papiers, en texte brut." },
+    };
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const auto& [name, text, left, top, width, height, tab, command, spoken, said]
+            = expected[i];
+        const ControlDescription& c = kMainWindow.controls[i];
+        EXPECT_EQ(
+            std::tie(c.name, c.text, c.tabIndex, c.command, c.spokenName, c.spokenDescription),
+            std::tie(name, text, tab, command, spoken, said));
+        EXPECT_EQ(std::tie(c.place.left, c.place.top, c.place.width, c.place.height),
+            std::tie(left, top, width, height))
+            << name;
+        EXPECT_EQ(c.kind, command == Command::None ? ControlKind::TextBox : ControlKind::Button);
     }
+}
+
+// Places are rounded to the nearest pixel, half a pixel up.
+TEST(FrmMainDescription, TwipsToPixelsRoundsToTheNearest)
+{
+    EXPECT_EQ(TwipsToPixels(255, 144), 26); // 25.5
+    EXPECT_EQ(TwipsToPixels(3255, 120), 271); // 271.25
+    EXPECT_EQ(TwipsToPixels(3735, 168), 436); // 435.75
 }
 
 } // namespace

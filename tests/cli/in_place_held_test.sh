@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# orvik-repair -i held by strace at two steps, with a SIGSTOP injected after its first fsync (the
+# new file's flush, before any check) and after its first renameat2 (the swap of the two files),
+# so that another program acts exactly there. Whatever that program writes must stay in the file;
+# a signal that ends the repair must leave the original as it was and no new file. As root the
+# repair holds a lease on the file; as the user 65534, on root's file, it cannot, and relies on the
+# file's state alone.
+set -uo pipefail
+program=$1
+if [ "$(id -u)" -ne 0 ]; then
+    echo "SKIPPED: needs root, to run the repair as another user than the file's owner"
+    exit 77
+fi
+ulimit -c 0 # SIGQUIT, SIGXCPU and SIGXFSZ would leave a core file
+# LeakSanitizer cannot run under ptrace, and would end each run of the asan build with an error.
+export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
+dir=$(mktemp -d /tmp/orvik-held-test.XXXXXX)
+trap 'rm -rf "$dir"' EXIT
+chmod 777 "$dir"
+cp "$program" "$dir/orvik-repair" # where the user 65534 can run it
+f=$dir/f
+damaged=$'L\'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9\n' # L'Ã©tÃ©
+said="orvik-repair: $f: "
+changed="${said}un autre programme a modifié le fichier pendant sa réparation ; fichier laissé intact"
+
+# Waits (30 s at most, for a loaded machine) until `$@` succeeds.
+await() { for _ in $(seq 3000); do "$@" && return 0; sleep 0.01; done; return 1; }
+is_stopped() { [ "$(awk '{ print $3 }' "/proc/$pid/stat" 2>/dev/null)" = t ]; }
+swapped() { [ "$(stat -c %i "$f")" != "$inode" ] && is_stopped; }
+lease_breaking() { grep -q "LEASE *BREAKING .* $pid " /proc/locks; }
+
+status=0
+for row in none open_before written_during mode_changed_during opened_during written_during_swap \
+    HUP INT QUIT TERM PIPE ALRM USR1 USR2 XCPU XFSZ VTALRM PROF IO; do
+    as=()
+    [[ $row == written_during* ]] && as=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
+    printf '%s' "$damaged" >"$f"
+    chmod 666 "$f"
+    rm -f "$dir/pid" "$dir"/.orvik-repair-*
+    inode=$(stat -c %i "$f")
+    exec 4>&-
+    [ "$row" = open_before ] && exec 4>>"$f"
+    # A background command starts with SIGINT and SIGQUIT ignored: env gives them back. The
+    # subshell's shell, not this one, tells of an end by a signal, to /dev/null.
+    (strace -f -y -o "$dir/trace" -e trace=fsync,renameat2 -e inject=fsync:signal=SIGSTOP:when=1 \
+        -e inject=renameat2:signal=SIGSTOP:when=1 env --default-signal=INT,QUIT \
+        sh -c 'echo $$ >"$0/pid" && exec "$@"' "$dir" \
+        "${as[@]}" "$dir/orvik-repair" -i "$f" 2>"$dir/err" 4>&- || exit) 2>/dev/null &
+    tracer=$!
+    await test -s "$dir/pid"
+    pid=$(cat "$dir/pid")
+    code=1 err=$changed expected=$damaged"ajout"$'\n'
+    case $row in
+    none)
+        await is_stopped && kill -CONT "$pid"
+        await swapped && kill -CONT "$pid"
+        code=0 err="" expected=$'L\'\xC3\xA9t\xC3\xA9\n' # L'été
+        ;;
+    open_before)
+        echo ajout >&4
+        err="${said}un autre programme a ouvert le fichier pour y écrire, réessayez quand il l'aura fermé ; fichier laissé intact"
+        ;;
+    written_during)
+        await is_stopped && echo ajout >>"$f"
+        kill -CONT "$pid"
+        ;;
+    mode_changed_during) # the new file has the mode the file had when it was opened
+        await is_stopped && chmod 600 "$f"
+        kill -CONT "$pid"
+        expected=$damaged
+        ;;
+    opened_during) # its open waits for the lease; it writes once the repair is over
+        await is_stopped
+        (exec 4>>"$f" && while kill -0 "$pid" 2>/dev/null; do sleep 0.01; done && echo ajout >&4) &
+        await lease_breaking
+        kill -CONT "$pid"
+        ;;
+    written_during_swap) # opened before the swap, written to after it
+        await is_stopped && exec 4>>"$f"
+        kill -CONT "$pid"
+        await swapped && echo ajout >&4
+        kill -CONT "$pid"
+        ;;
+    *) # a signal that ends the program while the new file is there
+        await is_stopped && kill -s "$row" "$pid"
+        kill -CONT "$pid"
+        code=$((128 + $(kill -l "$row"))) err="" expected=$damaged
+        ;;
+    esac
+    # A stop the row did not expect (a check that let the repair reach the swap) is let go on.
+    for _ in $(seq 3000); do
+        kill -0 "$pid" 2>/dev/null || break
+        is_stopped && kill -CONT "$pid" 2>/dev/null
+        sleep 0.01
+    done
+    wait "$tracer"
+    got=$?
+    wait
+    # The new file was flushed before the swap.
+    calls=$(grep -oE 'fsync\([0-9]+<[^>]*>|renameat2' "$dir/trace" | sed 's|<.*/|<|' | head -n 2)
+    if [ "$row" = none ] && [[ $calls != fsync\(*\<.orvik-repair-*$'>\nrenameat2' ]]; then
+        echo "FAIL $row: the new file was not flushed before the swap: $calls"
+        status=1
+    elif [ "$got" -ne "$code" ] || [ "$(cat "$dir/err")" != "$err" ] \
+        || [ "$(cat "$f"; echo .)" != "$expected." ] \
+        || [ "$(ls -A "$dir")" != $'err\nf\norvik-repair\npid\ntrace' ]; then
+        echo "FAIL $row: exit status $got, stderr: $(cat "$dir/err")"
+        echo "  file: $(cat "$f")"
+        echo "  folder: $(ls -A "$dir")"
+        status=1
+    else
+        echo "PASS $row"
+    fi
+done
+exit $status
