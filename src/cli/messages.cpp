@@ -36,6 +36,8 @@ public:
         case Refusal::ReadOnly:
             return "le fichier est en lecture seule, ôtez-lui cet attribut pour le réparer ; "
                    "fichier laissé intact";
+        case Refusal::NoMatch:
+            return "aucun fichier ne correspond à ce motif";
         }
         return "refus n° " + std::to_string(refusal);
     }

@@ -8,9 +8,11 @@
 
 #include <cstddef>
 #include <expected>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace orvik::cli {
 
@@ -20,6 +22,7 @@ enum class Refusal {
     Link, // a symbolic link (or, on Windows, any reparse point), which a repair in place refuses
     NotRegularFile, // a pipe, a device...: repaired to standard output only
     ReadOnly, // Windows' read-only attribute, which no replace goes past
+    NoMatch, // on Windows, a name with * or ? that no file matches
 };
 const std::error_category& RefusalCategory();
 inline std::error_code make_error_code(Refusal refusal)
@@ -130,6 +133,13 @@ void RemoveTemporaryFileOnInterrupt();
 // "WTF-8" does), so that every name the user typed reaches the file it names.
 std::string Utf8FromWide(std::wstring_view wide);
 std::wstring WideFromUtf8(std::string_view utf8);
+
+// The arguments with each name that holds * or ? in its last part replaced by the names of the
+// files it matches ("." and ".." aside), in alphabetical order, as a POSIX shell would have done
+// before the program started: on Windows, the program does it itself. A name that matches nothing
+// is kept as it is, and refused as such when opened. Options (words starting with '-' before
+// "--") and "/?" are kept as they are.
+std::vector<std::string> ExpandWildcards(std::span<const std::string> words);
 #endif
 
 } // namespace orvik::cli

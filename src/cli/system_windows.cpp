@@ -35,6 +35,15 @@ HANDLE HandleOf(int fd)
     return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
 }
 
+// Whether `name` holds * or ?, which no Windows file name can hold: a pattern. The "\\?\" that
+// starts a long path is no pattern.
+bool HoldsWildcard(std::string_view name)
+{
+    if (name.starts_with("\\\\?\\"))
+        name.remove_prefix(4);
+    return name.find_first_of("*?") != std::string_view::npos;
+}
+
 // The program's own French texts, for a system without French ones.
 std::string OwnDescription(DWORD error)
 {
@@ -200,8 +209,52 @@ std::wstring WideFromUtf8(std::string_view utf8)
     return { wide.begin(), wide.end() };
 }
 
+std::vector<std::string> ExpandWildcards(std::span<const std::string> words)
+{
+    std::vector<std::string> out;
+    bool options = true;
+    for (const std::string& word : words) {
+        if (options && word == "--")
+            options = false;
+        if ((options && word.starts_with('-')) || word == "/?" || !HoldsWildcard(word)) {
+            out.push_back(word);
+            continue;
+        }
+        // The folder part as typed, up to the last separator or the drive's colon.
+        const std::wstring pattern = WideFromUtf8(word);
+        const std::size_t cut = pattern.find_last_of(L"\\/:");
+        const std::wstring folder = cut == std::wstring::npos ? L"" : pattern.substr(0, cut + 1);
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileExW(
+            pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring_view name = found.cFileName;
+                if (name != L"." && name != L"..")
+                    names.push_back(folder + found.cFileName);
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        if (names.empty()) {
+            out.push_back(word);
+            continue;
+        }
+        // As Explorer lists them: letters of either case together.
+        std::ranges::sort(names, [](const std::wstring& a, const std::wstring& b) {
+            return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE)
+                == CSTR_LESS_THAN;
+        });
+        for (const std::wstring& name : names)
+            out.push_back(Utf8FromWide(name));
+    }
+    return out;
+}
+
 std::expected<int, std::error_code> OpenToRead(const std::string& path)
 {
+    if (HoldsWildcard(path))
+        return std::unexpected(Refusal::NoMatch);
     const HANDLE handle = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -286,6 +339,8 @@ class WindowsInPlace final : public InPlaceSystem
 public:
     std::expected<Original, std::error_code> OpenOriginal(const std::string& path) override
     {
+        if (HoldsWildcard(path))
+            return std::unexpected(Refusal::NoMatch);
         // FILE_FLAG_OPEN_REPARSE_POINT opens a link or junction itself, so that it can be refused;
         // FILE_FLAG_BACKUP_SEMANTICS opens a folder, so that it can be named as one. No one else
         // may write to the file while it is repaired.

@@ -60,6 +60,14 @@ absent=$(sed -n 's/^orvik-repair: où.txt: //p' err)
 [ -n "$absent" ] || fail "no reason given for a missing file, named as typed: $(cat err)"
 expect "several files, one missing" 1 "$repaired$clean$repaired" "$(said "où.txt: $absent")"
 
+# Neither cmd.exe nor PowerShell expands a pattern: the program does, in alphabetical order.
+mkdir motifs
+printf '%s' "$damaged" >motifs/B.txt
+printf '%s' "$clean" >motifs/a.txt
+: >motifs/c.md
+run 'motifs\*.txt' 'motifs\*.doc' - 'motifs\?.md'
+expect "patterns" 1 "$clean$repaired$clean" "$(said "'motifs\\*.doc': aucun fichier ne correspond à ce motif")"
+
 run --bogus
 expect "unknown option" 2 "" "$(said "option inconnue : --bogus")
 Saisissez « orvik-repair --help » pour plus d'informations."
@@ -82,9 +90,10 @@ before=$(stat -c '%i %Y' clean.txt)
 orvik_wine cmd /c attrib +s "été.txt" >/dev/null
 mkdir folder
 : >in
-run -i "été.txt" clean.txt folder NUL
+run -i "été.txt" clean.txt folder NUL 'motifs\*.doc'
 expect "in place" 1 "" "$(said "folder: c'est un dossier")
-$(said "NUL: ce n'est pas un fichier ordinaire, il ne peut être réparé que vers la sortie standard")"
+$(said "NUL: ce n'est pas un fichier ordinaire, il ne peut être réparé que vers la sortie standard")
+$(said "'motifs\\*.doc': aucun fichier ne correspond à ce motif")"
 cmp -s "été.txt" <(printf '%s' "$repaired") || fail "in place: not repaired"
 [ "$(stat -c '%i %Y' clean.txt)" = "$before" ] || fail "in place: the clean file was rewritten"
 # Wine's own ReplaceFileW does not carry the attributes over (Windows' does); the program gives
