@@ -156,6 +156,9 @@ std::string_view HelpText()
            "\u00C3\u00A9 »\n" // Ã©tÃ©
            "au lieu de « été ») dans chaque FICHIER, et écrit le texte réparé sur la sortie\n"
            "standard. Sans FICHIER, ou quand FICHIER est -, lit l'entrée standard.\n"
+#ifdef _WIN32
+           "Le texte tapé dans la console se termine par Ctrl+Z puis Entrée.\n"
+#endif
            "\n"
            "  -i, --in-place   répare chaque FICHIER là où il est, au lieu d'écrire sur la\n"
            "                   sortie standard ; un fichier sans rien à réparer n'est pas\n"

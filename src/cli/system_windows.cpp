@@ -8,6 +8,7 @@
 #include "win32/system_error.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <io.h>
@@ -136,6 +137,40 @@ std::u16string ConsoleText::Rest()
     return Utf16FromUtf8(std::exchange(m_held, {}));
 }
 
+void ConsoleInput::Add(std::u16string_view typed)
+{
+    if (typed.empty()) {
+        m_ended = true;
+        return;
+    }
+    if (const std::size_t end = typed.find(u'\x1A'); end != std::u16string_view::npos) {
+        typed = typed.substr(0, end);
+        m_ended = true;
+    }
+    std::u16string text = std::exchange(m_highSurrogate, {}) + std::u16string(typed);
+    if (!m_ended && !text.empty() && text.back() >= 0xD800 && text.back() <= 0xDBFF) {
+        m_highSurrogate = text.back();
+        text.pop_back();
+    }
+    m_bytes.erase(0, std::exchange(m_at, 0));
+    m_bytes += Utf8FromUtf16(text);
+}
+
+std::size_t ConsoleInput::Take(char* buffer, std::size_t size)
+{
+    const std::size_t taken = std::min(size, m_bytes.size() - m_at);
+    std::memcpy(buffer, m_bytes.data() + m_at, taken);
+    m_at += taken;
+    if (taken == 0)
+        m_ended = false;
+    return taken;
+}
+
+bool IsConsole(int fd)
+{
+    return IsConsole(HandleOf(fd));
+}
+
 std::string DescribeError(std::error_code error)
 {
     if (error.category() == RefusalCategory())
@@ -156,8 +191,22 @@ std::string DescribeError(std::error_code error)
 
 std::expected<std::size_t, std::error_code> ReadSome(int fd, char* buffer, std::size_t size)
 {
+    const HANDLE handle = HandleOf(fd);
+    if (IsConsole(handle)) {
+        // A console gives bytes in its code page (850 on a French system), which would garble
+        // every accent: its text is read as UTF-16. Only standard input is ever a console.
+        static ConsoleInput input;
+        while (!input.Ready()) {
+            wchar_t typed[4096];
+            DWORD got = 0;
+            if (!ReadConsoleW(handle, typed, DWORD(std::size(typed)), &got, nullptr))
+                return std::unexpected(LastError());
+            input.Add({ reinterpret_cast<const char16_t*>(typed), got });
+        }
+        return input.Take(buffer, size);
+    }
     DWORD got = 0;
-    if (ReadFile(HandleOf(fd), buffer, DWORD(std::min<std::size_t>(size, 1u << 30)), &got, nullptr))
+    if (ReadFile(handle, buffer, DWORD(std::min<std::size_t>(size, 1u << 30)), &got, nullptr))
         return got;
     // The writer of a pipe has closed its end: that is the end of the text.
     if (GetLastError() == ERROR_BROKEN_PIPE)

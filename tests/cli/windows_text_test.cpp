@@ -33,3 +33,30 @@ TEST(ConsoleText, ACharacterCutBetweenTwoWritesWaitsForTheRest)
 }
 
 } // namespace
+
+// What the filter reads from a console: each read's UTF-16 text as UTF-8, up to Ctrl+Z, where the
+// text ends ("<fin>") and the next read starts a new one.
+TEST(ConsoleInput, TypedTextComesAsUtf8UntilCtrlZ)
+{
+    const std::vector<std::pair<std::vector<std::u16string>, std::string>> rows = {
+        { { u"\u00C3\u00A9t\u00C3\u00A9\r\n", u"cr\u00E8me\r\n", u"\x1A\r\n" }, // Ã©tÃ©
+            "\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9\r\ncr\xC3\xA8me\r\n<fin>" },
+        { { u"fin\x1A reste\r\n", u"encore\r\n" }, "fin<fin>encore\r\n" },
+        { { u"a\xD83D", u"\xDE00", u"\x1A" }, "a\xF0\x9F\x98\x80<fin>" }, // a pair cut in two
+        { { u"\xDC00!\r\n", u"\x1A" }, "\xEF\xBF\xBD!\r\n<fin>" }, // a lone surrogate
+        { { u"texte", u"" }, "texte<fin>" }, // the console closed
+    };
+    for (const auto& [reads, expected] : rows) {
+        orvik::cli::ConsoleInput input;
+        std::string text;
+        char buffer[3];
+        for (const std::u16string& read : reads) {
+            input.Add(read);
+            while (input.Ready()) {
+                const std::size_t got = input.Take(buffer, sizeof buffer);
+                text.append(got > 0 ? std::string(buffer, got) : "<fin>");
+            }
+        }
+        EXPECT_EQ(text, expected);
+    }
+}
