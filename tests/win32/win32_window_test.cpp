@@ -192,6 +192,35 @@ TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)
             std::size_t(SendMessageW(Control(box), EM_GETLIMITTEXT, 0, 0)), kMaxBoxTextLength);
 }
 
+// Ctrl+Z (EM_UNDO) in a box brings back what it held before a paste or a conversion, what the user
+// typed included; the opening texts are not an edit to undo, and a very long text empties the
+// undo history rather than keep the old text in it.
+TEST_F(Win32Window, CtrlZUndoesAPasteAndAConversion)
+{
+    const auto canUndo
+        = [this](const char* box) { return SendMessageW(Control(box), EM_CANUNDO, 0, 0) != 0; };
+    EXPECT_FALSE(canUndo("rtbSource") || canUndo("rtbResult"));
+    const auto type = [this](const char* box, const std::u16string& text) {
+        SendMessageW(Control(box), EM_SETSEL, 0, -1);
+        SendMessageW(Control(box), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+    };
+    type("rtbSource", u"tapé");
+    type("rtbResult", u"aussi");
+    desktop.SetClipboardText(u"Ã©tÃ©");
+    EXPECT_EQ(ClickAndClose("cmdPaste"), u"");
+    ASSERT_EQ(desktop.BoxText(Box::Result), u"été");
+    for (const auto& [box, before] :
+        { std::pair { Box::Source, u"tapé" }, { Box::Result, u"aussi" } }) {
+        SendMessageW(Control(box == Box::Source ? "rtbSource" : "rtbResult"), EM_UNDO, 0, 0);
+        EXPECT_EQ(desktop.BoxText(box), before);
+    }
+    std::u16string longText;
+    while (longText.size() <= kMaxUndoableBoxTextLength)
+        longText += u"Une ligne de texte, une de plus.\n";
+    desktop.SetBoxText(Box::Source, longText);
+    EXPECT_FALSE(canUndo("rtbSource"));
+}
+
 TEST_F(Win32Window, PasteConvertCopyThroughTheButtons)
 {
     // Another program's format on the clipboard, next to the damaged text.

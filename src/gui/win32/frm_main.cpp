@@ -168,6 +168,8 @@ frmMain::frmMain(bool endsProgram)
         if (box) {
             SetUpBox(made);
             WriteBoxText(made, control->text);
+            // The opening text is where the box starts, not an edit to undo.
+            SendMessageW(made, EM_EMPTYUNDOBUFFER, 0, 0);
         }
     }
     Layout(WindowDpi(m_window));

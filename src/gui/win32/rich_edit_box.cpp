@@ -84,7 +84,8 @@ void WriteBoxText(HWND box, std::u16string_view text)
 
     const std::u16string terminated(text);
     SETTEXTEX how {};
-    how.flags = ST_DEFAULT;
+    // The new text replaces the old as one edit, which Ctrl+Z undoes.
+    how.flags = text.size() <= kMaxUndoableBoxTextLength ? ST_KEEPUNDO : ST_DEFAULT;
     how.codepage = kUtf16CodePage;
     const LRESULT written = SendMessageW(box, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how),
         reinterpret_cast<LPARAM>(terminated.c_str()));

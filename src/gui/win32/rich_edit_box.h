@@ -26,7 +26,8 @@ void SetUpBox(HWND box);
 // The box's whole text, line breaks as LF.
 std::u16string ReadBoxText(HWND box);
 
-// Replaces the box's whole content with `text`. Throws DesktopError when the text holds a NUL, is
+// Replaces the box's whole content with `text`, as one edit that Ctrl+Z undoes when the text is no
+// longer than kMaxUndoableBoxTextLength (a longer one empties the undo history). Throws DesktopError when the text holds a NUL, is
 // longer than kMaxBoxTextLength, or could not be written whole.
 void WriteBoxText(HWND box, std::u16string_view text);
 
