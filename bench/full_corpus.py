@@ -4,16 +4,21 @@
 
   full_corpus.py make DIR MIB [MODE...] writes DIR/sound.txt and DIR/MODE.txt for each MODE (all
                                        by default), each cut to at most MIB MiB of whole lines
-  full_corpus.py score DIR MODE OUT    scores OUT, the repair of DIR/MODE.txt, against the sound text
+  full_corpus.py score DIR MODE OUT    scores OUT, the repair of DIR/MODE.txt, against the sound
+                                       text, in all and for each kind of text
 
-The sound text is French prose drawn at random (fixed seed) from words weighted by how often
-they occur, with what damage hurts most: typographic apostrophes, « » and the no-break spaces
-around them and before : ; ! ?, narrow no-break spaces, capitals (É À Ç Î Œ), œ, €, …, – and
-ë ï ü. One paragraph a line. The modes:
+The sound text is drawn at random (fixed seed), one paragraph a line. About half of it is French prose
+from words weighted by how often they occur, with what damage hurts most: typographic
+apostrophes, « » and the no-break spaces around them and before : ; ! ?, narrow no-break spaces,
+capitals (É À Ç Î Œ), œ, €, …, – and ë ï ü. The other half is, in turn, prose in Spanish, Italian,
+Portuguese, Czech, Polish, German, Finnish, Turkish, Vietnamese, Romanian, Greek and Russian, and
+French in a CSV row, an email and code comments, some with emoji. The modes:
 
   once      UTF-8 read as Windows-1252 (its five undefined bytes as C1 controls)
   twice     the same damage applied twice
-  nbsp      once, then every no-break space turned into a plain space
+  nbsp      once, then every no-break space turned into a plain space (those of the text, and the
+            A0 bytes of damaged characters: "Ã " for à, "Å " for Š, "Ð " for Р, "â‰ " for ≠)
+  nbsp2     twice, then every no-break space turned into a plain space
   latin1    UTF-8 read as Latin-1 (80-9F as C1 controls)
   half      every other paragraph damaged once, the others left sound
   clean     the sound text itself
@@ -27,7 +32,7 @@ import pathlib
 import random
 import sys
 
-MODES = ("once", "twice", "nbsp", "latin1", "half", "clean")
+MODES = ("once", "twice", "nbsp", "nbsp2", "latin1", "half", "clean")
 NBSP, NNBSP = "\u00a0", "\u202f"
 
 WORDS = """de 420 la 260 le 230 et 220 les 200 des 150 à 140 en 130 un 120 une 100 du 90 que 90
@@ -46,38 +51,118 @@ ELIDED = "l’ d’ qu’ n’ s’ j’ c’ m’ jusqu’".split()
 OPENERS = "À Ça Élodie État Être Île Œuvre Ève Ô Déjà Le La Les Il Elle On Nous Après Où".split()
 CAPITALS = "ÉTÉ CAFÉ ÉCOLE NOËL".split()
 
+# Prose in other languages: its words, and how its sentences end.
+LANGUAGES = {
+    "es": ("el la de que y en los se del las un por con no una su para es al lo como más pero "
+           "sus le ya o año señor niño mañana también está así después país según aquí todavía "
+           "ciudad corazón jamón pequeño español información canción árbol último rápido", ".!?"),
+    "it": ("il di che la e è per un non in una sono mi ho lo ma ha le si con cosa perché più "
+           "città però già così lì là può università società libertà caffè virtù papà tè "
+           "andrò sarà venerdì", ".!?"),
+    "pt": ("de a o que e do da em um para é com não uma os no se na por mais as dos como mas foi "
+           "ao ele das tem à seu sua ou ser quando muito há nos já está também só pelo pela até "
+           "isso ela entre era depois sem mesmo aos ter seus quem nas me esse eles você essa "
+           "irmã mãe pão ação coração informação são então até lá", ".!?"),
+    "cs": ("a se na je že to v o s z do ale jsem by jak jeho pro tak když jako jen už byl bylo "
+           "který která které ještě před při také může mezi řeka příliš žluťoučký kůň úpěl "
+           "ďábelské ódy čeština město život člověk dítě škola večer", ".!?"),
+    "pl": ("i w nie na się z że do to jest jak ale co po tak o od za czy już tylko jego jej "
+           "był była było może będzie także więc żeby gdzie kiedy który która które źródło "
+           "jaźń gęślą zażółć miłość książka dzień życie człowiek", ".!?"),
+    "de": ("der die und in den von zu das mit sich des auf für ist im dem nicht ein eine als "
+           "auch es an werden aus er hat dass sie nach wird bei einer um am sind noch wie "
+           "über größe schön müssen können würde für Straße Mädchen Äpfel Öl übermäßig "
+           "Grüße Tür Brücke", ".!?"),
+    "fi": ("ja on ei se että hän oli ovat mutta kun niin myös tai jos sen hänen joka kuin "
+           "mitä päivä äiti isä yö työ käsi kylä järvi sää hyvää kiitos jäätelö sydän "
+           "ystävä kesä talvi", ".!?"),
+    "tr": ("bir ve bu da de için ile ne çok daha gibi olarak kadar sonra ama ancak şey her "
+           "yıl gün iş büyük küçük güzel çocuk öğretmen ağaç göl şehir Erdoğan hırsız "
+           "ılık ışık değil için", ".!?"),
+    "vi": ("và của là có không người những được một trong cho các với này đã để khi đến "
+           "nhưng như từ cũng về sẽ đó năm nhiều Việt Nam tiếng Hà Nội Sài Gòn nước bạn "
+           "mình học sinh", ".!?"),
+    "ro": ("și în de la cu a pe nu că o se mai din este ca un sunt care pentru dar fi acest "
+           "această țară școală împreună câmp mâine față oraș băiat fată", ".!?"),
+    "el": ("και το να του η της με που την από για τα είναι θα δεν στο ένα τον μια ότι στην "
+           "των σε αλλά ή όπως πολύ μετά Ελλάδα Αθήνα σπίτι", ".!;"),
+    "ru": ("и в не на я быть он с что а по это она этот к но они мы как из у который то "
+           "за свой весь год от так о для ты же все тот Москва Рим город", ".!?"),
+}
+EMOJI = "😀 👍 🎉 ❤️ 🚀 😉".split()
+
+
+def french_sentences(rng, words):
+    sentences = []
+    for _ in range(rng.randint(2, 6)):
+        parts = [rng.choice(OPENERS)]
+        for _ in range(rng.randint(5, 18)):
+            r = rng.random()
+            if r < 0.05:
+                parts.append(rng.choice(ELIDED) + rng.choice(words))
+            elif r < 0.07:
+                parts.append(f"{rng.randint(2, 999)}{NBSP}€")
+            elif r < 0.08:
+                parts.append(f"«{NBSP}{rng.choice(words)} {rng.choice(words)}{NBSP}»")
+            elif r < 0.085:
+                parts.append(rng.choice(CAPITALS))
+            elif r < 0.09:
+                parts.append("–")
+            else:
+                parts.append(rng.choice(words))
+            if rng.random() < 0.06:
+                parts[-1] += ","
+        end = rng.choice([".", ".", ".", "…", f"{NBSP}!", f"{NNBSP}?", f"{NBSP}:"])
+        sentences.append(" ".join(parts) + end)
+    return " ".join(sentences)
+
+
+def other_sentences(rng, vocabulary, ends):
+    words = vocabulary.split()
+    sentences = []
+    for _ in range(rng.randint(2, 5)):
+        parts = [rng.choice(words) for _ in range(rng.randint(4, 14))]
+        parts[0] = parts[0][:1].upper() + parts[0][1:]
+        if rng.random() < 0.1:
+            parts.append(rng.choice(EMOJI))
+        sentences.append(" ".join(parts) + rng.choice(ends))
+    return " ".join(sentences)
+
+
+def special_line(rng, kind, words):
+    if kind == "csv":
+        return (f"{rng.randint(1, 9999)};{rng.choice(OPENERS)};{rng.choice(words)};"
+                f"{rng.randint(1, 99)}{NNBSP}{rng.randint(100, 999)},{rng.randint(10, 99)}{NBSP}€;"
+                f"« {rng.choice(words)} »")
+    if kind == "email":
+        return (f"Objet{NBSP}: Re: {rng.choice(words)} {rng.choice(words)} — "
+                f"Bonjour Élodie, merci pour l’envoi {rng.choice(EMOJI)} À très bientôt.")
+    return (f"    if (état == {rng.randint(0, 9)}) {{ // vérifie l’entrée : "
+            f"{rng.choice(words)} {rng.choice(words)}, déjà reçu")
+
+
+# An odd number of kinds, so that "half" damages each kind in turn.
+KINDS = ["fr"] * 16 + list(LANGUAGES) + ["csv", "email", "code"]
+
 
 def sound_text(size, seed=20261206):
+    """The paragraphs and the kind of each."""
     rng = random.Random(seed)
     pairs = WORDS.split()
     words = [w for w, n in zip(pairs[::2], pairs[1::2]) for _ in range(int(n))]
-    out, total = [], 0
+    out, kinds, total = [], [], 0
     while total < size:
-        sentences = []
-        for _ in range(rng.randint(2, 6)):
-            parts = [rng.choice(OPENERS)]
-            for _ in range(rng.randint(5, 18)):
-                r = rng.random()
-                if r < 0.05:
-                    parts.append(rng.choice(ELIDED) + rng.choice(words))
-                elif r < 0.07:
-                    parts.append(f"{rng.randint(2, 999)}{NBSP}€")
-                elif r < 0.08:
-                    parts.append(f"«{NBSP}{rng.choice(words)} {rng.choice(words)}{NBSP}»")
-                elif r < 0.085:
-                    parts.append(rng.choice(CAPITALS))
-                elif r < 0.09:
-                    parts.append("–")
-                else:
-                    parts.append(rng.choice(words))
-                if rng.random() < 0.06:
-                    parts[-1] += ","
-            end = rng.choice([".", ".", ".", "…", f"{NBSP}!", f"{NNBSP}?", f"{NBSP}:"])
-            sentences.append(" ".join(parts) + end)
-        paragraph = " ".join(sentences)
+        kind = KINDS[len(out) % len(KINDS)]
+        if kind == "fr":
+            paragraph = french_sentences(rng, words)
+        elif kind in LANGUAGES:
+            paragraph = other_sentences(rng, *LANGUAGES[kind])
+        else:
+            paragraph = special_line(rng, kind, words)
         out.append(paragraph)
+        kinds.append(kind)
         total += len(paragraph.encode()) + 1
-    return out
+    return out, kinds
 
 
 # Each byte 80-9F as the character Windows-1252 puts there (its five holes stay C1 controls).
@@ -97,6 +182,8 @@ def damaged(paragraphs, mode):
         return [damage(damage(p)) for p in paragraphs]
     if mode == "nbsp":
         return [damage(p).replace(NBSP, " ") for p in paragraphs]
+    if mode == "nbsp2":
+        return [damage(damage(p)).replace(NBSP, " ") for p in paragraphs]
     if mode == "latin1":
         return [damage(p, latin1=True) for p in paragraphs]
     if mode == "half":
@@ -112,7 +199,7 @@ def write_lines(path, lines, limit):
 def make(folder, mib, modes):
     folder.mkdir(parents=True, exist_ok=True)
     limit = int(mib * 1024 * 1024)
-    paragraphs = sound_text(limit)
+    paragraphs, _ = sound_text(limit)
     write_lines(folder / "sound.txt", paragraphs, limit)
     for mode in modes or MODES:
         write_lines(folder / f"{mode}.txt", damaged(paragraphs, mode), limit)
@@ -122,22 +209,30 @@ def score(folder, mode, repaired_path):
     repaired = repaired_path.read_bytes().decode("utf-8", "replace").split("\n")
     # Files are cut at a whole line: compare the paragraphs the repaired file holds.
     sound = (folder / "sound.txt").read_text("utf-8").split("\n")[:len(repaired) - 1] + [""]
+    _, kinds = sound_text(sum(len(s.encode()) + 1 for s in sound))
     hurt = mode != "clean"
-    damaged_total = restored = correct_changed = 0
+    counts = {}  # kind: [damaged, restored, correct changed]
     for i, (s, r) in enumerate(zip(sound, repaired)):
         is_damaged = [hurt and (mode != "half" or i % 2 == 0) and ord(c) >= 0x80 for c in s]
-        kept = [False] * len(s)
-        if s == r:
-            kept = [True] * len(s)
-        else:
+        kept = [True] * len(s)
+        if s != r:
+            kept = [False] * len(s)
             for block in difflib.SequenceMatcher(None, s, r, autojunk=False).get_matching_blocks():
                 kept[block.a:block.a + block.size] = [True] * block.size
-        damaged_total += sum(is_damaged)
-        restored += sum(k for k, d in zip(kept, is_damaged) if d)
-        correct_changed += sum(not k for k, d in zip(kept, is_damaged) if not d)
-    share = 100.0 * restored / damaged_total if damaged_total else 100.0
-    print(f"{mode:7} damaged characters {damaged_total:8}  restored {share:6.2f} %  "
-          f"correct characters changed {correct_changed}")
+        count = counts.setdefault(kinds[i] if i < len(kinds) else "fr", [0, 0, 0])
+        count[0] += sum(is_damaged)
+        count[1] += sum(k for k, d in zip(kept, is_damaged) if d)
+        count[2] += sum(not k for k, d in zip(kept, is_damaged) if not d)
+
+    def line(name, damaged_total, restored, changed):
+        share = 100.0 * restored / damaged_total if damaged_total else 100.0
+        return (f"{name:7} damaged characters {damaged_total:8}  restored {share:6.2f} %  "
+                f"correct characters changed {changed}")
+
+    print(line(mode, *(sum(c[k] for c in counts.values()) for k in range(3))))
+    worst = [kind for kind, c in counts.items() if c[2] or c[1] < c[0]]
+    for kind in sorted(worst, key=lambda k: counts[k][1] / max(counts[k][0], 1)):
+        print("  " + line(kind, *counts[kind]))
 
 
 if __name__ == "__main__":

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Feeds arbitrary bytes to FullRepairer, whole and cut into chunks, with each site scan, and
-// checks it against the literal reference. Built with libFuzzer (clang, ORVIK_BUILD_FUZZ) or,
+// Feeds arbitrary bytes to FullRepairer, whole and cut into chunks, and checks it against the
+// literal reference. Built with libFuzzer (clang, ORVIK_BUILD_FUZZ) or,
 // with replay_main.cpp, as a plain program that replays a corpus.
 #include "full_reference.h"
 #include "repair/full_repair.h"
@@ -15,17 +15,16 @@
 
 namespace {
 
-[[noreturn]] void Fail(const char* what, orvik::SiteScan scan)
+[[noreturn]] void Fail(const char* what)
 {
-    std::fprintf(stderr, "fuzz_full_repair: %s (scan %d)\n", what, int(scan));
+    std::fprintf(stderr, "fuzz_full_repair: %s\n", what);
     std::abort();
 }
 
 // The repair of `text` fed in chunks whose sizes cycle through `sizes` (1 to 64 bytes each).
-std::string RepairCut(
-    std::string_view text, std::string_view sizes, orvik::SiteScan scan, bool& changed)
+std::string RepairCut(std::string_view text, std::string_view sizes, bool& changed)
 {
-    orvik::FullRepairer repairer(64, scan);
+    orvik::FullRepairer repairer(64);
     std::string out;
     std::size_t k = 0;
     for (std::size_t at = 0; at < text.size();) {
@@ -44,24 +43,24 @@ std::string RepairCut(
 void Check(std::string_view text, std::string_view sizes)
 {
     const std::string expected = orvik::reference::RepairFullLiterally(text);
-    for (orvik::SiteScan scan : { orvik::SiteScan::Memchr, orvik::SiteScan::Sse2 }) {
-        if (orvik::RepairFull(text, scan) != expected)
-            Fail("whole text differs from the reference", scan);
-        bool changed = false;
-        const std::string cut = RepairCut(text, sizes, scan, changed);
-        if (cut != expected)
-            Fail("text cut into chunks differs from the reference", scan);
-        if (changed != (cut != text))
-            Fail("Changed() does not tell whether the text changed", scan);
-    }
+    if (orvik::RepairFull(text) != expected)
+        Fail("whole text differs from the reference");
+    bool changed = false;
+    const std::string cut = RepairCut(text, sizes, changed);
+    if (cut != expected)
+        Fail("text cut into chunks differs from the reference");
+    if (changed != (cut != text))
+        Fail("Changed() does not tell whether the text changed");
 }
 
 // What the rules look at, so that random bytes also make dense runs of damage: characters that
-// may start a sequence, characters that may continue one, spaces, capitals, punctuation and
-// bytes that are not UTF-8.
-constexpr std::string_view kPieces[32] = { "Ã", "Â", "â", "Ð", "ð", "Å", "Ï", "Ë", "©", "«",
+// may start a sequence, characters that may continue one, letters of each case, spaces, capitals,
+// punctuation and bytes that are not UTF-8.
+constexpr std::string_view kPieces[64] = { "Ã", "Â", "â", "Ð", "ð", "Å", "Ï", "Ë", "©", "«",
     "\u00A0", "€", "’", "™", "œ", "Ÿ", "˜", "\u0081", "\u009D", "¯", "a", "S", " ", ".", "\n",
-    "\u202F", "É", "\xC3", "\x80", "\xE2\x82", "\xFF", "\xF0\x9F" };
+    "\u202F", "É", "\xC3", "\x80", "\xE2\x82", "\xFF", "\xF0\x9F", "Ä", "È", "Ì", "á", "ï", "µ",
+    "»", "…", "ž", "Ÿ", "\u008F", "\u0090", "°", "±", "‰", "ˆ", "ğ", "İ", "ǅ", "ß", "ə", "ỹ", "ἀ",
+    "Ḁ", "\u2003", "\t", "z", "E", "é", "\xED\xA0", "\u1680", "\u0085" };
 
 } // namespace
 
@@ -72,11 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view sizes = bytes.substr(0, size / 2);
     Check(bytes, sizes);
 
-    // Each byte picks a piece: low five bits the piece, the top bits repeat it.
+    // Each byte picks a piece: low six bits the piece, the top bits repeat it.
     std::string dense;
     for (std::uint8_t b : bytes) {
         for (int r = 0; r <= (b >> 6); ++r)
-            dense += kPieces[b & 31];
+            dense += kPieces[b & 63];
     }
     Check(dense, sizes);
     return 0;

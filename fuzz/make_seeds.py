@@ -45,6 +45,10 @@ seeds["full_repair"] = {
     "rare_sequences": "la lettre Ð¯ seule, ÐŸÑ€Ð¸Ð²ÐµÑ‚ â€ : fin â€".encode(),
     "invalid_bytes": b"\xef\xbb\xbf\xc3\r\n\xff\x00\xc3\x83\xc2\xa9\xe2\x82\xed\xa0\x80\xf4\x90",
     "short_text": b"\x10\x00\x00\x00",
+    "languages_once": damage("Příliš žluťoučký kůň, Gdańsk, Erdoğan, İstanbul, și țara, Tiếng Việt, "
+                             "PŘÍŠTÍ NÍŽE, Rīga, ﬁn, XIXᵉ, 3 ≠ 4, Рим, e\u0301tait").encode(),
+    "sound_languages": "«\u00a0Allô…\u00a0» ¡ASÍ…! UMA MÃ NOTÍCIA, LÃ E, SELKÄ\u00a0EDELLÄ, AHÅ™, "
+                       "pra lá´´, «¡Ya está»…» y, une Å koda, ï»¿".encode(),
 }
 
 for target, files in seeds.items():

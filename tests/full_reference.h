@@ -3,8 +3,11 @@
 // arrays of characters, encode again. The tests and the fuzzer hold FullRepairer to it.
 #pragma once
 
+#include <algorithm>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orvik::reference {
@@ -85,14 +88,26 @@ inline int StandsFor(Unit u)
     return -1;
 }
 
-inline bool IsSpace(Unit u)
+// The classes the rules name, written out from their definitions and Unicode's character
+// database, each on its own.
+
+inline bool In(Unit u, std::initializer_list<std::pair<long, long>> ranges)
 {
-    for (long c : { 0x85L, 0xA0L, 0x1680L, 0x2028L, 0x2029L, 0x202FL, 0x205FL, 0x3000L })
-        if (u == c)
+    for (const auto& [first, last] : ranges)
+        if (u >= first && u <= last)
             return true;
-    return (u >= 0x09 && u <= 0x0D) || (u >= 0x1C && u <= 0x20) || (u >= 0x2000 && u <= 0x200A);
+    return false;
 }
 
+inline bool IsWhitespace(Unit u)
+{
+    return In(u,
+        { { 0x09, 0x0D }, { 0x1C, 0x20 }, { 0x85, 0x85 }, { 0xA0, 0xA0 }, { 0x1680, 0x1680 },
+            { 0x2000, 0x200A }, { 0x2028, 0x2029 }, { 0x202F, 0x202F }, { 0x205F, 0x205F },
+            { 0x3000, 0x3000 } });
+}
+
+// The capitals that make "Ã" stay: A-Z and U+00C0-00DE but U+00D7.
 inline bool IsCapital(Unit u)
 {
     return (u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7);
@@ -106,13 +121,66 @@ inline bool IsAsciiNotAlnum(Unit u)
 
 inline bool IsCommon(long c)
 {
-    return (c >= 0xA0 && c <= 0x17F) || c == 0x192 || c == 0x2C6 || c == 0x2DC
-        || (c >= 0x218 && c <= 0x21B) || (c >= 0x300 && c <= 0x36F) || (c >= 0x2000 && c <= 0x2BFF)
-        || c == 0xFEFF || c == 0xFFFD || c >= 0x10000;
+    return In(c,
+        { { 0xA0, 0x17F }, { 0x192, 0x192 }, { 0x2C6, 0x2C6 }, { 0x2DC, 0x2DC }, { 0x218, 0x21B },
+            { 0x300, 0x304 }, { 0x306, 0x30C }, { 0x30F, 0x30F }, { 0x311, 0x311 },
+            { 0x31B, 0x31B }, { 0x323, 0x328 }, { 0x32D, 0x32D }, { 0x32E, 0x32E },
+            { 0x330, 0x330 }, { 0x331, 0x331 }, { 0x1D43, 0x1D5B }, { 0x1D9C, 0x1DBF },
+            { 0x1E00, 0x1EFF }, { 0x2000, 0x2BFF }, { 0xFB00, 0xFB06 }, { 0xFEFF, 0xFEFF },
+            { 0xFFFD, 0xFFFD }, { 0x10000, 0x3FFFF } });
 }
 
-// The length and character of the UTF-8 sequence whose units start at `at`, or 0.
-inline int SequenceAt(const std::vector<Unit>& t, std::size_t at, long& c)
+inline bool IsCombiningMark(long c)
+{
+    return IsCommon(c) && c >= 0x300 && c <= 0x36F;
+}
+
+// The Latin letters of U+0041-024F and U+1E00-1EFF in the general categories Lu and Lt, then Ll.
+inline const std::vector<Unit> kLatinCapitals = DecodeUtf8(
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZÀÁÂÃÄÅÆÇÈÉÊËÌÍÎÏÐÑÒÓÔÕÖØÙÚÛÜÝÞĀĂĄĆĈĊČĎĐĒĔĖĘĚĜĞĠĢĤĦĨĪĬĮİĲĴĶĹĻĽĿŁŃ"
+    "ŅŇŊŌŎŐŒŔŖŘŚŜŞŠŢŤŦŨŪŬŮŰŲŴŶŸŹŻŽƁƂƄƆƇƉƊƋƎƏƐƑƓƔƖƗƘƜƝƟƠƢƤƦƧƩƬƮƯƱƲƳƵƷƸƼǄǅǇǈǊǋǍǏǑǓǕǗǙǛǞǠǢǤǦǨǪǬǮǱǲ"
+    "ǴǶǷǸǺǼǾȀȂȄȆȈȊȌȎȐȒȔȖȘȚȜȞȠȢȤȦȨȪȬȮȰȲȺȻȽȾɁɃɄɅɆɈɊɌɎḀḂḄḆḈḊḌḎḐḒḔḖḘḚḜḞḠḢḤḦḨḪḬḮḰḲḴḶḸḺḼḾṀṂṄṆṈṊṌṎṐṒṔṖ"
+    "ṘṚṜṞṠṢṤṦṨṪṬṮṰṲṴṶṸṺṼṾẀẂẄẆẈẊẌẎẐẒẔẞẠẢẤẦẨẪẬẮẰẲẴẶẸẺẼẾỀỂỄỆỈỊỌỎỐỒỔỖỘỚỜỞỠỢỤỦỨỪỬỮỰỲỴỶỸỺỼỾ");
+inline const std::vector<Unit> kLatinLowerCase = DecodeUtf8(
+    "abcdefghijklmnopqrstuvwxyzµßàáâãäåæçèéêëìíîïðñòóôõöøùúûüýþÿāăąćĉċčďđēĕėęěĝğġģĥħĩīĭįıĳĵķĸĺļ"
+    "ľŀłńņňŉŋōŏőœŕŗřśŝşšţťŧũūŭůűųŵŷźżžſƀƃƅƈƌƍƒƕƙƚƛƞơƣƥƨƪƫƭưƴƶƹƺƽƾƿǆǉǌǎǐǒǔǖǘǚǜǝǟǡǣǥǧǩǫǭǯǰǳǵǹǻǽǿȁ"
+    "ȃȅȇȉȋȍȏȑȓȕȗșțȝȟȡȣȥȧȩȫȭȯȱȳȴȵȶȷȸȹȼȿɀɂɇɉɋɍɏḁḃḅḇḉḋḍḏḑḓḕḗḙḛḝḟḡḣḥḧḩḫḭḯḱḳḵḷḹḻḽḿṁṃṅṇṉṋṍṏṑṓṕṗṙṛṝṟṡṣ"
+    "ṥṧṩṫṭṯṱṳṵṷṹṻṽṿẁẃẅẇẉẋẍẏẑẓẕẖẗẘẙẚẛẜẝẟạảấầẩẫậắằẳẵặẹẻẽếềểễệỉịọỏốồổỗộớờởỡợụủứừửữựỳỵỷỹỻỽỿ");
+
+inline bool IsLatinCapital(Unit u)
+{
+    return std::find(kLatinCapitals.begin(), kLatinCapitals.end(), u) != kLatinCapitals.end();
+}
+
+inline bool IsLatinLowerCase(Unit u)
+{
+    return std::find(kLatinLowerCase.begin(), kLatinLowerCase.end(), u) != kLatinLowerCase.end();
+}
+
+inline bool IsLatinLetter(Unit u)
+{
+    return IsLatinCapital(u) || IsLatinLowerCase(u);
+}
+
+inline bool IsLetterBeyond1252(long c)
+{
+    for (long c1252 : { 0x152L, 0x153L, 0x160L, 0x161L, 0x17DL, 0x17EL, 0x178L })
+        if (c == c1252)
+            return false;
+    return In(c, { { 0x100, 0x17F }, { 0x218, 0x21B }, { 0x1E00, 0x1EFF } });
+}
+
+inline bool IsLetterOf1252(long c)
+{
+    for (long c1252 : { 0x152L, 0x153L, 0x160L, 0x161L, 0x17DL, 0x17EL, 0x178L, 0x192L })
+        if (c == c1252)
+            return true;
+    return c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7;
+}
+
+// The length and character of the UTF-8 sequence whose units start at `at`, or 0; with
+// `spaceForA0`, its last unit is a plain space that stands for an A0 byte.
+inline int SequenceAt(const std::vector<Unit>& t, std::size_t at, long& c, bool spaceForA0 = false)
 {
     if (at >= t.size())
         return 0;
@@ -125,7 +193,8 @@ inline int SequenceAt(const std::vector<Unit>& t, std::size_t at, long& c)
         return 0;
     std::string bytes(1, char(lead));
     for (int k = 1; k < n; ++k) {
-        const int b = StandsFor(t[at + std::size_t(k)]);
+        const Unit u = t[at + std::size_t(k)];
+        const int b = spaceForA0 && k == n - 1 ? (u == ' ' ? 0xA0 : -1) : StandsFor(u);
         if (b < 0x80 || b > 0xBF)
             return 0;
         bytes += char(b);
@@ -142,33 +211,70 @@ inline std::vector<Unit> Round(const std::vector<Unit>& t)
     std::vector<Unit> out;
     bool previousWasSequence = false;
     std::size_t i = 0;
+    const auto at = [&](std::size_t k) { return k < t.size() ? t[k] : -1000; };
+    const auto written
+        = [&](std::size_t k) { return k < out.size() ? out[out.size() - 1 - k] : -2000; };
     while (i < t.size()) {
-        const auto at = [&](std::size_t k) { return i + k < t.size() ? t[i + k] : -1000; };
-        const bool endAt1 = i + 1 >= t.size(), endAt2 = i + 2 >= t.size();
-        const bool twoCapitals
-            = out.size() >= 2 && IsCapital(out[out.size() - 1]) && IsCapital(out[out.size() - 2]);
-        long c, ignored;
+        long c, next;
         if (const int n = SequenceAt(t, i, c)) {
-            if (IsCommon(c) || previousWasSequence || SequenceAt(t, i + std::size_t(n), ignored))
+            const std::size_t after = i + std::size_t(n);
+            bool repaired = previousWasSequence || SequenceAt(t, after, next);
+            if (!repaired && IsCommon(c)) {
+                if (IsLetterBeyond1252(c)) {
+                    // (a) a lower-case letter follows, and no capital inside a word precedes
+                    const bool a = IsLatinLowerCase(at(after))
+                        && !(IsLatinCapital(written(0)) && IsLatinLetter(written(1)));
+                    // (b) two bytes, lower-case, after a lower-case letter
+                    const bool b = n == 2 && IsLatinLowerCase(c) && IsLatinLowerCase(written(0));
+                    // (c) ASCII letters, then a letter of Windows-1252, within 8 characters
+                    std::size_t k = after;
+                    while (k < i + 8
+                        && ((at(k) >= 'A' && at(k) <= 'Z') || (at(k) >= 'a' && at(k) <= 'z')))
+                        ++k;
+                    const int m = SequenceAt(t, k, next);
+                    const bool cc = m != 0 && k + std::size_t(m) <= i + 8 && IsLetterOf1252(next);
+                    repaired = a || b || cc;
+                } else if (IsCombiningMark(c)) {
+                    repaired = IsLatinLetter(written(0));
+                } else {
+                    repaired = true;
+                }
+            }
+            if (repaired)
                 out.push_back(c);
             else
-                out.insert(out.end(), t.begin() + long(i), t.begin() + long(i) + n);
-            i += std::size_t(n);
+                out.insert(out.end(), t.begin() + long(i), t.begin() + long(after));
+            i = after;
             previousWasSequence = true;
             continue;
         }
+        if (const int n = SequenceAt(t, i, c, true)) {
+            const bool excepted
+                = t[i] == 0xC3 || t[i] == 0xC2 || (t[i] == 0xE2 && at(i + 1) == 0x20AC);
+            if (!excepted
+                && ((n >= 3 && IsCommon(c)) || (n == 2 && previousWasSequence)
+                    || SequenceAt(t, i + std::size_t(n), next))) {
+                out.push_back(c);
+                i += std::size_t(n);
+                previousWasSequence = true;
+                continue;
+            }
+        }
         previousWasSequence = false;
-        if (t[i] == 0xC3 && at(1) == ' ' && !twoCapitals) {
+        const Unit afterAtilde = at(i + 1) == ' ' ? at(i + 2) : at(i + 1);
+        const bool inCapitals = IsCapital(written(0))
+            && (IsCapital(written(1)) || (written(1) == ' ' && IsCapital(written(2)))
+                || IsCapital(afterAtilde));
+        const bool endAt1 = i + 1 >= t.size(), endAt2 = i + 2 >= t.size();
+        if (t[i] == 0xC3 && at(i + 1) == ' ' && !inCapitals) {
             out.push_back(0xE0);
-            const Unit next = at(2);
-            i += endAt2 || IsSpace(next) || next == 0xC2 || next == 0xE2 || IsAsciiNotAlnum(next)
-                ? 2
-                : 1;
-        } else if (t[i] == 0xC2 && at(1) == ' ' && !out.empty() && !IsSpace(out.back())) {
+            const Unit u = at(i + 2);
+            i += endAt2 || IsWhitespace(u) || u == 0xC2 || u == 0xE2 || IsAsciiNotAlnum(u) ? 2 : 1;
+        } else if (t[i] == 0xC2 && at(i + 1) == ' ' && !out.empty() && !IsWhitespace(out.back())) {
             out.push_back(0xA0);
             i += 2;
-        } else if (t[i] == 0xC3 && !twoCapitals
-            && (endAt1 || at(1) == 0xC2 || at(1) == 0xE2 || IsAsciiNotAlnum(at(1)))) {
+        } else if (t[i] == 0xC3 && !inCapitals
+            && (endAt1 || at(i + 1) == 0xC2 || at(i + 1) == 0xE2 || IsAsciiNotAlnum(at(i + 1)))) {
             out.push_back(0xE0);
             i += 1;
         } else {

@@ -13,14 +13,6 @@ namespace orvik::cli {
 
 namespace {
 
-template <class Repairer> std::size_t ReadSizeOf(const Repairer& repairer)
-{
-    if constexpr (requires { repairer.ReadSize(); })
-        return repairer.ReadSize();
-    else
-        return repairer.readSize(); // FullRepairer's spelling of it so far
-}
-
 // Writes to a regular file in whole pages: the end of each text that does not fill a page waits,
 // in a page of its own, for the next one. Anything else gets each text at once.
 class PageWriter
@@ -69,7 +61,7 @@ template <class Repairer> StreamResult RepairStream(int in, Output& out, Repaire
     PageWriter writer(out);
     StreamResult result;
     for (;;) {
-        const auto got = ReadSome(in, repairer.ReadBuffer(), ReadSizeOf(repairer));
+        const auto got = ReadSome(in, repairer.ReadBuffer(), repairer.ReadSize());
         if (!got) {
             result.failure = StreamResult::Failure::Read;
             result.error = got.error();
@@ -94,7 +86,7 @@ template <class Repairer> StreamResult CheckStream(int in, Repairer& repairer)
     repairer.Reset();
     StreamResult result;
     for (;;) {
-        const auto got = ReadSome(in, repairer.ReadBuffer(), ReadSizeOf(repairer));
+        const auto got = ReadSome(in, repairer.ReadBuffer(), repairer.ReadSize());
         if (!got) {
             result.failure = StreamResult::Failure::Read;
             result.error = got.error();

@@ -1,28 +1,45 @@
 // SPDX-License-Identifier: MIT
 // The full repair: every layer of UTF-8 text read as Windows-1252 (or Latin-1) undone, on a
-// stream of bytes.
+// stream of bytes, while sound text in any Western language comes out as it went in.
 //
 // The text is the UTF-8 decoding of the bytes; a byte that is not part of a well-formed sequence
 // is kept as it is and stands for nothing. Each character U+0000 to U+00FF stands for the byte of
-// the same value, and each of the 27 characters Windows-1252 puts at 80-9F stands for its byte.
-// One round reads the text from left to right and, at each place, applies the first rule that
-// fits:
-// 1. two to four characters that stand for one complete, well-formed UTF-8 sequence become the
-//    character it encodes when that character is common in text (U+00A0 to U+017F and a few
-//    others, see IsCommonCharacter), when the previous step was such a sequence, or when another
-//    one starts right after it; otherwise they are copied, whole;
-// 2. "Ã" + space becomes "à", and the space goes too when what follows it is the end, whitespace,
-//    "Â", "â" or ASCII punctuation;
-// 3. "Â" + space becomes a no-break space, unless nothing was written yet or the last character
-//    written is whitespace;
-// 4. "Ã" followed by the end, "Â", "â" or ASCII punctuation becomes "à";
-//    2 and 4 do not apply after two capitals ("SÃO", "IRMÃ E");
-// 5. anything else is copied.
+// the same value, and each of the 27 characters Windows-1252 puts at 80-9F for its byte. One round
+// reads the text from left to right and, at each place, applies the first rule that fits:
+// 1.  two to four characters that stand for one complete, well-formed UTF-8 sequence become the
+//     character it encodes when another such sequence ends right where it starts (the previous
+//     step was a sequence, rule 1 or 1b) or starts right where it ends. A lone one becomes its
+//     character when that is common (see the table in full_repair.cpp), with two exceptions:
+//     - a letter beyond Windows-1252 (U+0100-017F but Œ œ Š š Ž ž Ÿ, U+0218-021B, U+1E00-1EFF)
+//       needs support from its word: (a) the character after the sequence is a lower-case Latin
+//       letter, unless the last character written is a capital and the one before it a Latin
+//       letter; (b) the sequence has two bytes, the letter is lower-case and so is the last
+//       character written; or (c) after ASCII letters only, another sequence whose character is
+//       a letter of Windows-1252 lies within the 8 characters from this one's start;
+//     - a combining mark needs a Latin letter as the last character written.
+//     Otherwise the characters are copied, whole. A Latin letter is one of U+0041-024F or
+//     U+1E00-1EFF in the general categories Lu, Lt (capitals) or Ll (lower-case).
+// 1b. characters that stand for all bytes but the last of such a sequence whose last byte is A0,
+//     followed by a plain space, become its character with the space when the sequence has three
+//     or four bytes and its character is common, when it has two and the previous step was a
+//     sequence, or when a rule 1 sequence starts right after the space; never for "Â", "Ã" (rules
+//     2 and 3) or "â€" (as likely a closing quote as a dagger);
+// 2.  "Ã" + space becomes "à", and the space goes too when what follows it is the end,
+//     whitespace, "Â", "â" or ASCII punctuation;
+// 3.  "Â" + space becomes a no-break space, unless nothing was written yet or the last character
+//     written is whitespace;
+// 4.  "Ã" followed by the end, "Â", "â" or ASCII punctuation becomes "à";
+//     2 and 4 do not apply in capitals: when the last character written is a capital and the one
+//     before it is too, or is a space after a capital, or the character after "Ã" (after "Ã" and
+//     a space) is one ("SÃO", "IRMÃ E", "MÃ NOTÍCIA"; capitals here are A-Z and U+00C0-00DE
+//     but U+00D7);
+// 5.  anything else is copied.
 // Three rounds run one after the other, each on the previous one's output, so that text damaged
 // up to three times comes back whole.
 //
 // FullRepairer runs the three rounds as the bytes stream past, in place in one buffer, with
-// constant memory; the output does not depend on how the input is cut into chunks.
+// constant memory: a step looks at most at the last three characters written and the next eight
+// to read, so the output does not depend on how the input is cut into chunks.
 #pragma once
 
 #include <cstddef>
@@ -32,36 +49,22 @@
 
 namespace orvik {
 
-// How a round looks for the places where a rule may apply ("Ã", "Â", or a character that may
-// start a sequence followed by one that may continue it); everything between is copied at once.
-enum class SiteScan {
-    Memchr, // memchr() for each C3 byte, then a look at the next two bytes
-    Sse2, // 16 bytes at a time (x86-64 only)
-};
-
-// The widest scan this build has, unless the environment variable ORVIK_FULL_SCAN is "Memchr":
-// a knob for measurements.
-SiteScan BestSiteScan();
-
-// Whether `c` counts as common: a sequence that stands for it alone is repaired.
-bool IsCommonCharacter(char32_t c);
-
 class FullRepairer
 {
 public:
-    // Bytes a round may hold back between two chunks (a rule needs at most the next 8
-    // characters, each of at most 3 bytes here, after a 2-byte one).
+    // Bytes a round may hold back between two chunks: a step reads at most 8 characters of at
+    // most 4 bytes each.
     static constexpr std::size_t kMaxHeldPerRound = 48;
 
     // `readSize`: the most bytes a chunk may have (at least 1).
-    explicit FullRepairer(std::size_t readSize, SiteScan scan = BestSiteScan());
+    explicit FullRepairer(std::size_t readSize);
     ~FullRepairer();
     FullRepairer(const FullRepairer&) = delete;
     FullRepairer& operator=(const FullRepairer&) = delete;
 
-    // Where the next chunk goes: room for readSize() bytes.
+    // Where the next chunk goes: room for ReadSize() bytes.
     char* ReadBuffer();
-    std::size_t readSize() const { return readSize_; }
+    std::size_t ReadSize() const { return m_readSize; }
 
     // Repairs the `size` bytes just put in ReadBuffer() and returns the bytes that are now final.
     // The view stays valid until the next call.
@@ -76,21 +79,20 @@ public:
 
     // Whether some rule has changed the text so far: the output differs from the input exactly
     // when this is true once the text has ended.
-    bool Changed() const { return changed_; }
+    bool Changed() const { return m_changed; }
 
     struct Round; // what one round keeps between chunks
 
 private:
     std::string_view Run(std::size_t size, bool final);
 
-    std::size_t readSize_;
-    SiteScan scan_;
-    std::unique_ptr<unsigned char[]> buffer_;
-    std::unique_ptr<Round[]> rounds_;
-    bool changed_ = false;
+    std::size_t m_readSize;
+    std::unique_ptr<unsigned char[]> m_buffer;
+    std::unique_ptr<Round[]> m_rounds;
+    bool m_changed = false;
 };
 
 // Repairs a whole text held in memory.
-std::string RepairFull(std::string_view text, SiteScan scan = BestSiteScan());
+std::string RepairFull(std::string_view text);
 
 } // namespace orvik
