@@ -192,6 +192,33 @@ TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)
             std::size_t(SendMessageW(Control(box), EM_GETLIMITTEXT, 0, 0)), kMaxBoxTextLength);
 }
 
+// The boxes' text, typed or written, in the described font and language, and plain.
+TEST_F(Win32Window, BoxTextIsInTheDescribedFormat)
+{
+    desktop.SetBoxText(Box::Result, u"écrit");
+    for (const char* box : { "rtbSource", "rtbResult" }) {
+        SCOPED_TRACE(box);
+        SendMessageW(Control(box), EM_SETSEL, 0, -1);
+        for (const WPARAM which : { SCF_DEFAULT, SCF_SELECTION }) {
+            CHARFORMAT2W format {};
+            format.cbSize = sizeof format;
+            const auto mask = DWORD(SendMessageW(
+                Control(box), EM_GETCHARFORMAT, which, reinterpret_cast<LPARAM>(&format)));
+            EXPECT_TRUE((mask
+                            & (CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_FACE
+                                | CFM_SIZE | CFM_LCID))
+                == (CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_FACE | CFM_SIZE
+                    | CFM_LCID))
+                << "the same format throughout, mask " << std::hex << mask;
+            EXPECT_EQ(
+                format.dwEffects & (CFE_BOLD | CFE_ITALIC | CFE_UNDERLINE | CFE_STRIKEOUT), 0u);
+            EXPECT_EQ(std::wstring(format.szFaceName), L"MS Sans Serif");
+            EXPECT_EQ(format.yHeight, 170); // 8.5 points, in twips
+            EXPECT_EQ(format.lcid, 0x040Cu); // French (France)
+        }
+    }
+}
+
 // Ctrl+Z (EM_UNDO) in a box brings back what it held before a paste or a conversion, what the user
 // typed included; the opening texts are not an edit to undo, and a very long text empties the
 // undo history rather than keep the old text in it.

@@ -39,15 +39,18 @@ void SetUpBox(HWND box)
     // Without this, a RichEdit box holds at most 64 K characters.
     SendMessageW(box, EM_EXLIMITTEXT, 0, LPARAM(kMaxBoxTextLength));
 
+    // The whole format, not only the font: RichEdit's own default is bold, and what the mask leaves
+    // out stays as it was.
     CHARFORMAT2W format {};
     format.cbSize = sizeof format;
-    format.dwMask = CFM_FACE | CFM_SIZE | CFM_LCID | CFM_CHARSET;
+    format.dwMask = CFM_ALL | CFM_LCID | CFM_WEIGHT | CFM_BACKCOLOR;
+    format.dwEffects = CFE_AUTOCOLOR | CFE_AUTOBACKCOLOR; // neither bold, italic nor underlined
+    format.wWeight = FW_NORMAL;
     format.yHeight = LONG(kMainWindow.boxFontHalfPoints) * 10; // twips
     format.bCharSet = DEFAULT_CHARSET;
     format.lcid = MAKELCID(kMainWindow.boxLanguage, SORT_DEFAULT);
     kMainWindow.boxFontFace.copy(reinterpret_cast<char16_t*>(format.szFaceName), LF_FACESIZE - 1);
     SendMessageW(box, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
-    SendMessageW(box, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
 }
 
 std::u16string ReadBoxText(HWND box)
