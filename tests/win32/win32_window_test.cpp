@@ -184,6 +184,11 @@ TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)
     // A NUL would cut the text short in the box: the text is refused whole, the box kept.
     EXPECT_THROW(desktop.SetBoxText(Box::Source, std::u16string(u"a\0b", 3)), std::exception);
     EXPECT_EQ(desktop.BoxText(Box::Source), u"");
+    // RichEdit holds CR CR LF, its soft line break, as one character of its own: the text is taken.
+    EXPECT_NO_THROW(desktop.SetBoxText(Box::Source, u"a\r\r\nb\r\r\r\nc"));
+    std::u16string letters = desktop.BoxText(Box::Source);
+    std::erase_if(letters, [](char16_t c) { return c <= u' '; });
+    EXPECT_EQ(letters, u"abc");
 
     // What the user types or pastes is not cut at RichEdit's default 64 K. Wine's RichEdit does
     // not enforce that limit on a paste, so the limit itself is read.
@@ -246,6 +251,30 @@ TEST_F(Win32Window, CtrlZUndoesAPasteAndAConversion)
         longText += u"Une ligne de texte, une de plus.\n";
     desktop.SetBoxText(Box::Source, longText);
     EXPECT_FALSE(canUndo("rtbSource"));
+}
+
+// A box that takes half of any text longer than 8 characters, as one short of memory might.
+WNDPROC g_richEdit = nullptr;
+LRESULT CALLBACK TakesHalf(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    std::wstring text;
+    if (message == EM_SETTEXTEX && (text = reinterpret_cast<const wchar_t*>(lParam)).size() > 8) {
+        text.resize(text.size() / 2);
+        lParam = reinterpret_cast<LPARAM>(text.c_str());
+    }
+    return CallWindowProcW(g_richEdit, box, message, wParam, lParam);
+}
+
+TEST_F(Win32Window, ATextTakenInPartIsReportedAndTheBoxKeepsItsText)
+{
+    desktop.SetBoxText(Box::Source, u"avant");
+    g_richEdit = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        Control("rtbSource"), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TakesHalf)));
+    desktop.SetClipboardText(u"Ã©tÃ©\nÃ©tÃ©"); // 11 characters in the box, 12 with CR LF
+    EXPECT_EQ(ClickAndClose("cmdPaste"),
+        u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\nLa zone de texte n'a reçu "
+        u"que 6 des 11 caractères du texte ; elle garde le texte qu'elle avait.");
+    EXPECT_EQ(desktop.BoxText(Box::Source), u"avant");
 }
 
 TEST_F(Win32Window, PasteConvertCopyThroughTheButtons)

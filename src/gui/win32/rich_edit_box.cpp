@@ -4,7 +4,9 @@
 #include "gui/win32/throw_system_error.h"
 #include "window/desktop_error.h"
 
+#include <algorithm>
 #include <richedit.h>
+#include <string>
 
 namespace orvik {
 
@@ -21,6 +23,16 @@ LRESULT TextLength(HWND box)
     query.flags = GTL_NUMCHARS | GTL_PRECISE;
     query.codepage = kUtf16CodePage;
     return SendMessageW(box, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0);
+}
+
+// How many characters `text` takes in a box, which holds each line break as one character: a CR
+// LF, and a CR CR LF (which RichEdit reads as one soft line break), as well as a lone CR or LF.
+std::size_t BoxLength(std::u16string_view text)
+{
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < text.size(); ++length)
+        i += text.substr(i, 3) == u"\r\r\n" ? 3 : text.substr(i, 2) == u"\r\n" ? 2 : 1;
+    return length;
 }
 
 } // namespace
@@ -80,21 +92,31 @@ void WriteBoxText(HWND box, std::u16string_view text)
     if (text.find(u'\0') != std::u16string_view::npos)
         throw DesktopError("Ce texte contient le caractère nul (U+0000), qu'une zone de texte ne "
                            "peut pas contenir.");
-    // The box stores CR LF as one CR: that is how long the text will be.
-    std::size_t expected = text.size();
-    for (std::size_t i = 1; i < text.size(); ++i)
-        expected -= text[i - 1] == u'\r' && text[i] == u'\n';
-
-    const std::u16string terminated(text);
-    SETTEXTEX how {};
+    // Put back should the box not take the text whole.
+    const std::u16string before = ReadBoxText(box);
+    const auto write = [box](const std::u16string& text, DWORD flags) {
+        SETTEXTEX how {};
+        how.flags = flags;
+        how.codepage = kUtf16CodePage;
+        return SendMessageW(box, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how),
+                   reinterpret_cast<LPARAM>(text.c_str()))
+            != 0;
+    };
     // The new text replaces the old as one edit, which Ctrl+Z undoes.
-    how.flags = text.size() <= kMaxUndoableBoxTextLength ? ST_KEEPUNDO : ST_DEFAULT;
-    how.codepage = kUtf16CodePage;
-    const LRESULT written = SendMessageW(box, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how),
-        reinterpret_cast<LPARAM>(terminated.c_str()));
-    if (!written || TextLength(box) != LRESULT(expected))
-        throw DesktopError("La zone de texte n'a pas pu recevoir tout le texte : la mémoire manque "
-                           "peut-être.");
+    const bool written = write(
+        std::u16string(text), text.size() <= kMaxUndoableBoxTextLength ? ST_KEEPUNDO : ST_DEFAULT);
+    const auto held = std::size_t(std::max<LRESULT>(TextLength(box), 0));
+    const std::size_t expected = BoxLength(text);
+    if (written && held >= expected)
+        return;
+    const bool restored = write(before, ST_DEFAULT);
+    std::string what = held < expected ? "La zone de texte n'a reçu que " + std::to_string(held)
+            + " des " + std::to_string(expected) + " caractères du texte"
+                                       : "La zone de texte a refusé le texte";
+    throw DesktopError(what
+        + (restored ? " ; elle garde le texte qu'elle avait."
+                    : " ; elle n'a pas pu reprendre le "
+                      "texte qu'elle avait."));
 }
 
 } // namespace orvik
