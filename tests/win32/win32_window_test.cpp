@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <richedit.h>
 #include <string>
@@ -300,6 +301,47 @@ TEST_F(Win32Window, PasteConvertCopyThroughTheButtons)
     EXPECT_EQ(ClickAndClose("cmdPaste"), u"[Orvik : conversion] Il n'y a rien à convertir.");
     EXPECT_EQ(desktop.BoxText(Box::Source), u"");
     EXPECT_EQ(desktop.BoxText(Box::Result), u"L'été\nà\u00A0 Paris");
+}
+
+// Clipboards other programs leave: the paste button's message, and the boxes after it.
+TEST_F(Win32Window, PasteTakesWhatOtherProgramsLeaveOnTheClipboard)
+{
+    struct Row
+    {
+        const char* name;
+        std::vector<std::pair<std::wstring, std::string>> formats; // name (or "text"), bytes
+        std::u16string shown, source, result;
+    };
+    const std::u16string error = u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\n";
+    const auto utf16 = [](std::u16string_view text) {
+        return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    };
+    const std::vector<Row> rows = {
+        { "a NUL within the text", { { L"text", utf16({ u"Ã©\0t\0\0", 6 }) } },
+            error
+                + u"Ce texte contient le caractère nul (U+0000), qu'une zone de texte ne peut pas "
+                  u"contenir.",
+            u"avant", u"" },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        desktop.SetBoxText(Box::Source, u"avant");
+        desktop.SetBoxText(Box::Result, u"");
+        ASSERT_TRUE(OpenClipboard(window.Handle()));
+        EmptyClipboard();
+        for (const auto& [format, bytes] : row.formats) {
+            const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+            std::memcpy(GlobalLock(memory), bytes.data(), bytes.size());
+            GlobalUnlock(memory);
+            SetClipboardData(
+                format == L"text" ? CF_UNICODETEXT : RegisterClipboardFormatW(format.c_str()),
+                memory);
+        }
+        CloseClipboard();
+        EXPECT_EQ(ClickAndClose("cmdPaste"), row.shown);
+        EXPECT_EQ(desktop.BoxText(Box::Source), row.source);
+        EXPECT_EQ(desktop.BoxText(Box::Result), row.result);
+    }
 }
 
 // A clipboard another program holds open is waited for briefly, then reported; both boxes and the

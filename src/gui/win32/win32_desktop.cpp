@@ -109,10 +109,14 @@ std::u16string Win32Desktop::ClipboardText()
     const GlobalLockScope lock(data);
     if (!lock.Data())
         ThrowLastError(u"Le texte du presse-papiers n'a pas pu être lu.");
-    // The text ends at its NUL, or at the end of the block should a careless program leave none.
-    const std::u16string_view block(
+    // The text ends at the NUL that ends the block, or at the end of the block should a careless
+    // program leave none. A NUL before the end is the text's own: it is kept, and a box refuses
+    // the text with a message rather than take it cut short.
+    std::u16string_view text(
         static_cast<const char16_t*>(lock.Data()), GlobalSize(data) / sizeof(char16_t));
-    return std::u16string(block.substr(0, block.find(u'\0')));
+    while (!text.empty() && text.back() == u'\0')
+        text.remove_suffix(1);
+    return std::u16string(text);
 }
 
 void Win32Desktop::SetClipboardText(std::u16string_view text)
