@@ -3,6 +3,7 @@
 // the exact round trip of unusual text through the boxes and the clipboard, the buttons at work
 // with their message boxes, and the version record of the built orvik.exe.
 #include "gui/win32/frm_main.h"
+#include "gui/win32/html_text.h"
 #include "gui/win32/rich_edit_box.h"
 #include "gui/win32/win32_desktop.h"
 #include "orvik_version.h"
@@ -12,6 +13,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -303,6 +305,47 @@ TEST_F(Win32Window, PasteConvertCopyThroughTheButtons)
     EXPECT_EQ(desktop.BoxText(Box::Result), u"L'été\nà\u00A0 Paris");
 }
 
+// `fragment` as Windows' "HTML Format" puts it, in a page with text before and after it.
+std::string ClipboardHtml(const std::string& fragment)
+{
+    const std::string before
+        = "<html><head><title>titre</title></head><body>avant<!--StartFragment-->";
+    const std::string after = "<!--EndFragment-->apr\xC3\xA8s</body></html>";
+    const auto header = [](std::size_t start, std::size_t from, std::size_t to, std::size_t end) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+            "Version:0.9\r\nStartHTML:%010zu\r\nEndHTML:%010zu\r\nStartFragment:%010zu\r\n"
+            "EndFragment:%010zu\r\n",
+            start, end, from, to);
+        return std::string(text);
+    };
+    const std::size_t start = header(0, 0, 0, 0).size(), from = start + before.size(),
+                      to = from + fragment.size(), end = to + after.size();
+    return header(start, from, to, end) + before + fragment + after;
+}
+
+// What a reader sees of the clipboard's HTML, and only of the part that was copied.
+TEST(PlainTextOfHtml, IsWhatAReaderSees)
+{
+    const std::vector<std::pair<std::string, std::u16string>> rows = {
+        { ClipboardHtml("<p>L'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9   est\r\n <b>chaud</b> </p>"
+                        "<p>\xC3\x83&nbsp;Paris</p>"),
+            u"L'Ã©tÃ© est chaud\nÃ\u00A0Paris" },
+        { ClipboardHtml("caf&eacute; &amp; cr&#232;me &#xE9;t&#xe9; &#0; &inconnu; a&b 2 < 3"),
+            u"café & crème été \uFFFD &inconnu; a&b 2 < 3" },
+        { ClipboardHtml("<ul><li>un</li><li>deux<br>\r\n trois<br><br>quatre</li></ul>"),
+            u"un\ndeux\ntrois\n\nquatre" },
+        { ClipboardHtml("<PRE>a  b\r\n  c\rd</PRE>e"), u"a  b\n  c\nd\ne" },
+        { ClipboardHtml("<STYLE>p{}</STYLE><script>x</y</SCRIPT><!-- <p>note</p> -->texte"),
+            u"texte" },
+        { ClipboardHtml("<table><tr><td title=\"a>b\">case</td><td>2</td></tr></table>"),
+            u"case\n2" },
+        { "<p>sans en-t\xC3\xAAte</p>", u"sans en-tête" },
+    };
+    for (const auto& [html, text] : rows)
+        EXPECT_EQ(PlainTextOfHtml(html), text) << html;
+}
+
 // Clipboards other programs leave: the paste button's message, and the boxes after it.
 TEST_F(Win32Window, PasteTakesWhatOtherProgramsLeaveOnTheClipboard)
 {
@@ -322,6 +365,11 @@ TEST_F(Win32Window, PasteTakesWhatOtherProgramsLeaveOnTheClipboard)
                 + u"Ce texte contient le caractère nul (U+0000), qu'une zone de texte ne peut pas "
                   u"contenir.",
             u"avant", u"" },
+        { "HTML alone",
+            { { L"HTML Format", ClipboardHtml("<b>\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9</b>") } }, u"",
+            u"Ã©tÃ©", u"été" },
+        { "an image alone", { { L"PNG", "\x89PNG" } },
+            u"[Orvik : conversion] Il n'y a rien à convertir.", u"", u"" },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

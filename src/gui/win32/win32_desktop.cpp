@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "gui/win32/win32_desktop.h"
 
+#include "gui/win32/html_text.h"
 #include "gui/win32/rich_edit_box.h"
 #include "gui/win32/throw_system_error.h"
 #include "gui/win32/wide_text.h"
@@ -72,6 +73,19 @@ std::u16string WithCrLf(std::u16string_view text)
     return out;
 }
 
+// The bytes of the clipboard's `format`, up to the NULs that end its block.
+std::string ClipboardBytes(UINT format)
+{
+    const HANDLE data = GetClipboardData(format);
+    const GlobalLockScope lock(data);
+    if (!data || !lock.Data())
+        ThrowLastError(u"Le texte du presse-papiers n'a pas pu être lu.");
+    std::string_view bytes(static_cast<const char*>(lock.Data()), GlobalSize(data));
+    while (!bytes.empty() && bytes.back() == '\0')
+        bytes.remove_suffix(1);
+    return std::string(bytes);
+}
+
 } // namespace
 
 Win32Desktop::Win32Desktop(HWND window, HWND source, HWND result)
@@ -100,9 +114,13 @@ void Win32Desktop::ClearClipboard()
 std::u16string Win32Desktop::ClipboardText()
 {
     const OpenClipboardScope clipboard(m_window);
-    // Any other format alone (an image, say) reads as an empty text.
-    if (!IsClipboardFormatAvailable(CF_UNICODETEXT))
-        return {};
+    // HTML alone (as some browsers and mail programs leave it) gives its plain text; any other
+    // format alone (an image, say) reads as an empty text.
+    if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) {
+        const UINT html = RegisterClipboardFormatW(L"HTML Format");
+        return html && IsClipboardFormatAvailable(html) ? PlainTextOfHtml(ClipboardBytes(html))
+                                                        : std::u16string();
+    }
     const HANDLE data = GetClipboardData(CF_UNICODETEXT);
     if (!data)
         ThrowLastError(u"Le texte du presse-papiers n'a pas pu être lu.");
