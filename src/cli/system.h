@@ -83,6 +83,11 @@ private:
 
 // Whether `fd` is a console window, which is read and written as UTF-16 text.
 bool IsConsole(int fd);
+
+// The attributes a file repaired in place keeps of its original's `attributes`: archive, hidden,
+// system and not indexed (not read-only, which the repair refuses, nor those the system manages);
+// FILE_ATTRIBUTE_NORMAL when it has none of them.
+unsigned long KeptAttributes(unsigned long attributes);
 #endif
 
 // Where the program writes: a descriptor, written with WriteAll. On Windows, text written to a

@@ -345,6 +345,14 @@ bool SameFile(int a, int b)
         && first.nFileIndexLow == second.nFileIndexLow;
 }
 
+unsigned long KeptAttributes(unsigned long original)
+{
+    constexpr DWORD kKept = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM
+        | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD kept = original & kKept;
+    return kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL;
+}
+
 namespace {
 
 // The new file of the repair under way, for the console's control handler, which runs on a thread
@@ -475,14 +483,11 @@ public:
     // replace that stands in for ReplaceFileW where a file system lacks it does not carry them.
     std::string KeepMetadata(int original, int temporary) override
     {
-        constexpr DWORD kKept = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN
-            | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
         BY_HANDLE_FILE_INFORMATION information;
         FILE_BASIC_INFO basic {};
         if (!GetFileInformationByHandle(HandleOf(original), &information))
             return LeftIntact("lecture des attributs du fichier impossible", LastError());
-        const DWORD kept = information.dwFileAttributes & kKept;
-        basic.FileAttributes = kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL;
+        basic.FileAttributes = KeptAttributes(information.dwFileAttributes);
         if (!SetFileInformationByHandle(HandleOf(temporary), FileBasicInfo, &basic, sizeof basic))
             return LeftIntact(
                 "impossible de donner au fichier réparé les attributs de l'original", LastError());

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The Windows conversions: names between UTF-16 and UTF-8, and UTF-8 text for a console.
+// The Windows conversions: names between UTF-16 and UTF-8, and UTF-8 text for a console; the
+// attributes a file repaired in place keeps (wine holds neither archive nor not indexed).
 #include "cli/system.h"
 
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include <windows.h>
 
 namespace {
 
@@ -59,4 +61,18 @@ TEST(ConsoleInput, TypedTextComesAsUtf8UntilCtrlZ)
         }
         EXPECT_EQ(text, expected);
     }
+}
+
+TEST(KeptAttributes, ArchiveHiddenSystemAndNotIndexed)
+{
+    const std::vector<std::pair<unsigned long, unsigned long>> rows = {
+        { FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE
+                | FILE_ATTRIBUTE_OFFLINE,
+            FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE },
+        { FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_TEMPORARY,
+            FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED },
+        { FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_NORMAL },
+    };
+    for (const auto& [original, kept] : rows)
+        EXPECT_EQ(orvik::cli::KeptAttributes(original), kept) << std::hex << original;
 }

@@ -167,7 +167,7 @@ TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)
         return Row { name, text, text, text };
     };
     const std::vector<Row> rows = {
-        { "line breaks", u"a\nb\r\nc\rd\n", u"a\nb\nc\nd\n", u"a\r\nb\r\nc\rd\r\n" },
+        { "line breaks", u"\na\nb\r\nc\rd\n", u"\na\nb\nc\nd\n", u"\r\na\r\nb\r\nc\rd\r\n" },
         same("separators and spaces plain text could change", u"\ta\u00A0b\u202F!\u2028c\u2029d"),
         same("emoji, combining accent, byte-order mark", u"\uFEFF\U0001F600 e\u0301"),
         same("lone surrogates",
