@@ -99,7 +99,17 @@ Options ParseArguments(std::span<const std::string_view> args)
 {
     // getopt_long wants writable C strings, and reorders them.
     std::vector<std::string> words { std::string(kProgram) };
-    words.insert(words.end(), args.begin(), args.end());
+    for (bool options = true; const std::string_view arg : args) {
+        options = options && arg != "--";
+#ifdef _WIN32
+        // Windows' own way of asking a program for help.
+        if (options && arg == "/?") {
+            words.emplace_back("--help");
+            continue;
+        }
+#endif
+        words.emplace_back(arg);
+    }
     std::vector<char*> argv;
     for (std::string& word : words)
         argv.push_back(word.data());

@@ -68,6 +68,11 @@ printf '%s' "$clean" >motifs/a.txt
 run 'motifs\*.txt' 'motifs\*.doc' - 'motifs\?.md'
 expect "patterns" 1 "$clean$repaired$clean" "$(said "'motifs\\*.doc': aucun fichier ne correspond à ce motif")"
 
+run --help
+mv out help
+run '/?'
+expect "/? asks for help" 0 "$(sed 's/%/%%/g' help)\n" ""
+
 run --bogus
 expect "unknown option" 2 "" "$(said "option inconnue : --bogus")
 Saisissez « orvik-repair --help » pour plus d'informations."
