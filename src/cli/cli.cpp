@@ -184,6 +184,14 @@ public:
             return Print(std::string(kProgram) + " " + kVersionDisplay + "\n");
         if (options.inPlace)
             return RepairInPlace(options.files);
+#ifdef _WIN32
+        // Started without a file from a console, or by a double-click: say what it waits for,
+        // in lines that fit the console's 80 columns.
+        if (options.files.empty() && IsConsole(m_in))
+            Tell(std::string(kProgram)
+                + ": collez ou tapez le texte, puis Ctrl+Z et Entrée pour finir.\n"
+                  "Pour des fichiers : orvik-repair FICHIER... ; aide : orvik-repair /?\n");
+#endif
         return RepairToOutput(
             options.files.empty() ? std::vector<std::string> { "-" } : options.files);
     }
@@ -265,7 +273,10 @@ private:
     }
 
     // Nothing is left to tell a failure to standard error to: it is ignored.
-    void Tell(const std::string& message) { m_err.Write(message); }
+    void Tell(const std::string& message)
+    {
+        m_err.Write(message);
+    }
 
     int m_in;
     Output m_out;

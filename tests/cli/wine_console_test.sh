@@ -39,9 +39,14 @@ console() {
 }
 # Wine's console on a terminal drops Ctrl+Z (Windows' conhost gives it to the program): these runs
 # end with the terminal closed once the repaired line has shown.
+# Started without a file, the program says what it waits for.
+hint="orvik-repair: collez ou tapez le texte, puis Ctrl+Z et Entrée pour finir.
+Pour des fichiers : orvik-repair FICHIER... ; aide : orvik-repair /?"
 for page in 850 65001; do
-    console "" 'Ã©tÃ© crÃ¨me\r' "été crème" -- "chcp $page >nul & orvik-repair.exe"
-    grep -q "^été crème$" shown || fail "code page $page: typed damage not repaired: $(cat shown)"
+    console "aide : orvik-repair /?" 'Ã©tÃ© crÃ¨me\r' "été crème" -- "chcp $page >nul & orvik-repair.exe"
+    [ "$(cat shown)" = "$hint
+Ã©tÃ© crÃ¨me
+été crème" ] || fail "code page $page: $(cat shown)"
 done
 printf 'octet invalide\xff' >invalid.txt
 printf '\xc3\xa9\xc3' >cut.txt
