@@ -43,6 +43,7 @@ public:
     }
 };
 
+#ifndef _WIN32
 // Characters a shell takes as they are, wherever they stand in a word.
 bool IsPlain(unsigned char c)
 {
@@ -90,6 +91,8 @@ void AppendEscape(std::string& out, unsigned char c)
     }
 }
 
+#endif
+
 } // namespace
 
 const std::error_category& RefusalCategory()
@@ -98,6 +101,26 @@ const std::error_category& RefusalCategory()
     return category;
 }
 
+#ifdef _WIN32
+std::string QuoteName(std::string_view name)
+{
+    bool quoted = name.empty();
+    std::string shown;
+    for (std::size_t i = 0; i < name.size();) {
+        const std::optional<Utf8Sequence> sequence = DecodeUtf8(name, i, LoneSurrogates::Keep);
+        const char32_t code = sequence ? sequence->code : 0;
+        if (code < 0x20 || (code >= 0x7F && code < 0xA0) || (code >= 0xD800 && code <= 0xDFFF)) {
+            shown += "\uFFFD";
+        } else {
+            quoted = quoted
+                || std::string_view(" &()[]{}^=;!'+,`~%").find(name[i]) != std::string_view::npos;
+            shown += name.substr(i, sequence->length);
+        }
+        i += sequence ? sequence->length : 1;
+    }
+    return quoted ? '"' + shown + '"' : shown;
+}
+#else
 std::string QuoteName(std::string_view name)
 {
     if (name.empty())
@@ -147,6 +170,7 @@ std::string QuoteName(std::string_view name)
     out += '\'';
     return out;
 }
+#endif
 
 std::string_view HelpText()
 {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The Windows conversions: names between UTF-16 and UTF-8, and UTF-8 text for a console; the
+// The Windows conversions: names between UTF-16 and UTF-8, quoted as cmd.exe reads them, and UTF-8
+// text for a console; the
 // attributes a file repaired in place keeps (wine holds neither archive nor not indexed).
+#include "cli/messages.h"
 #include "cli/system.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +20,22 @@ TEST(WindowsNames, LoneSurrogatesComeBackWhole)
     const std::string utf8 = "\xC3\xA9t\xC3\xA9 a\xED\xA0\x80-\xED\xB0\x80\xF0\x9F\x98\x80";
     EXPECT_EQ(orvik::cli::Utf8FromWide(wide), utf8);
     EXPECT_EQ(orvik::cli::WideFromUtf8(utf8), wide);
+}
+
+// Names in messages, as cmd.exe would read them back, each on one line.
+TEST(WindowsNames, AreQuotedAsCmdReadsThem)
+{
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        { "C:\\dossier\\\xC3\xA9t\xC3\xA9.txt", "C:\\dossier\\\xC3\xA9t\xC3\xA9.txt" },
+        { "C:\\dossier\\l'\xC3\xA9t\xC3\xA9.txt", "\"C:\\dossier\\l'\xC3\xA9t\xC3\xA9.txt\"" },
+        { "a b", "\"a b\"" }, { "a&b", "\"a&b\"" }, { "50%", "\"50%\"" }, { "", "\"\"" },
+        { "a\tb\xC2\x85"
+          "c",
+            "a\uFFFDb\uFFFDc" }, // a tab, a C1 control
+        { "a\xED\xA0\x80\xFF", "a\uFFFD\uFFFD" }, // half a surrogate pair, a byte not UTF-8
+    };
+    for (const auto& [name, quoted] : rows)
+        EXPECT_EQ(orvik::cli::QuoteName(name), quoted) << name;
 }
 
 // What each write to a console shows: a character cut between two writes waits for the rest.

@@ -55,10 +55,10 @@ expect "binary standard streams" 0 '\xef\xbb\xbf\xc3\xa9\r\n\r\x1a\x00\xff\xc0\x
 
 printf '%s' "$damaged" >"été.txt"
 printf '%s' "$clean" >in
-run "été.txt" où.txt - "été.txt"
-absent=$(sed -n 's/^orvik-repair: où.txt: //p' err)
-[ -n "$absent" ] || fail "no reason given for a missing file, named as typed: $(cat err)"
-expect "several files, one missing" 1 "$repaired$clean$repaired" "$(said "où.txt: $absent")"
+run "été.txt" "l'été où.txt" - "été.txt"
+absent=$(sed -n "s/^orvik-repair: \"l'été où.txt\": //p" err)
+[ -n "$absent" ] || fail "no reason given for a missing file, named as cmd.exe reads it: $(cat err)"
+expect "several files, one missing" 1 "$repaired$clean$repaired" "$(said "\"l'été où.txt\": $absent")"
 
 # Neither cmd.exe nor PowerShell expands a pattern: the program does, in alphabetical order.
 mkdir motifs
@@ -66,7 +66,7 @@ printf '%s' "$damaged" >motifs/B.txt
 printf '%s' "$clean" >motifs/a.txt
 : >motifs/c.md
 run 'motifs\*.txt' 'motifs\*.doc' - 'motifs\?.md'
-expect "patterns" 1 "$clean$repaired$clean" "$(said "'motifs\\*.doc': aucun fichier ne correspond à ce motif")"
+expect "patterns" 1 "$clean$repaired$clean" "$(said "motifs\\*.doc: aucun fichier ne correspond à ce motif")"
 
 run --help
 mv out help
@@ -99,7 +99,7 @@ mkdir folder
 run -i "été.txt" clean.txt folder NUL 'motifs\*.doc'
 expect "in place" 1 "" "$(said "folder: c'est un dossier")
 $(said "NUL: ce n'est pas un fichier ordinaire, il ne peut être réparé que vers la sortie standard")
-$(said "'motifs\\*.doc': aucun fichier ne correspond à ce motif")"
+$(said "motifs\\*.doc: aucun fichier ne correspond à ce motif")"
 cmp -s "été.txt" <(printf '%s' "$repaired") || fail "in place: not repaired"
 [ "$(stat -c '%i %Y' clean.txt)" = "$before" ] || fail "in place: the clean file was rewritten"
 # Wine's own ReplaceFileW does not carry the attributes over (Windows' does); the program gives
