@@ -207,8 +207,18 @@ private:
     int Print(std::string_view text)
     {
         const std::error_code error = m_out.Write(text);
-        if (!error)
-            return kExitOk;
+        return error ? OutputFailed(error) : kExitOk;
+    }
+
+    // A failed write on standard output: the exit status, once the user is told.
+    int OutputFailed(std::error_code error)
+    {
+#ifdef _WIN32
+        // The reader has stopped reading (more, quit early): nothing failed that the user needs
+        // to hear of, as when SIGPIPE ends the program on Linux.
+        if (IsClosedPipe(error))
+            return kExitReaderGone;
+#endif
         Report(kStdoutName, DescribeError(error));
         return kExitFileError;
     }
@@ -235,10 +245,9 @@ private:
                     [&](auto& repairer) { return RepairStream(*fd, m_out, repairer); });
                 if (result.failure == StreamResult::Failure::Write) {
                     // Every later write would fail the same way: stop here.
-                    Report(kStdoutName, DescribeError(result.error));
                     if (!isStdin)
                         CloseFile(*fd);
-                    return kExitFileError;
+                    return OutputFailed(result.error);
                 }
                 if (result.failure == StreamResult::Failure::Read) {
                     Report(name, DescribeError(result.error));

@@ -84,6 +84,9 @@ private:
 // Whether `fd` is a console window, which is read and written as UTF-16 text.
 bool IsConsole(int fd);
 
+// Whether `error`, from a write, means that the reader closed the pipe.
+bool IsClosedPipe(std::error_code error);
+
 // The attributes a file repaired in place keeps of its original's `attributes`: archive, hidden,
 // system and not indexed (not read-only, which the repair refuses, nor those the system manages);
 // FILE_ATTRIBUTE_NORMAL when it has none of them.

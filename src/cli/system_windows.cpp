@@ -171,6 +171,13 @@ bool IsConsole(int fd)
     return IsConsole(HandleOf(fd));
 }
 
+bool IsClosedPipe(std::error_code error)
+{
+    return error.category() == std::system_category()
+        && (error.value() == ERROR_BROKEN_PIPE || error.value() == ERROR_NO_DATA
+            || error.value() == ERROR_PIPE_NOT_CONNECTED);
+}
+
 std::string DescribeError(std::error_code error)
 {
     if (error.category() == RefusalCategory())

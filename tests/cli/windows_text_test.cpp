@@ -94,3 +94,14 @@ TEST(KeptAttributes, ArchiveHiddenSystemAndNotIndexed)
     for (const auto& [original, kept] : rows)
         EXPECT_EQ(orvik::cli::KeptAttributes(original), kept) << std::hex << original;
 }
+
+// What a write to a pipe whose reader has gone fails with: Windows gives ERROR_NO_DATA for an
+// anonymous pipe, wine ERROR_PIPE_NOT_CONNECTED for a Linux one; a full disk is a real failure.
+TEST(IsClosedPipe, TellsAGoneReaderFromAFailure)
+{
+    for (const auto& [code, closed] :
+        { std::pair { ERROR_NO_DATA, true }, { ERROR_BROKEN_PIPE, true },
+            { ERROR_PIPE_NOT_CONNECTED, true }, { ERROR_DISK_FULL, false } })
+        EXPECT_EQ(orvik::cli::IsClosedPipe({ int(code), std::system_category() }), closed) << code;
+    EXPECT_FALSE(orvik::cli::IsClosedPipe(orvik::cli::Refusal(ERROR_NO_DATA)));
+}

@@ -73,6 +73,13 @@ mv out help
 run '/?'
 expect "/? asks for help" 0 "$(sed 's/%/%%/g' help)\n" ""
 
+# A reader that stops early ends the program quietly, with the status SIGPIPE gives on Linux.
+head -c 4000000 /dev/zero | tr '\0' a >long
+orvik_wine "$program" long 2>err | head -c 1 >/dev/null
+status=${PIPESTATUS[0]}
+: >out
+expect "a reader that stops early" 141 "" ""
+
 run --bogus
 expect "unknown option" 2 "" "$(said "option inconnue : --bogus")
 Saisissez « orvik-repair --help » pour plus d'informations."
