@@ -7,6 +7,7 @@
 #include "gui/win32/rich_edit_box.h"
 #include "gui/win32/win32_desktop.h"
 #include "orvik_version.h"
+#include "text/utf.h"
 #include "window/frm_main_description.h"
 #include "window/main_commands.h"
 
@@ -20,6 +21,7 @@
 #include <richedit.h>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace orvik {
@@ -439,35 +441,60 @@ TEST_F(Win32Window, BusyClipboardIsWaitedForThenReportedAndNothingIsLost)
     EXPECT_EQ(desktop.ClipboardText(), u"résultat");
 }
 
-TEST(OrvikExe, VersionRecordCarriesTheProgramsIdentity)
+// Both programs' version records, in French, and their manifests.
+TEST(WindowsPrograms, CarryTheirIdentityAndManifest)
 {
-    std::vector<char> record(GetFileVersionInfoSizeW(ORVIK_EXE, nullptr));
-    ASSERT_FALSE(record.empty());
-    ASSERT_TRUE(GetFileVersionInfoW(ORVIK_EXE, 0, DWORD(record.size()), record.data()));
-    const auto value = [&record](const std::wstring& key) {
+    for (const auto& [exe, name, description] :
+        { std::tuple { ORVIK_EXE, "orvik", "orvik : réparation des lettres accentuées abîmées" },
+            { ORVIK_REPAIR_EXE, "orvik-repair",
+                "orvik-repair : réparation des lettres accentuées abîmées, en ligne de "
+                "commande" } }) {
+        SCOPED_TRACE(name);
+        std::vector<char> record(GetFileVersionInfoSizeW(exe, nullptr));
+        ASSERT_FALSE(record.empty());
+        ASSERT_TRUE(GetFileVersionInfoW(exe, 0, DWORD(record.size()), record.data()));
+        const auto value = [&record](const std::wstring& key) {
+            void* data = nullptr;
+            UINT length = 0;
+            return VerQueryValueW(record.data(), key.c_str(), &data, &length) && data
+                ? Utf8FromUtf16(static_cast<const char16_t*>(data))
+                : "(none)";
+        };
+        const std::string version = kVersionDisplay;
+        for (const auto& [key, expected] :
+            { std::pair<const wchar_t*, std::string> { L"FileVersion", version },
+                { L"ProductVersion", version }, { L"ProductName", "orvik" },
+                { L"InternalName", name }, { L"OriginalFilename", std::string(name) + ".exe" },
+                { L"FileDescription", description },
+                { L"LegalCopyright", "Copyright © 2026 the orvik authors" } })
+            EXPECT_EQ(value(std::wstring(L"\\StringFileInfo\\040C04B0\\") + key), expected);
+        EXPECT_NE(value(L"\\StringFileInfo\\040C04B0\\CompanyName"), "(none)");
         void* data = nullptr;
         UINT length = 0;
-        return VerQueryValueW(record.data(), key.c_str(), &data, &length) && data
-            ? std::wstring(static_cast<const wchar_t*>(data))
-            : L"(none)";
-    };
-    const std::string version = kVersionDisplay;
-    for (const auto& [key, expected] :
-        { std::pair<const wchar_t*, std::string> { L"FileVersion", version },
-            { L"ProductVersion", version }, { L"ProductName", "orvik" },
-            { L"InternalName", "orvik" }, { L"OriginalFilename", "orvik.exe" } })
-        EXPECT_EQ(value(std::wstring(L"\\StringFileInfo\\040904B0\\") + key),
-            std::wstring(expected.begin(), expected.end()));
-    EXPECT_NE(value(L"\\StringFileInfo\\040904B0\\CompanyName"), L"(none)");
-    void* data = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", &data, &length));
-    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(data);
-    const auto [major, minor, patch, tweak] = kVersionParts;
-    EXPECT_EQ(fixed->dwFileVersionMS, DWORD(major << 16 | minor));
-    EXPECT_EQ(fixed->dwFileVersionLS, DWORD(patch << 16 | tweak));
-    EXPECT_EQ((std::pair { fixed->dwProductVersionMS, fixed->dwProductVersionLS }),
-        (std::pair { fixed->dwFileVersionMS, fixed->dwFileVersionLS }));
+        ASSERT_TRUE(VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", &data, &length));
+        EXPECT_EQ(*static_cast<const DWORD*>(data), DWORD(1200 << 16 | 0x040C));
+        ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", &data, &length));
+        const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(data);
+        const auto [major, minor, patch, tweak] = kVersionParts;
+        EXPECT_EQ(fixed->dwFileVersionMS, DWORD(major << 16 | minor));
+        EXPECT_EQ(fixed->dwFileVersionLS, DWORD(patch << 16 | tweak));
+        EXPECT_EQ((std::pair { fixed->dwProductVersionMS, fixed->dwProductVersionLS }),
+            (std::pair { fixed->dwFileVersionMS, fixed->dwFileVersionLS }));
+
+        // Paths over 260 characters, where the user enabled them.
+        const HMODULE module = LoadLibraryExW(exe, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_TRUE(module);
+        const HRSRC manifest = FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST);
+        ASSERT_TRUE(manifest);
+        const std::string_view text(
+            static_cast<const char*>(LockResource(LoadResource(module, manifest))),
+            SizeofResource(module, manifest));
+        EXPECT_NE(text.find("<longPathAware "
+                            "xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true</"
+                            "longPathAware>"),
+            std::string_view::npos);
+        FreeLibrary(module);
+    }
 }
 
 } // namespace
