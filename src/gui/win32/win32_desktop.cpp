@@ -27,9 +27,13 @@ public:
     explicit OpenClipboardScope(HWND owner)
     {
         for (int attempt = 1; !OpenClipboard(owner); ++attempt) {
+            // Another program holding it open is the one reason the user can act on: said in
+            // words, without the system's "access denied".
+            if (GetLastError() != ERROR_ACCESS_DENIED)
+                ThrowLastError(u"Le presse-papiers n'a pas pu être ouvert.");
             if (attempt == kClipboardTries)
-                ThrowLastError(u"Le presse-papiers est occupé par un autre programme ; réessayez "
-                               u"dans un instant.");
+                throw DesktopError("Le presse-papiers est occupé par un autre programme ; "
+                                   "réessayez dans un instant.");
             std::this_thread::sleep_for(kClipboardPause);
         }
     }
