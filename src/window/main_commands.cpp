@@ -26,7 +26,8 @@ void MainCommands::ConvertText()
                 m_desktop.SetBoxText(Box::Result, RepairAccents(text));
         }
         if (empty)
-            m_desktop.ShowMessage(kNothingToConvertPrompt, kNothingToConvertTitle);
+            m_desktop.ShowMessage(
+                kNothingToConvertPrompt, kNothingToConvertTitle, MessageKind::Information);
     } catch (...) {
         ReportCurrentError();
     }
@@ -70,7 +71,7 @@ void MainCommands::ReportCurrentError()
 {
     std::u16string prompt(kErrorPrompt);
     prompt += m_desktop.DescribeCurrentError();
-    m_desktop.ShowMessage(prompt, kErrorTitle);
+    m_desktop.ShowMessage(prompt, kErrorTitle, MessageKind::Error);
 }
 
 void MainCommands::ReportCurrentErrorFromHandler() noexcept

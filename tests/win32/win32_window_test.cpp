@@ -38,7 +38,7 @@ std::u16string WindowText(HWND window)
 }
 
 // While it lives, closes each message box the window shows with OK, noting "[title] prompt" and
-// whether it has an icon.
+// its icon: "(erreur)", "(information)", or "(icon)" for another.
 class MessageBoxCloser
 {
 public:
@@ -61,9 +61,17 @@ private:
             const HWND box = FindWindowW(L"#32770", nullptr);
             // Read once it shows: its controls are all made by then.
             if (box && IsWindowVisible(box)) {
-                const HWND icon = GetDlgItem(box, 0x14);
+                // The static control that holds an icon (its id differs between wine and Windows).
+                HICON shown = nullptr;
+                for (HWND child = GetWindow(box, GW_CHILD); child && !shown;
+                     child = GetWindow(child, GW_HWNDNEXT))
+                    if (IsWindowVisible(child))
+                        shown = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
                 m_seen += u"[" + WindowText(box) + u"] " + WindowText(GetDlgItem(box, 0xFFFF))
-                    + (icon && IsWindowVisible(icon) ? u" (icon)" : u"");
+                    + (!shown                                              ? u""
+                            : shown == LoadIconW(nullptr, IDI_ERROR)       ? u" (erreur)"
+                            : shown == LoadIconW(nullptr, IDI_INFORMATION) ? u" (information)"
+                                                                           : u" (icon)");
                 PostMessageW(box, WM_COMMAND, IDOK, 0);
                 while (IsWindow(box))
                     std::this_thread::sleep_for(5ms);
@@ -278,7 +286,7 @@ TEST_F(Win32Window, ATextTakenInPartIsReportedAndTheBoxKeepsItsText)
     desktop.SetClipboardText(u"Ã©tÃ©\nÃ©tÃ©"); // 11 characters in the box, 12 with CR LF
     EXPECT_EQ(ClickAndClose("cmdPaste"),
         u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\nLa zone de texte n'a reçu "
-        u"que 6 des 11 caractères du texte ; elle garde le texte qu'elle avait.");
+        u"que 6 des 11 caractères du texte ; elle garde le texte qu'elle avait. (erreur)");
     EXPECT_EQ(desktop.BoxText(Box::Source), u"avant");
 }
 
@@ -302,7 +310,8 @@ TEST_F(Win32Window, PasteConvertCopyThroughTheButtons)
     ASSERT_TRUE(OpenClipboard(window.Handle()));
     EmptyClipboard();
     CloseClipboard();
-    EXPECT_EQ(ClickAndClose("cmdPaste"), u"[Orvik : conversion] Il n'y a rien à convertir.");
+    EXPECT_EQ(ClickAndClose("cmdPaste"),
+        u"[Orvik : conversion] Il n'y a rien à convertir. (information)");
     EXPECT_EQ(desktop.BoxText(Box::Source), u"");
     EXPECT_EQ(desktop.BoxText(Box::Result), u"L'été\nà\u00A0 Paris");
 }
@@ -365,13 +374,13 @@ TEST_F(Win32Window, PasteTakesWhatOtherProgramsLeaveOnTheClipboard)
         { "a NUL within the text", { { L"text", utf16({ u"Ã©\0t\0\0", 6 }) } },
             error
                 + u"Ce texte contient le caractère nul (U+0000), qu'une zone de texte ne peut pas "
-                  u"contenir.",
+                  u"contenir. (erreur)",
             u"avant", u"" },
         { "HTML alone",
             { { L"HTML Format", ClipboardHtml("<b>\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9</b>") } }, u"",
             u"Ã©tÃ©", u"été" },
         { "an image alone", { { L"PNG", "\x89PNG" } },
-            u"[Orvik : conversion] Il n'y a rien à convertir.", u"", u"" },
+            u"[Orvik : conversion] Il n'y a rien à convertir. (information)", u"", u"" },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -429,7 +438,7 @@ TEST_F(Win32Window, BusyClipboardIsWaitedForThenReportedAndNothingIsLost)
         SCOPED_TRACE(button);
         EXPECT_EQ(ClickAndClose(button),
             u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\nLe presse-papiers est "
-            u"occupé par un autre programme ; réessayez dans un instant.");
+            u"occupé par un autre programme ; réessayez dans un instant. (erreur)");
         EXPECT_EQ(desktop.BoxText(Box::Source), u"source");
         EXPECT_EQ(desktop.BoxText(Box::Result), u"nouveau");
     }

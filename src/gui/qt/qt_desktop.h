@@ -22,7 +22,9 @@ public:
     void ClearClipboard() override;
     std::u16string ClipboardText() override;
     void SetClipboardText(std::u16string_view text) override;
-    void ShowMessage(std::u16string_view prompt, std::u16string_view title) override;
+    // Without an icon, whatever the kind of message.
+    void ShowMessage(
+        std::u16string_view prompt, std::u16string_view title, MessageKind kind) override;
     std::u16string DescribeCurrentError() override;
     void BeginBusy() noexcept override;
     void EndBusy() noexcept override;

@@ -19,7 +19,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show)
         std::u16string prompt(orvik::kErrorPrompt);
         prompt += orvik::DescribeException(std::current_exception());
         const std::u16string title(orvik::kErrorTitle);
-        MessageBoxW(nullptr, orvik::Wide(prompt), orvik::Wide(title), MB_OK);
+        MessageBoxW(nullptr, orvik::Wide(prompt), orvik::Wide(title), MB_OK | MB_ICONERROR);
         return 1;
     }
 }

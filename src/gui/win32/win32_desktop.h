@@ -23,7 +23,9 @@ public:
     std::u16string ClipboardText() override;
     // Line breaks go on the clipboard as CR LF, the form every Windows program pastes.
     void SetClipboardText(std::u16string_view text) override;
-    void ShowMessage(std::u16string_view prompt, std::u16string_view title) override;
+    // With Windows' standard icon for the kind of message.
+    void ShowMessage(
+        std::u16string_view prompt, std::u16string_view title, MessageKind kind) override;
     std::u16string DescribeCurrentError() override;
     void BeginBusy() noexcept override;
     void EndBusy() noexcept override;
