@@ -164,6 +164,28 @@ TEST_F(Win32Window, TabMovesTheFocusInTheDescribedOrderWithoutTypingATab)
     EXPECT_EQ(desktop.BoxText(Box::Result), u"Votre texte sera converti ici.");
 }
 
+// Enter presses the focused button, as Space does, and types a new line in a box.
+TEST_F(Win32Window, EnterPressesTheFocusedButton)
+{
+    desktop.SetClipboardText(u"Ã©tÃ©");
+    for (const auto& [control, pressed] : { std::pair { "rtbSource", false }, { "cmdPaste", true },
+             { "CmdConvert", true }, { "rtbResult", false } }) {
+        SCOPED_TRACE(control);
+        desktop.SetBoxText(Box::Source, u"");
+        desktop.SetBoxText(Box::Result, u"");
+        SetFocus(Control(control));
+        const MSG enter { Control(control), WM_KEYDOWN, VK_RETURN, 0, 0, {} };
+        MessageBoxCloser closer;
+        EXPECT_EQ(window.PreTranslate(enter), pressed);
+        EXPECT_EQ(closer.Seen(),
+            std::string_view(control) == "CmdConvert"
+                ? u"[Orvik : conversion] Il n'y a rien à convertir. (information)"
+                : u"");
+        EXPECT_EQ(
+            desktop.BoxText(Box::Result), std::string_view(control) == "cmdPaste" ? u"été" : u"");
+    }
+}
+
 // What a box gives back: RichEdit holds every line break as one CR, read as LF; any other code
 // unit comes back as written. On the clipboard each LF goes with a CR.
 TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)

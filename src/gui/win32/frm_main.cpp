@@ -253,9 +253,21 @@ void frmMain::RunCommand(int controlId)
 
 bool frmMain::PreTranslate(const MSG& message)
 {
+    if (message.message != WM_KEYDOWN || KeyDown(VK_CONTROL) || KeyDown(VK_MENU)
+        || (message.hwnd != m_window && !IsChild(m_window, message.hwnd)))
+        return false;
+    // Enter on a focused button presses it, as Space does; in a box it starts a new line.
+    if (message.wParam == VK_RETURN) {
+        const auto button = std::ranges::find(m_controls, message.hwnd);
+        if (button == m_controls.end()
+            || kMainWindow.controls[std::size_t(button - m_controls.begin())].kind
+                != ControlKind::Button)
+            return false;
+        SendMessageW(message.hwnd, BM_CLICK, 0, 0);
+        return true;
+    }
     // Tab moves the focus rather than typing a tab, in the boxes too; Ctrl+Tab still types one.
-    if (message.message != WM_KEYDOWN || message.wParam != VK_TAB || KeyDown(VK_CONTROL)
-        || KeyDown(VK_MENU) || (message.hwnd != m_window && !IsChild(m_window, message.hwnd)))
+    if (message.wParam != VK_TAB)
         return false;
     if (const HWND next = GetNextDlgTabItem(m_window, GetFocus(), KeyDown(VK_SHIFT)))
         SetFocus(next);

@@ -13,7 +13,8 @@ class Win32Desktop;
 
 // The program's one window, built from its description: two RichEdit boxes and three buttons in a
 // fixed frame, drawn at the density of the monitor it stands on. Tab and Shift+Tab move the focus
-// (PreTranslate); no button answers Enter or Esc; Space clicks the focused button.
+// (PreTranslate); Enter and Space click the focused button; no button answers Esc, nor Enter when
+// the focus is in a box, where it starts a new line.
 class frmMain
 {
 public:
