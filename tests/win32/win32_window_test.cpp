@@ -186,6 +186,70 @@ TEST_F(Win32Window, EnterPressesTheFocusedButton)
     }
 }
 
+// A right-click in a box shows its menu, in French, each item enabled when it can act (the text
+// written can be undone, nothing is selected); another thread reads it as shown and picks
+// "Sélectionner tout" by its letter.
+TEST_F(Win32Window, ARightClickInABoxShowsItsMenu)
+{
+    desktop.SetBoxText(Box::Source, u"été");
+    SendMessageW(Control("rtbSource"), EM_SETSEL, 1, 1);
+    desktop.SetClipboardText(u"collé");
+    std::u16string items;
+    std::thread reader([&items] {
+        HWND menu = nullptr;
+        while (!(menu = FindWindowW(L"#32768", nullptr)) || !IsWindowVisible(menu))
+            std::this_thread::sleep_for(5ms);
+        const auto handle = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+        for (int i = 0; i < GetMenuItemCount(handle); ++i) {
+            wchar_t text[64] {};
+            GetMenuStringW(handle, UINT(i), text, 64, MF_BYPOSITION);
+            const std::u16string item = reinterpret_cast<const char16_t*>(text);
+            const bool grayed = GetMenuState(handle, UINT(i), MF_BYPOSITION) & MF_GRAYED;
+            items += (item.empty() ? u"-" : item) + (grayed && !item.empty() ? u" (grisé)|" : u"|");
+        }
+        PostMessageW(menu, WM_CHAR, L't', 0);
+    });
+    RECT box {};
+    GetWindowRect(Control("rtbSource"), &box);
+    SendMessageW(window.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Control("rtbSource")),
+        MAKELPARAM(box.left + 10, box.top + 10));
+    reader.join();
+    EXPECT_EQ(items,
+        u"&Annuler|-|Co&uper (grisé)|&Copier (grisé)|C&oller|&Supprimer (grisé)|-|"
+        u"Sélectionner &tout|");
+    DWORD start = 1, end = 1;
+    SendMessageW(Control("rtbSource"), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+        reinterpret_cast<LPARAM>(&end));
+    EXPECT_TRUE(start == 0 && end >= 3) << start << " " << end; // RichEdit may take its last CR
+}
+
+// Each command of a box's menu, in turn, on "été" with its first letter selected.
+TEST_F(Win32Window, BoxMenuCommandsActOnTheBoxAndTheClipboard)
+{
+    const HWND box = Control("rtbResult");
+    desktop.SetBoxText(Box::Result, u"été");
+    SendMessageW(box, EM_SETSEL, 0, 1);
+    desktop.SetClipboardText(u"avant");
+    struct Row
+    {
+        BoxMenuCommand command;
+        std::u16string text, clipboard;
+    };
+    for (const Row& row : std::vector<Row> {
+             { BoxMenuCommand::Copy, u"été", u"é" },
+             { BoxMenuCommand::Cut, u"té", u"é" },
+             { BoxMenuCommand::Undo, u"été", u"é" },
+             { BoxMenuCommand::SelectAll, u"été", u"é" },
+             { BoxMenuCommand::Delete, u"", u"é" },
+             { BoxMenuCommand::Paste, u"é", u"é" },
+         }) {
+        SCOPED_TRACE(int(row.command));
+        RunBoxMenuCommand(box, row.command);
+        EXPECT_EQ(desktop.BoxText(Box::Result), row.text);
+        EXPECT_EQ(desktop.ClipboardText(), row.clipboard);
+    }
+}
+
 // What a box gives back: RichEdit holds every line break as one CR, read as LF; any other code
 // unit comes back as written. On the clipboard each LF goes with a CR.
 TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <commctrl.h>
 #include <richedit.h>
+#include <windowsx.h>
 
 namespace orvik {
 
@@ -294,6 +295,25 @@ LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         if (HIWORD(wParam) == BN_CLICKED && lParam != 0)
             RunCommand(LOWORD(wParam));
         return 0;
+    case WM_CONTEXTMENU: {
+        // A right-click, Shift+F10 or the menu key in a box: its menu, where the mouse is or, from
+        // the keyboard (-1), at the caret.
+        const auto box = reinterpret_cast<HWND>(wParam);
+        if (box != Control("rtbSource") && box != Control("rtbResult"))
+            break;
+        POINT at { GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam) };
+        if (lParam == -1) {
+            GetCaretPos(&at);
+            ClientToScreen(box, &at);
+        }
+        const HMENU menu = MakeBoxMenu(box);
+        const auto chosen = UINT(TrackPopupMenu(
+            menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, m_window, nullptr));
+        DestroyMenu(menu);
+        if (chosen != 0)
+            RunBoxMenuCommand(box, BoxMenuCommand(chosen));
+        return 0;
+    }
     case WM_SETCURSOR:
         if (m_desktop && m_desktop->Busy()) {
             SetCursor(LoadCursorW(nullptr, IDC_WAIT));

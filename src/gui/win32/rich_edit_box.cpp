@@ -119,4 +119,49 @@ void WriteBoxText(HWND box, std::u16string_view text)
                       "texte qu'elle avait."));
 }
 
+HMENU MakeBoxMenu(HWND box)
+{
+    DWORD start = 0, end = 0;
+    SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    const bool selection = start != end;
+    const bool canPaste = IsClipboardFormatAvailable(CF_UNICODETEXT);
+    const HMENU menu = CreatePopupMenu();
+    const auto add = [menu](BoxMenuCommand command, const wchar_t* text, bool enabled) {
+        AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), UINT(command), text);
+    };
+    add(BoxMenuCommand::Undo, L"&Annuler", SendMessageW(box, EM_CANUNDO, 0, 0) != 0);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    add(BoxMenuCommand::Cut, L"Co&uper", selection);
+    add(BoxMenuCommand::Copy, L"&Copier", selection);
+    add(BoxMenuCommand::Paste, L"C&oller", canPaste);
+    add(BoxMenuCommand::Delete, L"&Supprimer", selection);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    add(BoxMenuCommand::SelectAll, L"S\u00E9lectionner &tout", TextLength(box) > 0);
+    return menu;
+}
+
+void RunBoxMenuCommand(HWND box, BoxMenuCommand command)
+{
+    switch (command) {
+    case BoxMenuCommand::Undo:
+        SendMessageW(box, EM_UNDO, 0, 0);
+        break;
+    case BoxMenuCommand::Cut:
+        SendMessageW(box, WM_CUT, 0, 0);
+        break;
+    case BoxMenuCommand::Copy:
+        SendMessageW(box, WM_COPY, 0, 0);
+        break;
+    case BoxMenuCommand::Paste:
+        SendMessageW(box, WM_PASTE, 0, 0);
+        break;
+    case BoxMenuCommand::Delete:
+        SendMessageW(box, WM_CLEAR, 0, 0);
+        break;
+    case BoxMenuCommand::SelectAll:
+        SendMessageW(box, EM_SETSEL, 0, -1);
+        break;
+    }
+}
+
 } // namespace orvik

@@ -33,4 +33,14 @@ std::u16string ReadBoxText(HWND box);
 // whole, and then gives the box its text back.
 void WriteBoxText(HWND box, std::u16string_view text);
 
+// The commands of a box's context menu, as Windows' own edit boxes have them.
+enum class BoxMenuCommand : UINT { Undo = 1, Cut, Copy, Paste, Delete, SelectAll };
+
+// The box's context menu, in French, each command enabled when it can act on the box as it is.
+// The caller destroys it.
+HMENU MakeBoxMenu(HWND box);
+
+// Carries out `command` on the box, as the keyboard does (Ctrl+Z, Ctrl+X...).
+void RunBoxMenuCommand(HWND box, BoxMenuCommand command);
+
 } // namespace orvik
