@@ -153,6 +153,18 @@ TEST_F(Win32Window, ControlsStandWhereDescribed)
     }
 }
 
+// A second window (another instance, say) opens down and right of the first, not on top of it.
+TEST_F(Win32Window, ASecondWindowOpensBesideTheFirst)
+{
+    const frmMain second(false);
+    RECT first {}, next {};
+    GetWindowRect(window.Handle(), &first);
+    GetWindowRect(second.Handle(), &next);
+    EXPECT_GT(next.left, first.left);
+    EXPECT_EQ(next.left - first.left, next.top - first.top);
+    EXPECT_EQ(next.right - next.left, first.right - first.left);
+}
+
 TEST_F(Win32Window, TabMovesTheFocusInTheDescribedOrderWithoutTypingATab)
 {
     EXPECT_EQ(GetFocus(), Control("rtbResult"));

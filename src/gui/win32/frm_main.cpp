@@ -119,6 +119,31 @@ RECT CentredOnWorkArea(HWND window, const RECT& outer)
     return { left, top, left + width, top + height };
 }
 
+// `place`, moved down and right by `step` while another orvik window (of any instance) already
+// stands there and the work area still holds it: a second window does not hide the first.
+RECT BesideOtherWindows(HWND self, RECT place, int step)
+{
+    MONITORINFO monitor {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromRect(&place, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const auto taken = [self](const RECT& at) {
+        for (HWND other = nullptr;
+             (other = FindWindowExW(nullptr, other, kWindowClass, nullptr));) {
+            RECT there {};
+            if (other != self && GetWindowRect(other, &there) && there.left == at.left
+                && there.top == at.top)
+                return true;
+        }
+        return false;
+    };
+    for (RECT next = place; taken(place); place = next) {
+        OffsetRect(&next, step, step);
+        if (next.right > monitor.rcWork.right || next.bottom > monitor.rcWork.bottom)
+            break;
+    }
+    return place;
+}
+
 bool KeyDown(int key)
 {
     return (GetKeyState(key) & 0x8000) != 0;
@@ -176,7 +201,9 @@ frmMain::frmMain(bool endsProgram)
     Layout(WindowDpi(m_window));
     RECT outer {};
     GetWindowRect(m_window, &outer);
-    const RECT place = CentredOnWorkArea(m_window, outer);
+    // A caption's height (with the frame above it), as windows cascade.
+    const int step = -OuterRect(0, 0, m_dpi).top;
+    const RECT place = BesideOtherWindows(m_window, CentredOnWorkArea(m_window, outer), step);
     SetWindowPos(
         m_window, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
