@@ -335,6 +335,31 @@ TEST_F(Win32Window, BoxTextIsInTheDescribedFormat)
     }
 }
 
+// After a paste of a long text, both boxes show its start, the caret there too, even when the
+// user had scrolled down.
+TEST_F(Win32Window, ALongPasteShowsTheStartOfBothTexts)
+{
+    std::u16string text;
+    for (int line = 1; line <= 200; ++line) {
+        const std::string number = std::to_string(line);
+        text += u"Ligne " + std::u16string(number.begin(), number.end()) + u" d'Ã©tÃ©\n";
+    }
+    for (const char* box : { "rtbSource", "rtbResult" }) {
+        desktop.SetBoxText(box == std::string_view("rtbSource") ? Box::Source : Box::Result, text);
+        SendMessageW(Control(box), WM_VSCROLL, SB_BOTTOM, 0);
+    }
+    desktop.SetClipboardText(text);
+    EXPECT_EQ(ClickAndClose("cmdPaste"), u"");
+    for (const char* box : { "rtbSource", "rtbResult" }) {
+        SCOPED_TRACE(box);
+        EXPECT_EQ(SendMessageW(Control(box), EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+        DWORD start = 1, end = 1;
+        SendMessageW(Control(box), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+            reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ((std::pair { start, end }), (std::pair { DWORD(0), DWORD(0) }));
+    }
+}
+
 // Ctrl+Z (EM_UNDO) in a box brings back what it held before a paste or a conversion, what the user
 // typed included; the opening texts are not an edit to undo, and a very long text empties the
 // undo history rather than keep the old text in it.

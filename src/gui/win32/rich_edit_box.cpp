@@ -107,8 +107,12 @@ void WriteBoxText(HWND box, std::u16string_view text)
         std::u16string(text), text.size() <= kMaxUndoableBoxTextLength ? ST_KEEPUNDO : ST_DEFAULT);
     const auto held = std::size_t(std::max<LRESULT>(TextLength(box), 0));
     const std::size_t expected = BoxLength(text);
-    if (written && held >= expected)
+    if (written && held >= expected) {
+        // The new text is shown from its start, the caret there, wherever the old one was.
+        SendMessageW(box, EM_SETSEL, 0, 0);
+        SendMessageW(box, WM_VSCROLL, SB_TOP, 0);
         return;
+    }
     const bool restored = write(before, ST_DEFAULT);
     std::string what = held < expected ? "La zone de texte n'a reçu que " + std::to_string(held)
             + " des " + std::to_string(expected) + " caractères du texte"
