@@ -4,6 +4,7 @@
 #include "repair/repair_accents.h"
 #include "window/busy_cursor.h"
 #include "window/desktop.h"
+#include "window/text_file.h"
 
 #include <string>
 
@@ -62,6 +63,19 @@ void MainCommands::cmdCopy_Click() noexcept
         const std::u16string text = m_desktop.BoxText(Box::Result);
         m_desktop.ClearClipboard();
         m_desktop.SetClipboardText(text);
+    } catch (...) {
+        ReportCurrentErrorFromHandler();
+    }
+}
+
+void MainCommands::OpenFile(const std::filesystem::path& file) noexcept
+{
+    try {
+        {
+            const BusyCursor busy(m_desktop);
+            m_desktop.SetBoxText(Box::Source, ReadTextFile(file));
+        }
+        ConvertText();
     } catch (...) {
         ReportCurrentErrorFromHandler();
     }

@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: MIT
 // The conversion and the clipboard commands against a stand-in for the desktop: the messages,
 // the empty cases, a failure at each step, and what the boxes and the clipboard hold afterwards.
+#include "text/utf.h"
 #include "window/desktop.h"
 #include "window/desktop_error.h"
 #include "window/error_description.h"
 #include "window/main_commands.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <new>
+#include <random>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -190,6 +194,54 @@ TEST(MainCommandsTest, LeaveBoxesClipboardAndMessagesAsExpected)
             EXPECT_EQ(p.busyFaults, 0);
             EXPECT_EQ(p.busy, 0);
         }
+}
+
+// A file dropped on the window or named when it starts: its UTF-8 text converted, or a message
+// naming it and both boxes as they were.
+TEST(MainCommandsTest, OpenFileConvertsItsTextOrSaysWhyNot)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder
+        = fs::temp_directory_path() / ("orvik-open-file-" + std::to_string(std::random_device()()));
+    fs::create_directories(folder / "dossier");
+    const std::u16string error = u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\n";
+    const struct
+    {
+        const char* name;
+        const char* bytes; // nullptr: no such file
+        std::size_t size;
+        std::u16string source, result, shown;
+    } cases[] = {
+        { "lettre.txt", "L'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9\r\n", 13, u"L'Ã©tÃ©\r\n", u"L'été\r\n",
+            u"" },
+        { "bom.txt", "\xEF\xBB\xBF\xC3\x83\xC2\xA9", 7, u"Ã©", u"é", u"" },
+        { "vide.txt", "", 0, u"", kResult, kNothing },
+        { "latin1.txt", "caf\xE9", 4, kSource, kResult,
+            u" n'est pas un texte en UTF-8, le seul qu'orvik sache lire." },
+        { "zero.bin", "a\0b", 3, kSource, kResult,
+            u" n'est pas un texte en UTF-8, le seul qu'orvik sache lire." },
+        { "absent.txt", nullptr, 0, kSource, kResult, u" est introuvable." },
+        { "dossier", nullptr, 0, kSource, kResult,
+            u" est un dossier : déposez plutôt un fichier texte." },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = folder / c.name;
+        if (c.bytes)
+            std::ofstream(file, std::ios::binary).write(c.bytes, std::streamsize(c.size));
+        StandIn p;
+        p.source = kSource, p.result = kResult;
+        MainCommands(p).OpenFile(file);
+        EXPECT_EQ(p.source, c.source);
+        EXPECT_EQ(p.result, c.result);
+        const std::u8string name = file.u8string();
+        EXPECT_EQ(p.shown,
+            c.shown.starts_with(u" ") ? error + u"Le fichier « "
+                    + Utf16FromUtf8(std::string(name.begin(), name.end())) + u" »" + c.shown
+                                      : c.shown);
+        EXPECT_EQ(p.busyFaults, 0);
+    }
+    fs::remove_all(folder);
 }
 
 TEST(DescribeExceptionTest, TellsTheUserInFrench)
