@@ -2,6 +2,7 @@
 #include "window/main_commands.h"
 
 #include "repair/repair_accents.h"
+#include "window/box_text_limit.h"
 #include "window/busy_cursor.h"
 #include "window/desktop.h"
 #include "window/text_file.h"
@@ -68,12 +69,14 @@ void MainCommands::cmdCopy_Click() noexcept
     }
 }
 
-void MainCommands::OpenFile(const std::filesystem::path& file) noexcept
+void MainCommands::OpenFile(std::u16string_view file) noexcept
 {
     try {
         {
             const BusyCursor busy(m_desktop);
-            m_desktop.SetBoxText(Box::Source, ReadTextFile(file));
+            // A UTF-8 text never has more characters than bytes: up to this size it fits a box.
+            const std::string bytes = m_desktop.ReadFile(file, kMaxBoxTextLength);
+            m_desktop.SetBoxText(Box::Source, TextOfFile(bytes, file));
         }
         ConvertText();
     } catch (...) {

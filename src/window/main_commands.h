@@ -4,7 +4,6 @@
 // this code runs the same in both front ends and against a test's stand-in.
 #pragma once
 
-#include <filesystem>
 #include <string_view>
 
 namespace orvik {
@@ -43,7 +42,7 @@ public:
     // the paste button does with the clipboard: for a file dropped on the window or named when
     // the program starts. The file itself is only read. A file that cannot be read, is not text
     // in UTF-8 or is too large is reported, and both boxes keep what they held.
-    void OpenFile(const std::filesystem::path& file) noexcept;
+    void OpenFile(std::u16string_view file) noexcept;
 
 private:
     // Shows the error being handled in the error message box. Throws when that fails.

@@ -1,16 +1,31 @@
 // SPDX-License-Identifier: MIT
-// A text file the user gives the window: dropped on it, or named when the program starts.
+// A text file the user gives the window (dropped on it, or named when the program starts): the
+// French messages about it, and its text.
 #pragma once
 
-#include <filesystem>
+#include "window/desktop_error.h"
+
 #include <string>
+#include <string_view>
 
 namespace orvik {
 
-// The text of `file`, read as UTF-8, without the byte-order mark that may start it. The file is
-// only read. Throws DesktopError, in French and naming the file, when it is missing, is a folder
-// or anything but a regular file, cannot be read, is larger than a box holds, or is not text in
-// UTF-8 (a NUL or a byte that starts no UTF-8 sequence).
-std::u16string ReadTextFile(const std::filesystem::path& file);
+enum class FileProblem {
+    Missing,
+    Folder,
+    NotAFile, // a device, a pipe...
+    TooLarge, // more bytes than a box holds characters
+    Unreadable, // the system's reason follows
+    NotUtf8, // a NUL or a byte that starts no UTF-8 sequence
+};
+
+// The French message for `problem` with `file`, which it names; `reason` (the system's description
+// of why, if any) ends an Unreadable one.
+DesktopError FileError(
+    FileProblem problem, std::u16string_view file, std::u16string_view reason = {});
+
+// The text of `file`'s bytes, read as UTF-8, without the byte-order mark that may start it. Throws
+// FileError(NotUtf8) when they are not UTF-8 text.
+std::u16string TextOfFile(std::string_view bytes, std::u16string_view file);
 
 } // namespace orvik

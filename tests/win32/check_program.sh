@@ -14,7 +14,7 @@ for exe in "$program" "$filter"; do
     # The system's own DLLs; msvcrt.dll is the C runtime Windows itself carries.
     while read -r dll; do
         case "${dll,,}" in
-        kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | msvcrt.dll) ;;
+        kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | shell32.dll | msvcrt.dll) ;;
         *) fail "$exe imports $dll, which Windows does not ship" ;;
         esac
     done < <("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p')

@@ -17,8 +17,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <richedit.h>
+#include <shlobj.h>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -260,6 +263,55 @@ TEST_F(Win32Window, BoxMenuCommandsActOnTheBoxAndTheClipboard)
         EXPECT_EQ(desktop.BoxText(Box::Result), row.text);
         EXPECT_EQ(desktop.ClipboardText(), row.clipboard);
     }
+}
+
+// Files dropped on the window, as Explorer drops them (WM_DROPFILES): the first one's text is read
+// into the upper box and converted, the file left as it was; what cannot be read is reported.
+TEST_F(Win32Window, ADroppedFileIsReadAndConverted)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / L"orvik dépôt";
+    fs::create_directories(folder);
+    const std::string damaged = "L'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9";
+    std::ofstream(folder / L"lettre d'été.txt", std::ios::binary) << damaged;
+    std::ofstream(folder / L"autre.txt", std::ios::binary) << "autre";
+    const std::u16string error = u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\n"
+                                 u"Le fichier « "
+        + (folder / L"").u16string();
+    const struct
+    {
+        std::vector<std::wstring> dropped;
+        std::u16string source, shown;
+    } cases[] = {
+        { { L"lettre d'été.txt", L"autre.txt" }, u"L'Ã©tÃ©", u"" },
+        { { L"absent.txt" }, u"avant", error + u"absent.txt » est introuvable. (erreur)" },
+        { { L"" }, u"avant",
+            error.substr(0, error.size() - 1)
+                + u" » est un dossier : déposez plutôt un fichier "
+                  u"texte. (erreur)" },
+    };
+    for (const auto& c : cases) {
+        desktop.SetBoxText(Box::Source, u"avant");
+        std::wstring names;
+        for (const std::wstring& name : c.dropped)
+            names += (name.empty() ? folder : folder / name).native() + L'\0';
+        const std::size_t size = (names.size() + 1) * sizeof(wchar_t);
+        const HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + size);
+        auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+        files->pFiles = sizeof(DROPFILES);
+        files->fWide = TRUE;
+        std::memcpy(files + 1, names.c_str(), size);
+        GlobalUnlock(drop);
+        MessageBoxCloser closer;
+        SendMessageW(window.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+        EXPECT_EQ(closer.Seen(), c.shown);
+        EXPECT_EQ(desktop.BoxText(Box::Source), c.source);
+    }
+    EXPECT_EQ(desktop.BoxText(Box::Result), u"L'été");
+    std::ifstream read(folder / L"lettre d'été.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(read), {}), damaged);
+    read.close();
+    fs::remove_all(folder);
 }
 
 // What a box gives back: RichEdit holds every line break as one CR, read as LF; any other code

@@ -6,12 +6,11 @@
 #include "window/desktop_error.h"
 #include "window/error_description.h"
 #include "window/main_commands.h"
+#include "window/text_file.h"
 
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <new>
-#include <random>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -63,6 +62,18 @@ public:
     {
         Enter("Show", busy != 0);
         shown += u"[" + std::u16string(title) + u"] " + std::u16string(prompt);
+    }
+    // The stand-in's files: name, bytes; any other name is missing.
+    std::map<std::u16string, std::string> files;
+    std::string ReadFile(std::u16string_view file, std::size_t limit) override
+    {
+        Enter("ReadFile", busy == 0);
+        const auto found = files.find(std::u16string(file));
+        if (found == files.end())
+            throw FileError(FileProblem::Missing, file);
+        if (found->second.size() > limit)
+            throw FileError(FileProblem::TooLarge, file);
+        return found->second;
     }
     std::u16string DescribeCurrentError() override
     {
@@ -200,48 +211,40 @@ TEST(MainCommandsTest, LeaveBoxesClipboardAndMessagesAsExpected)
 // naming it and both boxes as they were.
 TEST(MainCommandsTest, OpenFileConvertsItsTextOrSaysWhyNot)
 {
-    namespace fs = std::filesystem;
-    const fs::path folder
-        = fs::temp_directory_path() / ("orvik-open-file-" + std::to_string(std::random_device()()));
-    fs::create_directories(folder / "dossier");
     const std::u16string error = u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\n";
     const struct
     {
-        const char* name;
-        const char* bytes; // nullptr: no such file
-        std::size_t size;
+        std::u16string name;
+        std::string bytes;
         std::u16string source, result, shown;
     } cases[] = {
-        { "lettre.txt", "L'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9\r\n", 13, u"L'Ã©tÃ©\r\n", u"L'été\r\n",
+        { u"lettre.txt", "L'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9\r\n", u"L'Ã©tÃ©\r\n", u"L'été\r\n",
             u"" },
-        { "bom.txt", "\xEF\xBB\xBF\xC3\x83\xC2\xA9", 7, u"Ã©", u"é", u"" },
-        { "vide.txt", "", 0, u"", kResult, kNothing },
-        { "latin1.txt", "caf\xE9", 4, kSource, kResult,
-            u" n'est pas un texte en UTF-8, le seul qu'orvik sache lire." },
-        { "zero.bin", "a\0b", 3, kSource, kResult,
-            u" n'est pas un texte en UTF-8, le seul qu'orvik sache lire." },
-        { "absent.txt", nullptr, 0, kSource, kResult, u" est introuvable." },
-        { "dossier", nullptr, 0, kSource, kResult,
-            u" est un dossier : déposez plutôt un fichier texte." },
+        { u"bom.txt", "\xEF\xBB\xBF\xC3\x83\xC2\xA9", u"Ã©", u"é", u"" },
+        { u"vide.txt", "", u"", kResult, kNothing },
+        { u"latin1.txt", "caf\xE9", kSource, kResult,
+            error
+                + u"Le fichier « latin1.txt » n'est pas un texte en UTF-8, le seul qu'orvik sache "
+                  u"lire." },
+        { u"zéro.bin", std::string("a\0b", 3), kSource, kResult,
+            error
+                + u"Le fichier « zéro.bin » n'est pas un texte en UTF-8, le seul qu'orvik sache "
+                  u"lire." },
+        { u"absent.txt", "", kSource, kResult,
+            error + u"Le fichier « absent.txt » est introuvable." },
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const fs::path file = folder / c.name;
-        if (c.bytes)
-            std::ofstream(file, std::ios::binary).write(c.bytes, std::streamsize(c.size));
+        SCOPED_TRACE(Utf8FromUtf16(c.name));
         StandIn p;
         p.source = kSource, p.result = kResult;
-        MainCommands(p).OpenFile(file);
+        if (c.name != u"absent.txt")
+            p.files[c.name] = c.bytes;
+        MainCommands(p).OpenFile(c.name);
         EXPECT_EQ(p.source, c.source);
         EXPECT_EQ(p.result, c.result);
-        const std::u8string name = file.u8string();
-        EXPECT_EQ(p.shown,
-            c.shown.starts_with(u" ") ? error + u"Le fichier « "
-                    + Utf16FromUtf8(std::string(name.begin(), name.end())) + u" »" + c.shown
-                                      : c.shown);
+        EXPECT_EQ(p.shown, c.shown);
         EXPECT_EQ(p.busyFaults, 0);
     }
-    fs::remove_all(folder);
 }
 
 TEST(DescribeExceptionTest, TellsTheUserInFrench)

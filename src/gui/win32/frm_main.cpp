@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <commctrl.h>
 #include <richedit.h>
+#include <shellapi.h>
 #include <windowsx.h>
 
 namespace orvik {
@@ -210,6 +211,8 @@ frmMain::frmMain(bool endsProgram)
     m_desktop
         = std::make_unique<Win32Desktop>(m_window, Control("rtbSource"), Control("rtbResult"));
     m_commands = std::make_unique<MainCommands>(*m_desktop);
+    // Files dropped anywhere on the window, on the boxes and buttons too, come to it.
+    DragAcceptFiles(m_window, TRUE);
 }
 
 frmMain::~frmMain()
@@ -229,6 +232,11 @@ void frmMain::Show(int how)
     UpdateWindow(m_window);
     m_lastFocus = Control(InTabOrder().front()->name);
     SetFocus(m_lastFocus);
+}
+
+void frmMain::OpenFile(std::u16string_view file)
+{
+    m_commands->OpenFile(file);
 }
 
 HWND frmMain::Control(std::string_view name) const
@@ -322,6 +330,19 @@ LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         if (HIWORD(wParam) == BN_CLICKED && lParam != 0)
             RunCommand(LOWORD(wParam));
         return 0;
+    case WM_DROPFILES: {
+        // The first file dropped is opened; the drop's memory is the receiver's to free.
+        const auto drop = reinterpret_cast<HDROP>(wParam);
+        std::u16string file(DragQueryFileW(drop, 0, nullptr, 0), u'\0');
+        const bool named = !file.empty()
+            && DragQueryFileW(
+                   drop, 0, reinterpret_cast<wchar_t*>(file.data()), UINT(file.size() + 1))
+                == file.size();
+        DragFinish(drop);
+        if (named)
+            OpenFile(file);
+        return 0;
+    }
     case WM_CONTEXTMENU: {
         // A right-click, Shift+F10 or the menu key in a box: its menu, where the mouse is or, from
         // the keyboard (-1), at the caret.

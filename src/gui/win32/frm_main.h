@@ -27,6 +27,9 @@ public:
 
     // Shows the window and puts the focus in the first control of the tab order.
     void Show(int how);
+    // Reads `file` into the source box and converts it (MainCommands::OpenFile): a file named
+    // when the program starts, or dropped on the window.
+    void OpenFile(std::u16string_view file);
 
     HWND Handle() const { return m_window; }
     // The control of that name in the window's description; nullptr when there is none.

@@ -5,11 +5,16 @@
 #include "gui/win32/rich_edit_box.h"
 #include "gui/win32/throw_system_error.h"
 #include "gui/win32/wide_text.h"
+#include "win32/system_error.h"
 #include "window/desktop_error.h"
 #include "window/error_description.h"
+#include "window/text_file.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 namespace orvik {
@@ -173,6 +178,45 @@ void Win32Desktop::ShowMessage(
     const UINT icon = kind == MessageKind::Error ? MB_ICONERROR : MB_ICONINFORMATION;
     if (MessageBoxW(m_window, Wide(promptText), Wide(titleText), MB_OK | icon) == 0)
         ThrowLastError(u"Le message n'a pas pu être affiché.");
+}
+
+std::string Win32Desktop::ReadFile(std::u16string_view file, std::size_t limit)
+{
+    const std::u16string name(file);
+    // FILE_FLAG_BACKUP_SEMANTICS opens a folder too, so that it can be named as one. Others may
+    // go on reading and writing the file meanwhile: it is only read.
+    const HANDLE handle = CreateFileW(Wide(name), GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    const auto unreadable = [file](DWORD error) {
+        return FileError(FileProblem::Unreadable, file, FrenchSystemMessage(error));
+    };
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            throw FileError(FileProblem::Missing, file);
+        throw unreadable(error);
+    }
+    const std::unique_ptr<void, decltype(&CloseHandle)> closed(handle, &CloseHandle);
+    BY_HANDLE_FILE_INFORMATION information;
+    LARGE_INTEGER size;
+    if (GetFileType(handle) != FILE_TYPE_DISK)
+        throw FileError(FileProblem::NotAFile, file);
+    if (!GetFileInformationByHandle(handle, &information) || !GetFileSizeEx(handle, &size))
+        throw unreadable(GetLastError());
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        throw FileError(FileProblem::Folder, file);
+    if (std::uint64_t(size.QuadPart) > limit)
+        throw FileError(FileProblem::TooLarge, file);
+    std::string bytes(std::size_t(size.QuadPart), '\0');
+    std::size_t at = 0;
+    for (DWORD got = 1; at < bytes.size() && got > 0; at += got) {
+        if (!::ReadFile(handle, bytes.data() + at,
+                DWORD(std::min<std::size_t>(bytes.size() - at, 1u << 30)), &got, nullptr))
+            throw unreadable(GetLastError());
+    }
+    bytes.resize(at); // shorter, should the file have shrunk meanwhile
+    return bytes;
 }
 
 std::u16string Win32Desktop::DescribeCurrentError()

@@ -26,6 +26,8 @@ public:
     // With Windows' standard icon for the kind of message.
     void ShowMessage(
         std::u16string_view prompt, std::u16string_view title, MessageKind kind) override;
+    // With CreateFileW and ReadFile; the reason a file cannot be read is Windows' own.
+    std::string ReadFile(std::u16string_view file, std::size_t limit) override;
     std::u16string DescribeCurrentError() override;
     void BeginBusy() noexcept override;
     void EndBusy() noexcept override;
