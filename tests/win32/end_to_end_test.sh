@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # The built orvik.exe under wine, in a wine virtual desktop on Xvfb, with xclip as the other end of
 # the clipboard: xclip offers damaged text, the paste button and then the copy button are clicked
-# with real X events (xdotool), and xclip reads the repaired text back while the program runs.
+# with real X events (xdotool), and xclip reads the repaired text back while the program runs; then
+# the program started with a file to open.
 set -euo pipefail
 program=$1
 here=$(cd "$(dirname "$0")/../../scripts" && pwd)
