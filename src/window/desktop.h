@@ -11,13 +11,6 @@
 
 namespace orvik {
 
-// What a message box tells: the standard icon it shows beside its text, where the desktop shows
-// one.
-enum class MessageKind {
-    Information, // "Il n'y a rien à convertir."
-    Error, // a step that failed
-};
-
 // The two text boxes of the main window.
 enum class Box {
     Source, // upper: the text to repair
@@ -47,11 +40,9 @@ public:
     // Puts `text` on the clipboard as plain text, in place of whatever it held.
     virtual void SetClipboardText(std::u16string_view text) = 0;
 
-    // Shows a modal box with `prompt`, `title` and one OK button, and returns once the user has
-    // closed it.
-    virtual void ShowMessage(
-        std::u16string_view prompt, std::u16string_view title, MessageKind kind)
-        = 0;
+    // Shows a modal box with `prompt`, `title`, one OK button and no icon, and returns once the
+    // user has closed it.
+    virtual void ShowMessage(std::u16string_view prompt, std::u16string_view title) = 0;
 
     // The bytes of `file` (a name as the user gave it), which is only read. Throws FileError
     // (text_file.h) when it is missing, a folder or not a regular file, holds more than `limit`

@@ -28,8 +28,7 @@ void MainCommands::ConvertText()
                 m_desktop.SetBoxText(Box::Result, RepairAccents(text));
         }
         if (empty)
-            m_desktop.ShowMessage(
-                kNothingToConvertPrompt, kNothingToConvertTitle, MessageKind::Information);
+            m_desktop.ShowMessage(kNothingToConvertPrompt, kNothingToConvertTitle);
     } catch (...) {
         ReportCurrentError();
     }
@@ -88,7 +87,7 @@ void MainCommands::ReportCurrentError()
 {
     std::u16string prompt(kErrorPrompt);
     prompt += m_desktop.DescribeCurrentError();
-    m_desktop.ShowMessage(prompt, kErrorTitle, MessageKind::Error);
+    m_desktop.ShowMessage(prompt, kErrorTitle);
 }
 
 void MainCommands::ReportCurrentErrorFromHandler() noexcept

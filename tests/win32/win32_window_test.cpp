@@ -41,7 +41,7 @@ std::u16string WindowText(HWND window)
 }
 
 // While it lives, closes each message box the window shows with OK, noting "[title] prompt" and
-// its icon: "(erreur)", "(information)", or "(icon)" for another.
+// whether it has an icon, which the window's message boxes never have.
 class MessageBoxCloser
 {
 public:
@@ -64,17 +64,14 @@ private:
             const HWND box = FindWindowW(L"#32770", nullptr);
             // Read once it shows: its controls are all made by then.
             if (box && IsWindowVisible(box)) {
-                // The static control that holds an icon (its id differs between wine and Windows).
-                HICON shown = nullptr;
-                for (HWND child = GetWindow(box, GW_CHILD); child && !shown;
+                // A static control holding an icon (its id differs between wine and Windows).
+                HICON icon = nullptr;
+                for (HWND child = GetWindow(box, GW_CHILD); child && !icon;
                      child = GetWindow(child, GW_HWNDNEXT))
                     if (IsWindowVisible(child))
-                        shown = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+                        icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
                 m_seen += u"[" + WindowText(box) + u"] " + WindowText(GetDlgItem(box, 0xFFFF))
-                    + (!shown                                              ? u""
-                            : shown == LoadIconW(nullptr, IDI_ERROR)       ? u" (erreur)"
-                            : shown == LoadIconW(nullptr, IDI_INFORMATION) ? u" (information)"
-                                                                           : u" (icon)");
+                    + (icon ? u" (icon)" : u"");
                 PostMessageW(box, WM_COMMAND, IDOK, 0);
                 while (IsWindow(box))
                     std::this_thread::sleep_for(5ms);
@@ -194,7 +191,7 @@ TEST_F(Win32Window, EnterPressesTheFocusedButton)
         EXPECT_EQ(window.PreTranslate(enter), pressed);
         EXPECT_EQ(closer.Seen(),
             std::string_view(control) == "CmdConvert"
-                ? u"[Orvik : conversion] Il n'y a rien à convertir. (information)"
+                ? u"[Orvik : conversion] Il n'y a rien à convertir."
                 : u"");
         EXPECT_EQ(
             desktop.BoxText(Box::Result), std::string_view(control) == "cmdPaste" ? u"été" : u"");
@@ -284,11 +281,11 @@ TEST_F(Win32Window, ADroppedFileIsReadAndConverted)
         std::u16string source, shown;
     } cases[] = {
         { { L"lettre d'été.txt", L"autre.txt" }, u"L'Ã©tÃ©", u"" },
-        { { L"absent.txt" }, u"avant", error + u"absent.txt » est introuvable. (erreur)" },
+        { { L"absent.txt" }, u"avant", error + u"absent.txt » est introuvable." },
         { { L"" }, u"avant",
             error.substr(0, error.size() - 1)
                 + u" » est un dossier : déposez plutôt un fichier "
-                  u"texte. (erreur)" },
+                  u"texte." },
     };
     for (const auto& c : cases) {
         desktop.SetBoxText(Box::Source, u"avant");
@@ -461,7 +458,7 @@ TEST_F(Win32Window, ATextTakenInPartIsReportedAndTheBoxKeepsItsText)
     desktop.SetClipboardText(u"Ã©tÃ©\nÃ©tÃ©"); // 11 characters in the box, 12 with CR LF
     EXPECT_EQ(ClickAndClose("cmdPaste"),
         u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\nLa zone de texte n'a reçu "
-        u"que 6 des 11 caractères du texte ; elle garde le texte qu'elle avait. (erreur)");
+        u"que 6 des 11 caractères du texte ; elle garde le texte qu'elle avait.");
     EXPECT_EQ(desktop.BoxText(Box::Source), u"avant");
 }
 
@@ -485,8 +482,7 @@ TEST_F(Win32Window, PasteConvertCopyThroughTheButtons)
     ASSERT_TRUE(OpenClipboard(window.Handle()));
     EmptyClipboard();
     CloseClipboard();
-    EXPECT_EQ(ClickAndClose("cmdPaste"),
-        u"[Orvik : conversion] Il n'y a rien à convertir. (information)");
+    EXPECT_EQ(ClickAndClose("cmdPaste"), u"[Orvik : conversion] Il n'y a rien à convertir.");
     EXPECT_EQ(desktop.BoxText(Box::Source), u"");
     EXPECT_EQ(desktop.BoxText(Box::Result), u"L'été\nà\u00A0 Paris");
 }
@@ -549,13 +545,13 @@ TEST_F(Win32Window, PasteTakesWhatOtherProgramsLeaveOnTheClipboard)
         { "a NUL within the text", { { L"text", utf16({ u"Ã©\0t\0\0", 6 }) } },
             error
                 + u"Ce texte contient le caractère nul (U+0000), qu'une zone de texte ne peut pas "
-                  u"contenir. (erreur)",
+                  u"contenir.",
             u"avant", u"" },
         { "HTML alone",
             { { L"HTML Format", ClipboardHtml("<b>\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9</b>") } }, u"",
             u"Ã©tÃ©", u"été" },
         { "an image alone", { { L"PNG", "\x89PNG" } },
-            u"[Orvik : conversion] Il n'y a rien à convertir. (information)", u"", u"" },
+            u"[Orvik : conversion] Il n'y a rien à convertir.", u"", u"" },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -613,7 +609,7 @@ TEST_F(Win32Window, BusyClipboardIsWaitedForThenReportedAndNothingIsLost)
         SCOPED_TRACE(button);
         EXPECT_EQ(ClickAndClose(button),
             u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\nLe presse-papiers est "
-            u"occupé par un autre programme ; réessayez dans un instant. (erreur)");
+            u"occupé par un autre programme ; réessayez dans un instant.");
         EXPECT_EQ(desktop.BoxText(Box::Source), u"source");
         EXPECT_EQ(desktop.BoxText(Box::Result), u"nouveau");
     }

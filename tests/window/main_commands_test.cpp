@@ -58,7 +58,7 @@ public:
         clipboard = text;
     }
     // Recorded as "[title] prompt", one after the other.
-    void ShowMessage(std::u16string_view prompt, std::u16string_view title, MessageKind) override
+    void ShowMessage(std::u16string_view prompt, std::u16string_view title) override
     {
         Enter("Show", busy != 0);
         shown += u"[" + std::u16string(title) + u"] " + std::u16string(prompt);

@@ -66,7 +66,7 @@ void QtDesktop::SetClipboardText(std::u16string_view text)
                            "l'utilise peut-être.");
 }
 
-void QtDesktop::ShowMessage(std::u16string_view prompt, std::u16string_view title, MessageKind)
+void QtDesktop::ShowMessage(std::u16string_view prompt, std::u16string_view title)
 {
     QMessageBox box(
         QMessageBox::NoIcon, ToQString(title), ToQString(prompt), QMessageBox::Ok, m_messageParent);

@@ -22,9 +22,7 @@ public:
     void ClearClipboard() override;
     std::u16string ClipboardText() override;
     void SetClipboardText(std::u16string_view text) override;
-    // Without an icon, whatever the kind of message.
-    void ShowMessage(
-        std::u16string_view prompt, std::u16string_view title, MessageKind kind) override;
+    void ShowMessage(std::u16string_view prompt, std::u16string_view title) override;
     std::u16string DescribeCurrentError() override;
     void BeginBusy() noexcept override;
     void EndBusy() noexcept override;

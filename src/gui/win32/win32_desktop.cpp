@@ -170,13 +170,11 @@ void Win32Desktop::SetClipboardText(std::u16string_view text)
     // The clipboard owns the memory now.
 }
 
-void Win32Desktop::ShowMessage(
-    std::u16string_view prompt, std::u16string_view title, MessageKind kind)
+void Win32Desktop::ShowMessage(std::u16string_view prompt, std::u16string_view title)
 {
     const std::u16string promptText(prompt);
     const std::u16string titleText(title);
-    const UINT icon = kind == MessageKind::Error ? MB_ICONERROR : MB_ICONINFORMATION;
-    if (MessageBoxW(m_window, Wide(promptText), Wide(titleText), MB_OK | icon) == 0)
+    if (MessageBoxW(m_window, Wide(promptText), Wide(titleText), MB_OK) == 0)
         ThrowLastError(u"Le message n'a pas pu être affiché.");
 }
 

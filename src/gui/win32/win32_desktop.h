@@ -23,9 +23,7 @@ public:
     std::u16string ClipboardText() override;
     // Line breaks go on the clipboard as CR LF, the form every Windows program pastes.
     void SetClipboardText(std::u16string_view text) override;
-    // With Windows' standard icon for the kind of message.
-    void ShowMessage(
-        std::u16string_view prompt, std::u16string_view title, MessageKind kind) override;
+    void ShowMessage(std::u16string_view prompt, std::u16string_view title) override;
     // With CreateFileW and ReadFile; the reason a file cannot be read is Windows' own.
     std::string ReadFile(std::u16string_view file, std::size_t limit) override;
     std::u16string DescribeCurrentError() override;
