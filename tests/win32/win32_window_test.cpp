@@ -618,12 +618,13 @@ TEST_F(Win32Window, BusyClipboardIsWaitedForThenReportedAndNothingIsLost)
     EXPECT_EQ(desktop.ClipboardText(), u"résultat");
 }
 
-// Both programs' version records, in French, and their manifests.
+// Both programs' version records, the window's in US English, the filter's in French, and their
+// manifests.
 TEST(WindowsPrograms, CarryTheirIdentityAndManifest)
 {
-    for (const auto& [exe, name, description] :
-        { std::tuple { ORVIK_EXE, "orvik", "orvik : réparation des lettres accentuées abîmées" },
-            { ORVIK_REPAIR_EXE, "orvik-repair",
+    for (const auto& [exe, name, language, description] :
+        { std::tuple { ORVIK_EXE, "orvik", L"040904B0", "orvik" },
+            { ORVIK_REPAIR_EXE, "orvik-repair", L"040C04B0",
                 "orvik-repair : réparation des lettres accentuées abîmées, en ligne de "
                 "commande" } }) {
         SCOPED_TRACE(name);
@@ -644,12 +645,15 @@ TEST(WindowsPrograms, CarryTheirIdentityAndManifest)
                 { L"InternalName", name }, { L"OriginalFilename", std::string(name) + ".exe" },
                 { L"FileDescription", description },
                 { L"LegalCopyright", "Copyright © 2026 the orvik authors" } })
-            EXPECT_EQ(value(std::wstring(L"\\StringFileInfo\\040C04B0\\") + key), expected);
-        EXPECT_NE(value(L"\\StringFileInfo\\040C04B0\\CompanyName"), "(none)");
+            EXPECT_EQ(
+                value(std::wstring(L"\\StringFileInfo\\") + language + L"\\" + key), expected);
+        EXPECT_NE(
+            value(std::wstring(L"\\StringFileInfo\\") + language + L"\\CompanyName"), "(none)");
         void* data = nullptr;
         UINT length = 0;
         ASSERT_TRUE(VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", &data, &length));
-        EXPECT_EQ(*static_cast<const DWORD*>(data), DWORD(1200 << 16 | 0x040C));
+        EXPECT_EQ(*static_cast<const DWORD*>(data),
+            DWORD(1200 << 16 | std::wcstoul(std::wstring(language, 4).c_str(), nullptr, 16)));
         ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", &data, &length));
         const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(data);
         const auto [major, minor, patch, tweak] = kVersionParts;
