@@ -6,12 +6,18 @@
 include(GNUInstallDirs)
 
 if(WIN32)
-    # One folder holding the programs, their license and their changelog, ready to unzip and run.
+    # One folder holding the programs, a guide, their license and their changelog, ready to unzip
+    # and run.
     if(TARGET orvik)
         install(TARGETS orvik RUNTIME DESTINATION .)
     endif()
     install(TARGETS orvik_repair_cli RUNTIME DESTINATION .)
-    install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/CHANGELOG.md" DESTINATION .)
+    # A short French guide and the license, as texts Notepad opens: .txt, CR LF line ends.
+    configure_file("${PROJECT_SOURCE_DIR}/resources/LISEZMOI.txt.in" LISEZMOI.txt @ONLY
+        NEWLINE_STYLE CRLF)
+    configure_file("${PROJECT_SOURCE_DIR}/LICENSE" LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+    install(FILES "${PROJECT_BINARY_DIR}/LISEZMOI.txt" "${PROJECT_BINARY_DIR}/LICENSE.txt"
+        "${PROJECT_SOURCE_DIR}/CHANGELOG.md" DESTINATION .)
     set(CPACK_PACKAGE_NAME "orvik")
     set(CPACK_PACKAGE_VENDOR "${ORVIK_COMPANY_NAME}")
     set(CPACK_PACKAGE_VERSION "${ORVIK_VERSION_DISPLAY}")

@@ -99,7 +99,17 @@ Options ParseArguments(std::span<const std::string_view> args)
 {
     // getopt_long wants writable C strings, and reorders them.
     std::vector<std::string> words { std::string(kProgram) };
-    words.insert(words.end(), args.begin(), args.end());
+    for (bool options = true; const std::string_view arg : args) {
+        options = options && arg != "--";
+#ifdef _WIN32
+        // Windows' own way of asking a program for help.
+        if (options && arg == "/?") {
+            words.emplace_back("--help");
+            continue;
+        }
+#endif
+        words.emplace_back(arg);
+    }
     std::vector<char*> argv;
     for (std::string& word : words)
         argv.push_back(word.data());
@@ -174,6 +184,14 @@ public:
             return Print(std::string(kProgram) + " " + kVersionDisplay + "\n");
         if (options.inPlace)
             return RepairInPlace(options.files);
+#ifdef _WIN32
+        // Started without a file from a console, or by a double-click: say what it waits for,
+        // in lines that fit the console's 80 columns.
+        if (options.files.empty() && IsConsole(m_in))
+            Tell(std::string(kProgram)
+                + ": collez ou tapez le texte, puis Ctrl+Z et Entrée pour finir.\n"
+                  "Pour des fichiers : orvik-repair FICHIER... ; aide : orvik-repair /?\n");
+#endif
         return RepairToOutput(
             options.files.empty() ? std::vector<std::string> { "-" } : options.files);
     }
@@ -189,8 +207,18 @@ private:
     int Print(std::string_view text)
     {
         const std::error_code error = m_out.Write(text);
-        if (!error)
-            return kExitOk;
+        return error ? OutputFailed(error) : kExitOk;
+    }
+
+    // A failed write on standard output: the exit status, once the user is told.
+    int OutputFailed(std::error_code error)
+    {
+#ifdef _WIN32
+        // The reader has stopped reading (more, quit early): nothing failed that the user needs
+        // to hear of, as when SIGPIPE ends the program on Linux.
+        if (IsClosedPipe(error))
+            return kExitReaderGone;
+#endif
         Report(kStdoutName, DescribeError(error));
         return kExitFileError;
     }
@@ -217,10 +245,9 @@ private:
                     [&](auto& repairer) { return RepairStream(*fd, m_out, repairer); });
                 if (result.failure == StreamResult::Failure::Write) {
                     // Every later write would fail the same way: stop here.
-                    Report(kStdoutName, DescribeError(result.error));
                     if (!isStdin)
                         CloseFile(*fd);
-                    return kExitFileError;
+                    return OutputFailed(result.error);
                 }
                 if (result.failure == StreamResult::Failure::Read) {
                     Report(name, DescribeError(result.error));
@@ -255,7 +282,10 @@ private:
     }
 
     // Nothing is left to tell a failure to standard error to: it is ignored.
-    void Tell(const std::string& message) { m_err.Write(message); }
+    void Tell(const std::string& message)
+    {
+        m_err.Write(message);
+    }
 
     int m_in;
     Output m_out;

@@ -15,6 +15,9 @@ namespace orvik::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFileError = 1; // a file could not be read or written
 inline constexpr int kExitUsage = 2; // unknown option or impossible combination
+// On Windows, the reader of standard output closed the pipe: the status a POSIX shell reports for
+// a program SIGPIPE ends (128 + 13), as it ends orvik-repair on Linux.
+inline constexpr int kExitReaderGone = 141;
 
 struct StandardStreams
 {

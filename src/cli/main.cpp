@@ -10,11 +10,13 @@
 
 #ifdef _WIN32
 // The arguments as the user typed them, whatever the code page: every file name can be opened.
+// Neither cmd.exe nor PowerShell expands *.txt: the program does.
 int wmain(int argc, wchar_t** argv)
 {
-    std::vector<std::string> words;
+    std::vector<std::string> typed;
     for (int i = 1; i < argc; ++i)
-        words.push_back(orvik::cli::Utf8FromWide(argv[i]));
+        typed.push_back(orvik::cli::Utf8FromWide(argv[i]));
+    const std::vector<std::string> words = orvik::cli::ExpandWildcards(typed);
     const std::vector<std::string_view> args(words.begin(), words.end());
     return orvik::cli::RunRepairCommand(args);
 }

@@ -46,11 +46,14 @@ public:
             return "un autre programme a modifié le fichier pendant son remplacement : le texte "
                    "réparé est en place, et l'ancien, avec cette modification, est resté dans le "
                    "même dossier, sous un nom en .orvik-repair-";
+        case Refusal::NoMatch:
+            return "aucun fichier ne correspond à ce motif";
         }
         return "refus n° " + std::to_string(refusal);
     }
 };
 
+#ifndef _WIN32
 // Characters a shell takes as they are, wherever they stand in a word.
 bool IsPlain(unsigned char c)
 {
@@ -98,6 +101,8 @@ void AppendEscape(std::string& out, unsigned char c)
     }
 }
 
+#endif
+
 } // namespace
 
 const std::error_category& RefusalCategory()
@@ -106,6 +111,26 @@ const std::error_category& RefusalCategory()
     return category;
 }
 
+#ifdef _WIN32
+std::string QuoteName(std::string_view name)
+{
+    bool quoted = name.empty();
+    std::string shown;
+    for (std::size_t i = 0; i < name.size();) {
+        const std::optional<Utf8Sequence> sequence = DecodeUtf8(name, i, LoneSurrogates::Keep);
+        const char32_t code = sequence ? sequence->code : 0;
+        if (code < 0x20 || (code >= 0x7F && code < 0xA0) || (code >= 0xD800 && code <= 0xDFFF)) {
+            shown += "\uFFFD";
+        } else {
+            quoted = quoted
+                || std::string_view(" &()[]{}^=;!'+,`~%").find(name[i]) != std::string_view::npos;
+            shown += name.substr(i, sequence->length);
+        }
+        i += sequence ? sequence->length : 1;
+    }
+    return quoted ? '"' + shown + '"' : shown;
+}
+#else
 std::string QuoteName(std::string_view name)
 {
     if (name.empty())
@@ -155,6 +180,7 @@ std::string QuoteName(std::string_view name)
     out += '\'';
     return out;
 }
+#endif
 
 std::string_view HelpText()
 {
@@ -164,6 +190,9 @@ std::string_view HelpText()
            "\u00C3\u00A9 »\n" // Ã©tÃ©
            "au lieu de « été ») dans chaque FICHIER, et écrit le texte réparé sur la sortie\n"
            "standard. Sans FICHIER, ou quand FICHIER est -, lit l'entrée standard.\n"
+#ifdef _WIN32
+           "Le texte tapé dans la console se termine par Ctrl+Z puis Entrée.\n"
+#endif
            "\n"
            "  -i, --in-place   répare chaque FICHIER là où il est, au lieu d'écrire sur la\n"
            "                   sortie standard ; un fichier sans rien à réparer n'est pas\n"

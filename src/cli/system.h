@@ -8,9 +8,11 @@
 
 #include <cstddef>
 #include <expected>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace orvik::cli {
 
@@ -23,6 +25,7 @@ enum class Refusal {
     OpenForWriting, // another program holds the file open to write to it
     ChangedMeanwhile, // another program wrote to, replaced or opened to write the file meanwhile
     ChangedKeptAside, // the same, seen once the repair was in place, and it could not be undone
+    NoMatch, // on Windows, a name with * or ? that no file matches
 };
 const std::error_category& RefusalCategory();
 inline std::error_code make_error_code(Refusal refusal)
@@ -35,7 +38,8 @@ std::string DescribeError(std::error_code error);
 
 // read() made whole: retried after a signal, and after EAGAIN on a descriptor that was left
 // non-blocking by whoever handed it over. The number of bytes read, 0 at the end. On Windows, the
-// bytes pass unchanged (no text-mode translation of CR LF or Ctrl-Z).
+// bytes pass unchanged (no text-mode translation of CR LF or Ctrl-Z), except from a console, whose
+// text is read as UTF-16 and given as UTF-8 (ConsoleInput).
 std::expected<std::size_t, std::error_code> ReadSome(int fd, char* buffer, std::size_t size);
 // write() likewise made whole, until every byte is written.
 std::error_code WriteAll(int fd, std::string_view bytes);
@@ -54,6 +58,42 @@ public:
 private:
     std::string m_held;
 };
+#endif
+
+#ifdef _WIN32
+// Text typed into a console, which reads it as UTF-16, as the UTF-8 bytes the filter reads. Ctrl+Z
+// (U+001A) ends the text, as it does for the C runtime in text mode: what was typed before it on
+// its line is kept, it and the rest of the line are not. A surrogate pair cut between two reads is
+// held until the next.
+class ConsoleInput
+{
+public:
+    // Adds what one read of the console gave; an empty read (the console was closed, or Ctrl+C)
+    // ends the text.
+    void Add(std::u16string_view typed);
+    // Whether bytes are waiting to be taken, or the text has ended.
+    bool Ready() const { return m_at < m_bytes.size() || m_ended; }
+    // Moves up to `size` waiting bytes to `buffer`; 0 once the text has ended, after which a new
+    // text starts.
+    std::size_t Take(char* buffer, std::size_t size);
+
+private:
+    std::string m_bytes;
+    std::size_t m_at = 0;
+    std::u16string m_highSurrogate;
+    bool m_ended = false;
+};
+
+// Whether `fd` is a console window, which is read and written as UTF-16 text.
+bool IsConsole(int fd);
+
+// Whether `error`, from a write, means that the reader closed the pipe.
+bool IsClosedPipe(std::error_code error);
+
+// The attributes a file repaired in place keeps of its original's `attributes`: archive, hidden,
+// system and not indexed (not read-only, which the repair refuses, nor those the system manages);
+// FILE_ATTRIBUTE_NORMAL when it has none of them.
+unsigned long KeptAttributes(unsigned long attributes);
 #endif
 
 // Where the program writes: a descriptor, written with WriteAll. On Windows, text written to a
@@ -142,6 +182,13 @@ bool HoldClosedStandardStreams();
 // "WTF-8" does), so that every name the user typed reaches the file it names.
 std::string Utf8FromWide(std::wstring_view wide);
 std::wstring WideFromUtf8(std::string_view utf8);
+
+// The arguments with each name that holds * or ? in its last part replaced by the names of the
+// files it matches ("." and ".." aside), in alphabetical order, as a POSIX shell would have done
+// before the program started: on Windows, the program does it itself. A name that matches nothing
+// is kept as it is, and refused as such when opened. Options (words starting with '-' before
+// "--") and "/?" are kept as they are.
+std::vector<std::string> ExpandWildcards(std::span<const std::string> words);
 #endif
 
 } // namespace orvik::cli

@@ -8,6 +8,7 @@
 #include "win32/system_error.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <io.h>
@@ -33,6 +34,15 @@ std::error_code LastError()
 HANDLE HandleOf(int fd)
 {
     return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+}
+
+// Whether `name` holds * or ?, which no Windows file name can hold: a pattern. The "\\?\" that
+// starts a long path is no pattern.
+bool HoldsWildcard(std::string_view name)
+{
+    if (name.starts_with("\\\\?\\"))
+        name.remove_prefix(4);
+    return name.find_first_of("*?") != std::string_view::npos;
 }
 
 // The program's own French texts, for a system without French ones.
@@ -127,6 +137,47 @@ std::u16string ConsoleText::Rest()
     return Utf16FromUtf8(std::exchange(m_held, {}));
 }
 
+void ConsoleInput::Add(std::u16string_view typed)
+{
+    if (typed.empty()) {
+        m_ended = true;
+        return;
+    }
+    if (const std::size_t end = typed.find(u'\x1A'); end != std::u16string_view::npos) {
+        typed = typed.substr(0, end);
+        m_ended = true;
+    }
+    std::u16string text = std::exchange(m_highSurrogate, {}) + std::u16string(typed);
+    if (!m_ended && !text.empty() && text.back() >= 0xD800 && text.back() <= 0xDBFF) {
+        m_highSurrogate = text.back();
+        text.pop_back();
+    }
+    m_bytes.erase(0, std::exchange(m_at, 0));
+    m_bytes += Utf8FromUtf16(text);
+}
+
+std::size_t ConsoleInput::Take(char* buffer, std::size_t size)
+{
+    const std::size_t taken = std::min(size, m_bytes.size() - m_at);
+    std::memcpy(buffer, m_bytes.data() + m_at, taken);
+    m_at += taken;
+    if (taken == 0)
+        m_ended = false;
+    return taken;
+}
+
+bool IsConsole(int fd)
+{
+    return IsConsole(HandleOf(fd));
+}
+
+bool IsClosedPipe(std::error_code error)
+{
+    return error.category() == std::system_category()
+        && (error.value() == ERROR_BROKEN_PIPE || error.value() == ERROR_NO_DATA
+            || error.value() == ERROR_PIPE_NOT_CONNECTED);
+}
+
 std::string DescribeError(std::error_code error)
 {
     if (error.category() == RefusalCategory())
@@ -147,8 +198,22 @@ std::string DescribeError(std::error_code error)
 
 std::expected<std::size_t, std::error_code> ReadSome(int fd, char* buffer, std::size_t size)
 {
+    const HANDLE handle = HandleOf(fd);
+    if (IsConsole(handle)) {
+        // A console gives bytes in its code page (850 on a French system), which would garble
+        // every accent: its text is read as UTF-16. Only standard input is ever a console.
+        static ConsoleInput input;
+        while (!input.Ready()) {
+            wchar_t typed[4096];
+            DWORD got = 0;
+            if (!ReadConsoleW(handle, typed, DWORD(std::size(typed)), &got, nullptr))
+                return std::unexpected(LastError());
+            input.Add({ reinterpret_cast<const char16_t*>(typed), got });
+        }
+        return input.Take(buffer, size);
+    }
     DWORD got = 0;
-    if (ReadFile(HandleOf(fd), buffer, DWORD(std::min<std::size_t>(size, 1u << 30)), &got, nullptr))
+    if (ReadFile(handle, buffer, DWORD(std::min<std::size_t>(size, 1u << 30)), &got, nullptr))
         return got;
     // The writer of a pipe has closed its end: that is the end of the text.
     if (GetLastError() == ERROR_BROKEN_PIPE)
@@ -200,8 +265,52 @@ std::wstring WideFromUtf8(std::string_view utf8)
     return { wide.begin(), wide.end() };
 }
 
+std::vector<std::string> ExpandWildcards(std::span<const std::string> words)
+{
+    std::vector<std::string> out;
+    bool options = true;
+    for (const std::string& word : words) {
+        if (options && word == "--")
+            options = false;
+        if ((options && word.starts_with('-')) || word == "/?" || !HoldsWildcard(word)) {
+            out.push_back(word);
+            continue;
+        }
+        // The folder part as typed, up to the last separator or the drive's colon.
+        const std::wstring pattern = WideFromUtf8(word);
+        const std::size_t cut = pattern.find_last_of(L"\\/:");
+        const std::wstring folder = cut == std::wstring::npos ? L"" : pattern.substr(0, cut + 1);
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileExW(
+            pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring_view name = found.cFileName;
+                if (name != L"." && name != L"..")
+                    names.push_back(folder + found.cFileName);
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        if (names.empty()) {
+            out.push_back(word);
+            continue;
+        }
+        // As Explorer lists them: letters of either case together.
+        std::ranges::sort(names, [](const std::wstring& a, const std::wstring& b) {
+            return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE)
+                == CSTR_LESS_THAN;
+        });
+        for (const std::wstring& name : names)
+            out.push_back(Utf8FromWide(name));
+    }
+    return out;
+}
+
 std::expected<int, std::error_code> OpenToRead(const std::string& path)
 {
+    if (HoldsWildcard(path))
+        return std::unexpected(Refusal::NoMatch);
     const HANDLE handle = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -241,6 +350,14 @@ bool SameFile(int a, int b)
         && first.dwVolumeSerialNumber == second.dwVolumeSerialNumber
         && first.nFileIndexHigh == second.nFileIndexHigh
         && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+unsigned long KeptAttributes(unsigned long original)
+{
+    constexpr DWORD kKept = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM
+        | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD kept = original & kKept;
+    return kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL;
 }
 
 namespace {
@@ -286,6 +403,8 @@ class WindowsInPlace final : public InPlaceSystem
 public:
     std::expected<Original, std::error_code> OpenOriginal(const std::string& path) override
     {
+        if (HoldsWildcard(path))
+            return std::unexpected(Refusal::NoMatch);
         // FILE_FLAG_OPEN_REPARSE_POINT opens a link or junction itself, so that it can be refused;
         // FILE_FLAG_BACKUP_SEMANTICS opens a folder, so that it can be named as one. No one else
         // may write to the file while it is repaired.
@@ -371,14 +490,11 @@ public:
     // replace that stands in for ReplaceFileW where a file system lacks it does not carry them.
     std::string KeepMetadata(int original, int temporary) override
     {
-        constexpr DWORD kKept = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN
-            | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
         BY_HANDLE_FILE_INFORMATION information;
         FILE_BASIC_INFO basic {};
         if (!GetFileInformationByHandle(HandleOf(original), &information))
             return LeftIntact("lecture des attributs du fichier impossible", LastError());
-        const DWORD kept = information.dwFileAttributes & kKept;
-        basic.FileAttributes = kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL;
+        basic.FileAttributes = KeptAttributes(information.dwFileAttributes);
         if (!SetFileInformationByHandle(HandleOf(temporary), FileBasicInfo, &basic, sizeof basic))
             return LeftIntact(
                 "impossible de donner au fichier réparé les attributs de l'original", LastError());

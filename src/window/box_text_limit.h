@@ -10,6 +10,11 @@ namespace orvik {
 // text document can hold, counting its positions in an int and one for its final block.
 inline constexpr std::size_t kMaxBoxTextLength = 2147483646;
 
+// The longest text that replaces a box's content as one edit Ctrl+Z can undo. A longer one replaces
+// it without undo, and the box forgets the edits before: the undo history would hold the text
+// again, and laying it out as an edit is slow.
+inline constexpr std::size_t kMaxUndoableBoxTextLength = 256 * 1024;
+
 // Throws DesktopError when `length` is more than kMaxBoxTextLength.
 void CheckBoxTextLength(std::size_t length);
 

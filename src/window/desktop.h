@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // What the window needs of the desktop it runs on: the text of its two boxes, the clipboard, the
-// message box, the description of the error being handled and the busy cursor. The window reaches
+// message box, the files the user gives it, the description of the error being handled and the
+// busy cursor. The window reaches
 // the desktop through this interface alone: each front end gives one (Qt, Win32), and the tests
 // stand in for it.
 #pragma once
@@ -42,6 +43,11 @@ public:
     // Shows a modal box with `prompt`, `title`, one OK button and no icon, and returns once the
     // user has closed it.
     virtual void ShowMessage(std::u16string_view prompt, std::u16string_view title) = 0;
+
+    // The bytes of `file` (a name as the user gave it), which is only read. Throws FileError
+    // (text_file.h) when it is missing, a folder or not a regular file, holds more than `limit`
+    // bytes, or cannot be read.
+    virtual std::string ReadFile(std::u16string_view file, std::size_t limit) = 0;
 
     // Describes, in French, the exception being handled: call it inside a catch block only.
     virtual std::u16string DescribeCurrentError() = 0;

@@ -2,8 +2,10 @@
 #include "window/main_commands.h"
 
 #include "repair/repair_accents.h"
+#include "window/box_text_limit.h"
 #include "window/busy_cursor.h"
 #include "window/desktop.h"
+#include "window/text_file.h"
 
 #include <string>
 
@@ -61,6 +63,21 @@ void MainCommands::cmdCopy_Click() noexcept
         const std::u16string text = m_desktop.BoxText(Box::Result);
         m_desktop.ClearClipboard();
         m_desktop.SetClipboardText(text);
+    } catch (...) {
+        ReportCurrentErrorFromHandler();
+    }
+}
+
+void MainCommands::OpenFile(std::u16string_view file) noexcept
+{
+    try {
+        {
+            const BusyCursor busy(m_desktop);
+            // A UTF-8 text never has more characters than bytes: up to this size it fits a box.
+            const std::string bytes = m_desktop.ReadFile(file, kMaxBoxTextLength);
+            m_desktop.SetBoxText(Box::Source, TextOfFile(bytes, file));
+        }
+        ConvertText();
     } catch (...) {
         ReportCurrentErrorFromHandler();
     }

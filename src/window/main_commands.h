@@ -38,6 +38,12 @@ public:
     // The box is read first, so that a failure to read it leaves the clipboard as it was.
     void cmdCopy_Click() noexcept;
 
+    // Puts the text of `file`, read as UTF-8 (text_file.h), in the source box, then converts, as
+    // the paste button does with the clipboard: for a file dropped on the window or named when
+    // the program starts. The file itself is only read. A file that cannot be read, is not text
+    // in UTF-8 or is too large is reported, and both boxes keep what they held.
+    void OpenFile(std::u16string_view file) noexcept;
+
 private:
     // Shows the error being handled in the error message box. Throws when that fails.
     void ReportCurrentError();

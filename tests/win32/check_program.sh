@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # orvik.exe and orvik-repair.exe as users get them: small, importing only DLLs that every Windows
-# ships, and in the zip that cpack makes, byte for byte, with the license and changelog and nothing
-# else.
+# ships, and in the zip that cpack makes, byte for byte, with the French guide, the license and the
+# changelog and nothing else.
 # Usage: check_program.sh PROGRAM FILTER OBJDUMP BUILD_DIR ZIP_NAME
 set -euo pipefail
 program=$1 filter=$2 objdump=$3 build=$4 zip=$5
@@ -14,7 +14,7 @@ for exe in "$program" "$filter"; do
     # The system's own DLLs; msvcrt.dll is the C runtime Windows itself carries.
     while read -r dll; do
         case "${dll,,}" in
-        kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | msvcrt.dll) ;;
+        kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | shell32.dll | msvcrt.dll) ;;
         *) fail "$exe imports $dll, which Windows does not ship" ;;
         esac
     done < <("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p')
@@ -25,8 +25,13 @@ trap 'rm -rf "$work"' EXIT
 (cd "$build" && cpack >/dev/null)
 (cd "$work" && cmake -E tar xf "$build/$zip.zip")
 held=$(cd "$work" && find . -type f | sort | tr '\n' ' ')
-[ "$held" = "./$zip/CHANGELOG.md ./$zip/LICENSE ./$zip/orvik-repair.exe ./$zip/orvik.exe " ] \
+[ "$held" = "./$zip/CHANGELOG.md ./$zip/LICENSE.txt ./$zip/LISEZMOI.txt ./$zip/orvik-repair.exe ./$zip/orvik.exe " ] \
     || fail "the zip holds: $held"
+# Texts for Notepad: CR LF line ends; the license word for word.
+cmp -s "$work/$zip/LICENSE.txt" <(sed 's/$/\r/' "$(dirname "$0")/../../LICENSE") \
+    || fail "LICENSE.txt is not the license with CR LF line ends"
+grep -q $'^Double-cliquez sur orvik.exe.\r$' "$work/$zip/LISEZMOI.txt" \
+    || fail "LISEZMOI.txt is not the guide with CR LF line ends"
 cmp "$work/$zip/orvik.exe" "$program" || fail "the zipped window program is not the one built"
 cmp "$work/$zip/orvik-repair.exe" "$filter" || fail "the zipped filter is not the one built"
-echo "PASS: orvik.exe $size bytes, system DLLs only, zipped with orvik-repair.exe, license, changelog"
+echo "PASS: orvik.exe $size bytes, system DLLs only, zipped with orvik-repair.exe, guide, license, changelog"

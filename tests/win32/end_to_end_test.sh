@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # The built orvik.exe under wine, in a wine virtual desktop on Xvfb, with xclip as the other end of
 # the clipboard: xclip offers damaged text, the paste button and then the copy button are clicked
-# with real X events (xdotool), and xclip reads the repaired text back while the program runs.
+# with real X events (xdotool), and xclip reads the repaired text back while the program runs; then
+# the program started with a file to open.
 set -euo pipefail
 program=$1
 here=$(cd "$(dirname "$0")/../../scripts" && pwd)
@@ -52,4 +53,21 @@ done
 cmp -s "$workdir/copied" "$workdir/expected" \
     || fail "the clipboard does not hold the repaired text:$(echo; od -c "$workdir/copied" | head -20)"
 kill -0 "$orvik_pid" 2>/dev/null || fail "the program ended"
-echo "PASS: pasted, converted and copied through a real clipboard"
+
+# A file named on the command line ("orvik.exe lettre.txt", Explorer's "Open with"), with a
+# byte-order mark: its text converted at once, which COPIER copies.
+orvik_wine cmd /c taskkill /f /im orvik.exe >/dev/null 2>&1
+wait "$orvik_pid" 2>/dev/null
+printf '\xef\xbb\xbf' | cat - "$workdir/damaged" >"$workdir/lettre d'été.txt"
+(cd "$workdir" && orvik_wine "$program" "lettre d'été.txt" >>"$workdir/orvik.log" 2>&1) &
+: | xclip -selection clipboard -i
+for _ in $(seq 60); do
+    sleep 0.3
+    xdotool mousemove --window "$desktop" "${copy[@]}" click 1
+    sleep 0.3
+    xclip -selection clipboard -o >"$workdir/copied" 2>/dev/null || true
+    cmp -s "$workdir/copied" "$workdir/expected" && break
+done
+cmp -s "$workdir/copied" "$workdir/expected" \
+    || fail "the file named on the command line was not converted:$(echo; od -c "$workdir/copied" | head -5)"
+echo "PASS: pasted, converted and copied through a real clipboard; a file named on the command line"

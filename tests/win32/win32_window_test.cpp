@@ -3,20 +3,28 @@
 // the exact round trip of unusual text through the boxes and the clipboard, the buttons at work
 // with their message boxes, and the version record of the built orvik.exe.
 #include "gui/win32/frm_main.h"
+#include "gui/win32/html_text.h"
 #include "gui/win32/rich_edit_box.h"
 #include "gui/win32/win32_desktop.h"
 #include "orvik_version.h"
+#include "text/utf.h"
 #include "window/frm_main_description.h"
 #include "window/main_commands.h"
 
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <richedit.h>
+#include <shlobj.h>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace orvik {
@@ -33,7 +41,7 @@ std::u16string WindowText(HWND window)
 }
 
 // While it lives, closes each message box the window shows with OK, noting "[title] prompt" and
-// whether it has an icon.
+// whether it has an icon, which the window's message boxes never have.
 class MessageBoxCloser
 {
 public:
@@ -56,9 +64,14 @@ private:
             const HWND box = FindWindowW(L"#32770", nullptr);
             // Read once it shows: its controls are all made by then.
             if (box && IsWindowVisible(box)) {
-                const HWND icon = GetDlgItem(box, 0x14);
+                // A static control holding an icon (its id differs between wine and Windows).
+                HICON icon = nullptr;
+                for (HWND child = GetWindow(box, GW_CHILD); child && !icon;
+                     child = GetWindow(child, GW_HWNDNEXT))
+                    if (IsWindowVisible(child))
+                        icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
                 m_seen += u"[" + WindowText(box) + u"] " + WindowText(GetDlgItem(box, 0xFFFF))
-                    + (icon && IsWindowVisible(icon) ? u" (icon)" : u"");
+                    + (icon ? u" (icon)" : u"");
                 PostMessageW(box, WM_COMMAND, IDOK, 0);
                 while (IsWindow(box))
                     std::this_thread::sleep_for(5ms);
@@ -140,6 +153,18 @@ TEST_F(Win32Window, ControlsStandWhereDescribed)
     }
 }
 
+// A second window (another instance, say) opens down and right of the first, not on top of it.
+TEST_F(Win32Window, ASecondWindowOpensBesideTheFirst)
+{
+    const frmMain second(false);
+    RECT first {}, next {};
+    GetWindowRect(window.Handle(), &first);
+    GetWindowRect(second.Handle(), &next);
+    EXPECT_GT(next.left, first.left);
+    EXPECT_EQ(next.left - first.left, next.top - first.top);
+    EXPECT_EQ(next.right - next.left, first.right - first.left);
+}
+
 TEST_F(Win32Window, TabMovesTheFocusInTheDescribedOrderWithoutTypingATab)
 {
     EXPECT_EQ(GetFocus(), Control("rtbResult"));
@@ -149,6 +174,141 @@ TEST_F(Win32Window, TabMovesTheFocusInTheDescribedOrderWithoutTypingATab)
         EXPECT_EQ(GetFocus(), Control(next)) << next;
     }
     EXPECT_EQ(desktop.BoxText(Box::Result), u"Votre texte sera converti ici.");
+}
+
+// Enter presses the focused button, as Space does, and types a new line in a box.
+TEST_F(Win32Window, EnterPressesTheFocusedButton)
+{
+    desktop.SetClipboardText(u"Ã©tÃ©");
+    for (const auto& [control, pressed] : { std::pair { "rtbSource", false }, { "cmdPaste", true },
+             { "CmdConvert", true }, { "rtbResult", false } }) {
+        SCOPED_TRACE(control);
+        desktop.SetBoxText(Box::Source, u"");
+        desktop.SetBoxText(Box::Result, u"");
+        SetFocus(Control(control));
+        const MSG enter { Control(control), WM_KEYDOWN, VK_RETURN, 0, 0, {} };
+        MessageBoxCloser closer;
+        EXPECT_EQ(window.PreTranslate(enter), pressed);
+        EXPECT_EQ(closer.Seen(),
+            std::string_view(control) == "CmdConvert"
+                ? u"[Orvik : conversion] Il n'y a rien à convertir."
+                : u"");
+        EXPECT_EQ(
+            desktop.BoxText(Box::Result), std::string_view(control) == "cmdPaste" ? u"été" : u"");
+    }
+}
+
+// A right-click in a box shows its menu, in French, each item enabled when it can act (the text
+// written can be undone, nothing is selected); another thread reads it as shown and picks
+// "Sélectionner tout" by its letter.
+TEST_F(Win32Window, ARightClickInABoxShowsItsMenu)
+{
+    desktop.SetBoxText(Box::Source, u"été");
+    SendMessageW(Control("rtbSource"), EM_SETSEL, 1, 1);
+    desktop.SetClipboardText(u"collé");
+    std::u16string items;
+    std::thread reader([&items] {
+        HWND menu = nullptr;
+        while (!(menu = FindWindowW(L"#32768", nullptr)) || !IsWindowVisible(menu))
+            std::this_thread::sleep_for(5ms);
+        const auto handle = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+        for (int i = 0; i < GetMenuItemCount(handle); ++i) {
+            wchar_t text[64] {};
+            GetMenuStringW(handle, UINT(i), text, 64, MF_BYPOSITION);
+            const std::u16string item = reinterpret_cast<const char16_t*>(text);
+            const bool grayed = GetMenuState(handle, UINT(i), MF_BYPOSITION) & MF_GRAYED;
+            items += (item.empty() ? u"-" : item) + (grayed && !item.empty() ? u" (grisé)|" : u"|");
+        }
+        PostMessageW(menu, WM_CHAR, L't', 0);
+    });
+    RECT box {};
+    GetWindowRect(Control("rtbSource"), &box);
+    SendMessageW(window.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Control("rtbSource")),
+        MAKELPARAM(box.left + 10, box.top + 10));
+    reader.join();
+    EXPECT_EQ(items,
+        u"&Annuler|-|Co&uper (grisé)|&Copier (grisé)|C&oller|&Supprimer (grisé)|-|"
+        u"Sélectionner &tout|");
+    DWORD start = 1, end = 1;
+    SendMessageW(Control("rtbSource"), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+        reinterpret_cast<LPARAM>(&end));
+    EXPECT_TRUE(start == 0 && end >= 3) << start << " " << end; // RichEdit may take its last CR
+}
+
+// Each command of a box's menu, in turn, on "été" with its first letter selected.
+TEST_F(Win32Window, BoxMenuCommandsActOnTheBoxAndTheClipboard)
+{
+    const HWND box = Control("rtbResult");
+    desktop.SetBoxText(Box::Result, u"été");
+    SendMessageW(box, EM_SETSEL, 0, 1);
+    desktop.SetClipboardText(u"avant");
+    struct Row
+    {
+        BoxMenuCommand command;
+        std::u16string text, clipboard;
+    };
+    for (const Row& row : std::vector<Row> {
+             { BoxMenuCommand::Copy, u"été", u"é" },
+             { BoxMenuCommand::Cut, u"té", u"é" },
+             { BoxMenuCommand::Undo, u"été", u"é" },
+             { BoxMenuCommand::SelectAll, u"été", u"é" },
+             { BoxMenuCommand::Delete, u"", u"é" },
+             { BoxMenuCommand::Paste, u"é", u"é" },
+         }) {
+        SCOPED_TRACE(int(row.command));
+        RunBoxMenuCommand(box, row.command);
+        EXPECT_EQ(desktop.BoxText(Box::Result), row.text);
+        EXPECT_EQ(desktop.ClipboardText(), row.clipboard);
+    }
+}
+
+// Files dropped on the window, as Explorer drops them (WM_DROPFILES): the first one's text is read
+// into the upper box and converted, the file left as it was; what cannot be read is reported.
+TEST_F(Win32Window, ADroppedFileIsReadAndConverted)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / L"orvik dépôt";
+    fs::create_directories(folder);
+    const std::string damaged = "L'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9";
+    std::ofstream(folder / L"lettre d'été.txt", std::ios::binary) << damaged;
+    std::ofstream(folder / L"autre.txt", std::ios::binary) << "autre";
+    const std::u16string error = u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\n"
+                                 u"Le fichier « "
+        + (folder / L"").u16string();
+    const struct
+    {
+        std::vector<std::wstring> dropped;
+        std::u16string source, shown;
+    } cases[] = {
+        { { L"lettre d'été.txt", L"autre.txt" }, u"L'Ã©tÃ©", u"" },
+        { { L"absent.txt" }, u"avant", error + u"absent.txt » est introuvable." },
+        { { L"" }, u"avant",
+            error.substr(0, error.size() - 1)
+                + u" » est un dossier : déposez plutôt un fichier "
+                  u"texte." },
+    };
+    for (const auto& c : cases) {
+        desktop.SetBoxText(Box::Source, u"avant");
+        std::wstring names;
+        for (const std::wstring& name : c.dropped)
+            names += (name.empty() ? folder : folder / name).native() + L'\0';
+        const std::size_t size = (names.size() + 1) * sizeof(wchar_t);
+        const HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + size);
+        auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+        files->pFiles = sizeof(DROPFILES);
+        files->fWide = TRUE;
+        std::memcpy(files + 1, names.c_str(), size);
+        GlobalUnlock(drop);
+        MessageBoxCloser closer;
+        SendMessageW(window.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+        EXPECT_EQ(closer.Seen(), c.shown);
+        EXPECT_EQ(desktop.BoxText(Box::Source), c.source);
+    }
+    EXPECT_EQ(desktop.BoxText(Box::Result), u"L'été");
+    std::ifstream read(folder / L"lettre d'été.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(read), {}), damaged);
+    read.close();
+    fs::remove_all(folder);
 }
 
 // What a box gives back: RichEdit holds every line break as one CR, read as LF; any other code
@@ -164,7 +324,7 @@ TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)
         return Row { name, text, text, text };
     };
     const std::vector<Row> rows = {
-        { "line breaks", u"a\nb\r\nc\rd\n", u"a\nb\nc\nd\n", u"a\r\nb\r\nc\rd\r\n" },
+        { "line breaks", u"\na\nb\r\nc\rd\n", u"\na\nb\nc\nd\n", u"\r\na\r\nb\r\nc\rd\r\n" },
         same("separators and spaces plain text could change", u"\ta\u00A0b\u202F!\u2028c\u2029d"),
         same("emoji, combining accent, byte-order mark", u"\uFEFF\U0001F600 e\u0301"),
         same("lone surrogates",
@@ -184,12 +344,122 @@ TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)
     // A NUL would cut the text short in the box: the text is refused whole, the box kept.
     EXPECT_THROW(desktop.SetBoxText(Box::Source, std::u16string(u"a\0b", 3)), std::exception);
     EXPECT_EQ(desktop.BoxText(Box::Source), u"");
+    // RichEdit holds CR CR LF, its soft line break, as one character of its own: the text is taken.
+    EXPECT_NO_THROW(desktop.SetBoxText(Box::Source, u"a\r\r\nb\r\r\r\nc"));
+    std::u16string letters = desktop.BoxText(Box::Source);
+    std::erase_if(letters, [](char16_t c) { return c <= u' '; });
+    EXPECT_EQ(letters, u"abc");
 
     // What the user types or pastes is not cut at RichEdit's default 64 K. Wine's RichEdit does
     // not enforce that limit on a paste, so the limit itself is read.
     for (const char* box : { "rtbSource", "rtbResult" })
         EXPECT_GE(
             std::size_t(SendMessageW(Control(box), EM_GETLIMITTEXT, 0, 0)), kMaxBoxTextLength);
+}
+
+// The boxes' text, typed or written, in the described font and language, and plain.
+TEST_F(Win32Window, BoxTextIsInTheDescribedFormat)
+{
+    desktop.SetBoxText(Box::Result, u"écrit");
+    for (const char* box : { "rtbSource", "rtbResult" }) {
+        SCOPED_TRACE(box);
+        SendMessageW(Control(box), EM_SETSEL, 0, -1);
+        for (const WPARAM which : { SCF_DEFAULT, SCF_SELECTION }) {
+            CHARFORMAT2W format {};
+            format.cbSize = sizeof format;
+            const auto mask = DWORD(SendMessageW(
+                Control(box), EM_GETCHARFORMAT, which, reinterpret_cast<LPARAM>(&format)));
+            EXPECT_TRUE((mask
+                            & (CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_FACE
+                                | CFM_SIZE | CFM_LCID))
+                == (CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_FACE | CFM_SIZE
+                    | CFM_LCID))
+                << "the same format throughout, mask " << std::hex << mask;
+            EXPECT_EQ(
+                format.dwEffects & (CFE_BOLD | CFE_ITALIC | CFE_UNDERLINE | CFE_STRIKEOUT), 0u);
+            EXPECT_EQ(std::wstring(format.szFaceName), L"MS Sans Serif");
+            EXPECT_EQ(format.yHeight, 170); // 8.5 points, in twips
+            EXPECT_EQ(format.lcid, 0x040Cu); // French (France)
+        }
+    }
+}
+
+// After a paste of a long text, both boxes show its start, the caret there too, even when the
+// user had scrolled down.
+TEST_F(Win32Window, ALongPasteShowsTheStartOfBothTexts)
+{
+    std::u16string text;
+    for (int line = 1; line <= 200; ++line) {
+        const std::string number = std::to_string(line);
+        text += u"Ligne " + std::u16string(number.begin(), number.end()) + u" d'Ã©tÃ©\n";
+    }
+    for (const char* box : { "rtbSource", "rtbResult" }) {
+        desktop.SetBoxText(box == std::string_view("rtbSource") ? Box::Source : Box::Result, text);
+        SendMessageW(Control(box), WM_VSCROLL, SB_BOTTOM, 0);
+    }
+    desktop.SetClipboardText(text);
+    EXPECT_EQ(ClickAndClose("cmdPaste"), u"");
+    for (const char* box : { "rtbSource", "rtbResult" }) {
+        SCOPED_TRACE(box);
+        EXPECT_EQ(SendMessageW(Control(box), EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+        DWORD start = 1, end = 1;
+        SendMessageW(Control(box), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+            reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ((std::pair { start, end }), (std::pair { DWORD(0), DWORD(0) }));
+    }
+}
+
+// Ctrl+Z (EM_UNDO) in a box brings back what it held before a paste or a conversion, what the user
+// typed included; the opening texts are not an edit to undo, and a very long text empties the
+// undo history rather than keep the old text in it.
+TEST_F(Win32Window, CtrlZUndoesAPasteAndAConversion)
+{
+    const auto canUndo
+        = [this](const char* box) { return SendMessageW(Control(box), EM_CANUNDO, 0, 0) != 0; };
+    EXPECT_FALSE(canUndo("rtbSource") || canUndo("rtbResult"));
+    const auto type = [this](const char* box, const std::u16string& text) {
+        SendMessageW(Control(box), EM_SETSEL, 0, -1);
+        SendMessageW(Control(box), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+    };
+    type("rtbSource", u"tapé");
+    type("rtbResult", u"aussi");
+    desktop.SetClipboardText(u"Ã©tÃ©");
+    EXPECT_EQ(ClickAndClose("cmdPaste"), u"");
+    ASSERT_EQ(desktop.BoxText(Box::Result), u"été");
+    for (const auto& [box, before] :
+        { std::pair { Box::Source, u"tapé" }, { Box::Result, u"aussi" } }) {
+        SendMessageW(Control(box == Box::Source ? "rtbSource" : "rtbResult"), EM_UNDO, 0, 0);
+        EXPECT_EQ(desktop.BoxText(box), before);
+    }
+    std::u16string longText;
+    while (longText.size() <= kMaxUndoableBoxTextLength)
+        longText += u"Une ligne de texte, une de plus.\n";
+    desktop.SetBoxText(Box::Source, longText);
+    EXPECT_FALSE(canUndo("rtbSource"));
+}
+
+// A box that takes half of any text longer than 8 characters, as one short of memory might.
+WNDPROC g_richEdit = nullptr;
+LRESULT CALLBACK TakesHalf(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    std::wstring text;
+    if (message == EM_SETTEXTEX && (text = reinterpret_cast<const wchar_t*>(lParam)).size() > 8) {
+        text.resize(text.size() / 2);
+        lParam = reinterpret_cast<LPARAM>(text.c_str());
+    }
+    return CallWindowProcW(g_richEdit, box, message, wParam, lParam);
+}
+
+TEST_F(Win32Window, ATextTakenInPartIsReportedAndTheBoxKeepsItsText)
+{
+    desktop.SetBoxText(Box::Source, u"avant");
+    g_richEdit = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        Control("rtbSource"), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TakesHalf)));
+    desktop.SetClipboardText(u"Ã©tÃ©\nÃ©tÃ©"); // 11 characters in the box, 12 with CR LF
+    EXPECT_EQ(ClickAndClose("cmdPaste"),
+        u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\nLa zone de texte n'a reçu "
+        u"que 6 des 11 caractères du texte ; elle garde le texte qu'elle avait.");
+    EXPECT_EQ(desktop.BoxText(Box::Source), u"avant");
 }
 
 TEST_F(Win32Window, PasteConvertCopyThroughTheButtons)
@@ -215,6 +485,93 @@ TEST_F(Win32Window, PasteConvertCopyThroughTheButtons)
     EXPECT_EQ(ClickAndClose("cmdPaste"), u"[Orvik : conversion] Il n'y a rien à convertir.");
     EXPECT_EQ(desktop.BoxText(Box::Source), u"");
     EXPECT_EQ(desktop.BoxText(Box::Result), u"L'été\nà\u00A0 Paris");
+}
+
+// `fragment` as Windows' "HTML Format" puts it, in a page with text before and after it.
+std::string ClipboardHtml(const std::string& fragment)
+{
+    const std::string before
+        = "<html><head><title>titre</title></head><body>avant<!--StartFragment-->";
+    const std::string after = "<!--EndFragment-->apr\xC3\xA8s</body></html>";
+    const auto header = [](std::size_t start, std::size_t from, std::size_t to, std::size_t end) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+            "Version:0.9\r\nStartHTML:%010zu\r\nEndHTML:%010zu\r\nStartFragment:%010zu\r\n"
+            "EndFragment:%010zu\r\n",
+            start, end, from, to);
+        return std::string(text);
+    };
+    const std::size_t start = header(0, 0, 0, 0).size(), from = start + before.size(),
+                      to = from + fragment.size(), end = to + after.size();
+    return header(start, from, to, end) + before + fragment + after;
+}
+
+// What a reader sees of the clipboard's HTML, and only of the part that was copied.
+TEST(PlainTextOfHtml, IsWhatAReaderSees)
+{
+    const std::vector<std::pair<std::string, std::u16string>> rows = {
+        { ClipboardHtml("<p>L'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9   est\r\n <b>chaud</b> </p>"
+                        "<p>\xC3\x83&nbsp;Paris</p>"),
+            u"L'Ã©tÃ© est chaud\nÃ\u00A0Paris" },
+        { ClipboardHtml("caf&eacute; &amp; cr&#232;me &#xE9;t&#xe9; &#0; &inconnu; a&b 2 < 3"),
+            u"café & crème été \uFFFD &inconnu; a&b 2 < 3" },
+        { ClipboardHtml("<ul><li>un</li><li>deux<br>\r\n trois<br><br>quatre</li></ul>"),
+            u"un\ndeux\ntrois\n\nquatre" },
+        { ClipboardHtml("<PRE>a  b\r\n  c\rd</PRE>e"), u"a  b\n  c\nd\ne" },
+        { ClipboardHtml("<STYLE>p{}</STYLE><script>x</y</SCRIPT><!-- <p>note</p> -->texte"),
+            u"texte" },
+        { ClipboardHtml("<table><tr><td title=\"a>b\">case</td><td>2</td></tr></table>"),
+            u"case\n2" },
+        { "<p>sans en-t\xC3\xAAte</p>", u"sans en-tête" },
+    };
+    for (const auto& [html, text] : rows)
+        EXPECT_EQ(PlainTextOfHtml(html), text) << html;
+}
+
+// Clipboards other programs leave: the paste button's message, and the boxes after it.
+TEST_F(Win32Window, PasteTakesWhatOtherProgramsLeaveOnTheClipboard)
+{
+    struct Row
+    {
+        const char* name;
+        std::vector<std::pair<std::wstring, std::string>> formats; // name (or "text"), bytes
+        std::u16string shown, source, result;
+    };
+    const std::u16string error = u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\n";
+    const auto utf16 = [](std::u16string_view text) {
+        return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    };
+    const std::vector<Row> rows = {
+        { "a NUL within the text", { { L"text", utf16({ u"Ã©\0t\0\0", 6 }) } },
+            error
+                + u"Ce texte contient le caractère nul (U+0000), qu'une zone de texte ne peut pas "
+                  u"contenir.",
+            u"avant", u"" },
+        { "HTML alone",
+            { { L"HTML Format", ClipboardHtml("<b>\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9</b>") } }, u"",
+            u"Ã©tÃ©", u"été" },
+        { "an image alone", { { L"PNG", "\x89PNG" } },
+            u"[Orvik : conversion] Il n'y a rien à convertir.", u"", u"" },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        desktop.SetBoxText(Box::Source, u"avant");
+        desktop.SetBoxText(Box::Result, u"");
+        ASSERT_TRUE(OpenClipboard(window.Handle()));
+        EmptyClipboard();
+        for (const auto& [format, bytes] : row.formats) {
+            const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+            std::memcpy(GlobalLock(memory), bytes.data(), bytes.size());
+            GlobalUnlock(memory);
+            SetClipboardData(
+                format == L"text" ? CF_UNICODETEXT : RegisterClipboardFormatW(format.c_str()),
+                memory);
+        }
+        CloseClipboard();
+        EXPECT_EQ(ClickAndClose("cmdPaste"), row.shown);
+        EXPECT_EQ(desktop.BoxText(Box::Source), row.source);
+        EXPECT_EQ(desktop.BoxText(Box::Result), row.result);
+    }
 }
 
 // A clipboard another program holds open is waited for briefly, then reported; both boxes and the
@@ -250,12 +607,9 @@ TEST_F(Win32Window, BusyClipboardIsWaitedForThenReportedAndNothingIsLost)
     desktop.SetBoxText(Box::Result, u"nouveau");
     for (const char* button : { "cmdCopy", "cmdPaste" }) {
         SCOPED_TRACE(button);
-        const std::u16string seen = ClickAndClose(button);
-        EXPECT_EQ(seen.rfind(u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\n"
-                             u"Le presse-papiers est occupé",
-                      0),
-            0u)
-            << std::string(seen.begin(), seen.end());
+        EXPECT_EQ(ClickAndClose(button),
+            u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\nLe presse-papiers est "
+            u"occupé par un autre programme ; réessayez dans un instant.");
         EXPECT_EQ(desktop.BoxText(Box::Source), u"source");
         EXPECT_EQ(desktop.BoxText(Box::Result), u"nouveau");
     }
@@ -264,35 +618,64 @@ TEST_F(Win32Window, BusyClipboardIsWaitedForThenReportedAndNothingIsLost)
     EXPECT_EQ(desktop.ClipboardText(), u"résultat");
 }
 
-TEST(OrvikExe, VersionRecordCarriesTheProgramsIdentity)
+// Both programs' version records, the window's in US English, the filter's in French, and their
+// manifests.
+TEST(WindowsPrograms, CarryTheirIdentityAndManifest)
 {
-    std::vector<char> record(GetFileVersionInfoSizeW(ORVIK_EXE, nullptr));
-    ASSERT_FALSE(record.empty());
-    ASSERT_TRUE(GetFileVersionInfoW(ORVIK_EXE, 0, DWORD(record.size()), record.data()));
-    const auto value = [&record](const std::wstring& key) {
+    for (const auto& [exe, name, language, description] :
+        { std::tuple { ORVIK_EXE, "orvik", L"040904B0", "orvik" },
+            { ORVIK_REPAIR_EXE, "orvik-repair", L"040C04B0",
+                "orvik-repair : réparation des lettres accentuées abîmées, en ligne de "
+                "commande" } }) {
+        SCOPED_TRACE(name);
+        std::vector<char> record(GetFileVersionInfoSizeW(exe, nullptr));
+        ASSERT_FALSE(record.empty());
+        ASSERT_TRUE(GetFileVersionInfoW(exe, 0, DWORD(record.size()), record.data()));
+        const auto value = [&record](const std::wstring& key) {
+            void* data = nullptr;
+            UINT length = 0;
+            return VerQueryValueW(record.data(), key.c_str(), &data, &length) && data
+                ? Utf8FromUtf16(static_cast<const char16_t*>(data))
+                : "(none)";
+        };
+        const std::string version = kVersionDisplay;
+        for (const auto& [key, expected] :
+            { std::pair<const wchar_t*, std::string> { L"FileVersion", version },
+                { L"ProductVersion", version }, { L"ProductName", "orvik" },
+                { L"InternalName", name }, { L"OriginalFilename", std::string(name) + ".exe" },
+                { L"FileDescription", description },
+                { L"LegalCopyright", "Copyright © 2026 the orvik authors" } })
+            EXPECT_EQ(
+                value(std::wstring(L"\\StringFileInfo\\") + language + L"\\" + key), expected);
+        EXPECT_NE(
+            value(std::wstring(L"\\StringFileInfo\\") + language + L"\\CompanyName"), "(none)");
         void* data = nullptr;
         UINT length = 0;
-        return VerQueryValueW(record.data(), key.c_str(), &data, &length) && data
-            ? std::wstring(static_cast<const wchar_t*>(data))
-            : L"(none)";
-    };
-    const std::string version = kVersionDisplay;
-    for (const auto& [key, expected] :
-        { std::pair<const wchar_t*, std::string> { L"FileVersion", version },
-            { L"ProductVersion", version }, { L"ProductName", "orvik" },
-            { L"InternalName", "orvik" }, { L"OriginalFilename", "orvik.exe" } })
-        EXPECT_EQ(value(std::wstring(L"\\StringFileInfo\\040904B0\\") + key),
-            std::wstring(expected.begin(), expected.end()));
-    EXPECT_NE(value(L"\\StringFileInfo\\040904B0\\CompanyName"), L"(none)");
-    void* data = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", &data, &length));
-    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(data);
-    const auto [major, minor, patch, tweak] = kVersionParts;
-    EXPECT_EQ(fixed->dwFileVersionMS, DWORD(major << 16 | minor));
-    EXPECT_EQ(fixed->dwFileVersionLS, DWORD(patch << 16 | tweak));
-    EXPECT_EQ((std::pair { fixed->dwProductVersionMS, fixed->dwProductVersionLS }),
-        (std::pair { fixed->dwFileVersionMS, fixed->dwFileVersionLS }));
+        ASSERT_TRUE(VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", &data, &length));
+        EXPECT_EQ(*static_cast<const DWORD*>(data),
+            DWORD(1200 << 16 | std::wcstoul(std::wstring(language, 4).c_str(), nullptr, 16)));
+        ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", &data, &length));
+        const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(data);
+        const auto [major, minor, patch, tweak] = kVersionParts;
+        EXPECT_EQ(fixed->dwFileVersionMS, DWORD(major << 16 | minor));
+        EXPECT_EQ(fixed->dwFileVersionLS, DWORD(patch << 16 | tweak));
+        EXPECT_EQ((std::pair { fixed->dwProductVersionMS, fixed->dwProductVersionLS }),
+            (std::pair { fixed->dwFileVersionMS, fixed->dwFileVersionLS }));
+
+        // Paths over 260 characters, where the user enabled them.
+        const HMODULE module = LoadLibraryExW(exe, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_TRUE(module);
+        const HRSRC manifest = FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST);
+        ASSERT_TRUE(manifest);
+        const std::string_view text(
+            static_cast<const char*>(LockResource(LoadResource(module, manifest))),
+            SizeofResource(module, manifest));
+        EXPECT_NE(text.find("<longPathAware "
+                            "xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true</"
+                            "longPathAware>"),
+            std::string_view::npos);
+        FreeLibrary(module);
+    }
 }
 
 } // namespace

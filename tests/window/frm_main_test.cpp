@@ -22,6 +22,7 @@
 #include <QSet>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QTextFrame>
@@ -265,6 +266,44 @@ private slots:
         QTest::mouseClick(Control<QPushButton>("cmdPaste"), Qt::LeftButton);
         QCOMPARE(Text("rtbSource"), u"Ã©tÃ© chaud"_s);
         QCOMPARE(Text("rtbResult"), u"été chaud"_s);
+    }
+
+    // A file dropped on a box or on the window is opened, not inserted as its name; a folder is
+    // refused with a message.
+    void droppedFileIsReadAndConverted()
+    {
+        QTemporaryDir folder;
+        QFile file(folder.filePath(u"lettre d'été.txt"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("\xEF\xBB\xBFL'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9");
+        file.close();
+        QStringList seen;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&seen] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen << box->text();
+                box->done(0);
+            }
+        });
+        closer.start(10);
+        const auto drop = [](QWidget* target, const QString& path) {
+            QMimeData data;
+            data.setUrls({ QUrl::fromLocalFile(path) });
+            // As the windowing system delivers one: entering, then the drop.
+            QDragEnterEvent enter(
+                QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &enter);
+            QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &event);
+        };
+        drop(Control<QTextEdit>("rtbSource")->viewport(), file.fileName());
+        QCOMPARE(Text("rtbSource"), u"L'Ã©tÃ©"_s);
+        QCOMPARE(Text("rtbResult"), u"L'été"_s);
+        drop(m_window.get(), folder.path());
+        QCOMPARE(seen,
+            QStringList({ u"Petite erreur, veuillez réessayer, merci\n\nLe fichier « "_s
+                + folder.path() + u" » est un dossier : déposez plutôt un fichier texte."_s }));
+        QCOMPARE(Text("rtbSource"), u"L'Ã©tÃ©"_s);
     }
 
     void qtSpeaksFrench()

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 // The conversion and the clipboard commands against a stand-in for the desktop: the messages,
 // the empty cases, a failure at each step, and what the boxes and the clipboard hold afterwards.
+#include "text/utf.h"
 #include "window/desktop.h"
 #include "window/desktop_error.h"
 #include "window/error_description.h"
 #include "window/main_commands.h"
+#include "window/text_file.h"
 
 #include <gtest/gtest.h>
+#include <map>
 #include <new>
 #include <set>
 #include <stdexcept>
@@ -59,6 +62,18 @@ public:
     {
         Enter("Show", busy != 0);
         shown += u"[" + std::u16string(title) + u"] " + std::u16string(prompt);
+    }
+    // The stand-in's files: name, bytes; any other name is missing.
+    std::map<std::u16string, std::string> files;
+    std::string ReadFile(std::u16string_view file, std::size_t limit) override
+    {
+        Enter("ReadFile", busy == 0);
+        const auto found = files.find(std::u16string(file));
+        if (found == files.end())
+            throw FileError(FileProblem::Missing, file);
+        if (found->second.size() > limit)
+            throw FileError(FileProblem::TooLarge, file);
+        return found->second;
     }
     std::u16string DescribeCurrentError() override
     {
@@ -190,6 +205,46 @@ TEST(MainCommandsTest, LeaveBoxesClipboardAndMessagesAsExpected)
             EXPECT_EQ(p.busyFaults, 0);
             EXPECT_EQ(p.busy, 0);
         }
+}
+
+// A file dropped on the window or named when it starts: its UTF-8 text converted, or a message
+// naming it and both boxes as they were.
+TEST(MainCommandsTest, OpenFileConvertsItsTextOrSaysWhyNot)
+{
+    const std::u16string error = u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\n";
+    const struct
+    {
+        std::u16string name;
+        std::string bytes;
+        std::u16string source, result, shown;
+    } cases[] = {
+        { u"lettre.txt", "L'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9\r\n", u"L'Ã©tÃ©\r\n", u"L'été\r\n",
+            u"" },
+        { u"bom.txt", "\xEF\xBB\xBF\xC3\x83\xC2\xA9", u"Ã©", u"é", u"" },
+        { u"vide.txt", "", u"", kResult, kNothing },
+        { u"latin1.txt", "caf\xE9", kSource, kResult,
+            error
+                + u"Le fichier « latin1.txt » n'est pas un texte en UTF-8, le seul qu'orvik sache "
+                  u"lire." },
+        { u"zéro.bin", std::string("a\0b", 3), kSource, kResult,
+            error
+                + u"Le fichier « zéro.bin » n'est pas un texte en UTF-8, le seul qu'orvik sache "
+                  u"lire." },
+        { u"absent.txt", "", kSource, kResult,
+            error + u"Le fichier « absent.txt » est introuvable." },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8FromUtf16(c.name));
+        StandIn p;
+        p.source = kSource, p.result = kResult;
+        if (c.name != u"absent.txt")
+            p.files[c.name] = c.bytes;
+        MainCommands(p).OpenFile(c.name);
+        EXPECT_EQ(p.source, c.source);
+        EXPECT_EQ(p.result, c.result);
+        EXPECT_EQ(p.shown, c.shown);
+        EXPECT_EQ(p.busyFaults, 0);
+    }
 }
 
 TEST(DescribeExceptionTest, TellsTheUserInFrench)

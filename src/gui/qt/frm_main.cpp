@@ -10,15 +10,19 @@
 #include "window/main_commands.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFont>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QLocale>
+#include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRect>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QUrl>
 
 // The icon's source: a 32 x 32 image in nine colours, compiled in as it stands.
 #include "orvik.xpm"
@@ -164,6 +168,11 @@ frmMain::frmMain(QWidget* parent)
         previous = widget;
     }
 
+    // The boxes take text dropped on them, but a file goes to the window.
+    setAcceptDrops(true);
+    for (TextBox* box : { rtbSource, rtbResult })
+        box->viewport()->installEventFilter(this);
+
     connect(cmdPaste, &QPushButton::clicked, this, &frmMain::cmdPaste_Click);
     connect(CmdConvert, &QPushButton::clicked, this, &frmMain::CmdConvert_Click);
     connect(cmdCopy, &QPushButton::clicked, this, &frmMain::cmdCopy_Click);
@@ -177,6 +186,60 @@ void frmMain::Run(void (MainCommands::*handler)() noexcept)
     (m_commands.get()->*handler)();
     if (m_closeWatch->EndBusy())
         close();
+}
+
+void frmMain::OpenFile(const QString& file)
+{
+    m_closeWatch->BeginBusy();
+    m_commands->OpenFile(ToU16String(file));
+    if (m_closeWatch->EndBusy())
+        close();
+}
+
+namespace {
+
+// The first local file a drag carries; empty when it carries none.
+QString DraggedFile(const QMimeData* data)
+{
+    for (const QUrl& url : data ? data->urls() : QList<QUrl>())
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    return {};
+}
+
+} // namespace
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!DraggedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void frmMain::dropEvent(QDropEvent* event)
+{
+    const QString file = DraggedFile(event->mimeData());
+    if (file.isEmpty())
+        return;
+    event->acceptProposedAction();
+    OpenFile(file);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (!DraggedFile(drag->mimeData()).isEmpty()) {
+            drag->acceptProposedAction();
+            return true;
+        }
+    } else if (event->type() == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (!DraggedFile(drop->mimeData()).isEmpty()) {
+            dropEvent(drop);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

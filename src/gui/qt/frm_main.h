@@ -5,6 +5,8 @@
 #include <memory>
 
 class QCloseEvent;
+class QDragEnterEvent;
+class QDropEvent;
 class QPushButton;
 
 namespace orvik {
@@ -26,8 +28,17 @@ public:
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
 
+    // Reads `file` into the source box and converts it (MainCommands::OpenFile): a file named
+    // when the program starts, or dropped on the window.
+    void OpenFile(const QString& file);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A local file dragged over the window, its boxes included, may be dropped; dropped, the first
+    // one is opened.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Runs one of the commands' click handlers; a close request that comes meanwhile is honoured

@@ -6,9 +6,12 @@
 #include "gui/qt/text_box.h"
 #include "window/desktop_error.h"
 #include "window/error_description.h"
+#include "window/text_file.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
@@ -109,6 +112,27 @@ void QtDesktop::ShowMessage(std::u16string_view prompt, std::u16string_view titl
         grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
             grid->rowCount(), 0, 1, grid->columnCount());
     box.exec();
+}
+
+std::string QtDesktop::ReadFile(std::u16string_view file, std::size_t limit)
+{
+    const QFileInfo information(ToQString(file));
+    if (!information.exists())
+        throw FileError(FileProblem::Missing, file);
+    if (information.isDir())
+        throw FileError(FileProblem::Folder, file);
+    if (!information.isFile())
+        throw FileError(FileProblem::NotAFile, file);
+    if (std::uint64_t(information.size()) > limit)
+        throw FileError(FileProblem::TooLarge, file);
+    QFile in(information.filePath());
+    if (!in.open(QIODevice::ReadOnly))
+        throw FileError(FileProblem::Unreadable, file,
+            in.error() == QFileDevice::PermissionsError ? u"accès refusé" : u"");
+    const QByteArray bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError)
+        throw FileError(FileProblem::Unreadable, file);
+    return std::string(bytes.constData(), std::size_t(bytes.size()));
 }
 
 std::u16string QtDesktop::DescribeCurrentError()

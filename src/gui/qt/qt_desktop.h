@@ -23,6 +23,8 @@ public:
     std::u16string ClipboardText() override;
     void SetClipboardText(std::u16string_view text) override;
     void ShowMessage(std::u16string_view prompt, std::u16string_view title) override;
+    // With QFile.
+    std::string ReadFile(std::u16string_view file, std::size_t limit) override;
     std::u16string DescribeCurrentError() override;
     void BeginBusy() noexcept override;
     void EndBusy() noexcept override;

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QFile>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QString>
@@ -147,6 +148,10 @@ int RunProgram(int& argc, char* argv[], std::unique_ptr<QObject> eventFilter)
 
     frmMain window;
     window.show();
+    // "orvik lettre.txt", or the desktop's "Open with": the file's text, converted. QApplication
+    // has taken its own options out of the arguments.
+    if (argc > 1)
+        window.OpenFile(QFile::decodeName(argv[1]));
     return QApplication::exec();
 }
 

@@ -21,9 +21,6 @@ class QString;
 
 namespace orvik {
 
-// The longest text that replaces a box's content as one edit Ctrl+Z can undo.
-inline constexpr std::size_t kMaxUndoableBoxTextLength = 256 * 1024;
-
 // A QTextEdit that reads and writes its text exactly, and weighs a text before it takes it in
 // (memory_room.h). Every way into the clipboard goes through the same bounded reading as the
 // paste button, and its copy is the exact plain text:

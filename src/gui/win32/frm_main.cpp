@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <commctrl.h>
 #include <richedit.h>
+#include <shellapi.h>
+#include <windowsx.h>
 
 namespace orvik {
 
@@ -118,6 +120,31 @@ RECT CentredOnWorkArea(HWND window, const RECT& outer)
     return { left, top, left + width, top + height };
 }
 
+// `place`, moved down and right by `step` while another orvik window (of any instance) already
+// stands there and the work area still holds it: a second window does not hide the first.
+RECT BesideOtherWindows(HWND self, RECT place, int step)
+{
+    MONITORINFO monitor {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromRect(&place, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const auto taken = [self](const RECT& at) {
+        for (HWND other = nullptr;
+             (other = FindWindowExW(nullptr, other, kWindowClass, nullptr));) {
+            RECT there {};
+            if (other != self && GetWindowRect(other, &there) && there.left == at.left
+                && there.top == at.top)
+                return true;
+        }
+        return false;
+    };
+    for (RECT next = place; taken(place); place = next) {
+        OffsetRect(&next, step, step);
+        if (next.right > monitor.rcWork.right || next.bottom > monitor.rcWork.bottom)
+            break;
+    }
+    return place;
+}
+
 bool KeyDown(int key)
 {
     return (GetKeyState(key) & 0x8000) != 0;
@@ -168,18 +195,24 @@ frmMain::frmMain(bool endsProgram)
         if (box) {
             SetUpBox(made);
             WriteBoxText(made, control->text);
+            // The opening text is where the box starts, not an edit to undo.
+            SendMessageW(made, EM_EMPTYUNDOBUFFER, 0, 0);
         }
     }
     Layout(WindowDpi(m_window));
     RECT outer {};
     GetWindowRect(m_window, &outer);
-    const RECT place = CentredOnWorkArea(m_window, outer);
+    // A caption's height (with the frame above it), as windows cascade.
+    const int step = -OuterRect(0, 0, m_dpi).top;
+    const RECT place = BesideOtherWindows(m_window, CentredOnWorkArea(m_window, outer), step);
     SetWindowPos(
         m_window, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     m_desktop
         = std::make_unique<Win32Desktop>(m_window, Control("rtbSource"), Control("rtbResult"));
     m_commands = std::make_unique<MainCommands>(*m_desktop);
+    // Files dropped anywhere on the window, on the boxes and buttons too, come to it.
+    DragAcceptFiles(m_window, TRUE);
 }
 
 frmMain::~frmMain()
@@ -199,6 +232,11 @@ void frmMain::Show(int how)
     UpdateWindow(m_window);
     m_lastFocus = Control(InTabOrder().front()->name);
     SetFocus(m_lastFocus);
+}
+
+void frmMain::OpenFile(std::u16string_view file)
+{
+    m_commands->OpenFile(file);
 }
 
 HWND frmMain::Control(std::string_view name) const
@@ -251,9 +289,21 @@ void frmMain::RunCommand(int controlId)
 
 bool frmMain::PreTranslate(const MSG& message)
 {
+    if (message.message != WM_KEYDOWN || KeyDown(VK_CONTROL) || KeyDown(VK_MENU)
+        || (message.hwnd != m_window && !IsChild(m_window, message.hwnd)))
+        return false;
+    // Enter on a focused button presses it, as Space does; in a box it starts a new line.
+    if (message.wParam == VK_RETURN) {
+        const auto button = std::ranges::find(m_controls, message.hwnd);
+        if (button == m_controls.end()
+            || kMainWindow.controls[std::size_t(button - m_controls.begin())].kind
+                != ControlKind::Button)
+            return false;
+        SendMessageW(message.hwnd, BM_CLICK, 0, 0);
+        return true;
+    }
     // Tab moves the focus rather than typing a tab, in the boxes too; Ctrl+Tab still types one.
-    if (message.message != WM_KEYDOWN || message.wParam != VK_TAB || KeyDown(VK_CONTROL)
-        || KeyDown(VK_MENU) || (message.hwnd != m_window && !IsChild(m_window, message.hwnd)))
+    if (message.wParam != VK_TAB)
         return false;
     if (const HWND next = GetNextDlgTabItem(m_window, GetFocus(), KeyDown(VK_SHIFT)))
         SetFocus(next);
@@ -280,6 +330,38 @@ LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         if (HIWORD(wParam) == BN_CLICKED && lParam != 0)
             RunCommand(LOWORD(wParam));
         return 0;
+    case WM_DROPFILES: {
+        // The first file dropped is opened; the drop's memory is the receiver's to free.
+        const auto drop = reinterpret_cast<HDROP>(wParam);
+        std::u16string file(DragQueryFileW(drop, 0, nullptr, 0), u'\0');
+        const bool named = !file.empty()
+            && DragQueryFileW(
+                   drop, 0, reinterpret_cast<wchar_t*>(file.data()), UINT(file.size() + 1))
+                == file.size();
+        DragFinish(drop);
+        if (named)
+            OpenFile(file);
+        return 0;
+    }
+    case WM_CONTEXTMENU: {
+        // A right-click, Shift+F10 or the menu key in a box: its menu, where the mouse is or, from
+        // the keyboard (-1), at the caret.
+        const auto box = reinterpret_cast<HWND>(wParam);
+        if (box != Control("rtbSource") && box != Control("rtbResult"))
+            break;
+        POINT at { GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam) };
+        if (lParam == -1) {
+            GetCaretPos(&at);
+            ClientToScreen(box, &at);
+        }
+        const HMENU menu = MakeBoxMenu(box);
+        const auto chosen = UINT(TrackPopupMenu(
+            menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, m_window, nullptr));
+        DestroyMenu(menu);
+        if (chosen != 0)
+            RunBoxMenuCommand(box, BoxMenuCommand(chosen));
+        return 0;
+    }
     case WM_SETCURSOR:
         if (m_desktop && m_desktop->Busy()) {
             SetCursor(LoadCursorW(nullptr, IDC_WAIT));

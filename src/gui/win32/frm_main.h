@@ -13,7 +13,8 @@ class Win32Desktop;
 
 // The program's one window, built from its description: two RichEdit boxes and three buttons in a
 // fixed frame, drawn at the density of the monitor it stands on. Tab and Shift+Tab move the focus
-// (PreTranslate); no button answers Enter or Esc; Space clicks the focused button.
+// (PreTranslate); Enter and Space click the focused button; no button answers Esc, nor Enter when
+// the focus is in a box, where it starts a new line.
 class frmMain
 {
 public:
@@ -26,6 +27,9 @@ public:
 
     // Shows the window and puts the focus in the first control of the tab order.
     void Show(int how);
+    // Reads `file` into the source box and converts it (MainCommands::OpenFile): a file named
+    // when the program starts, or dropped on the window.
+    void OpenFile(std::u16string_view file);
 
     HWND Handle() const { return m_window; }
     // The control of that name in the window's description; nullptr when there is none.

@@ -1,14 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "gui/win32/win32_desktop.h"
 
+#include "gui/win32/html_text.h"
 #include "gui/win32/rich_edit_box.h"
 #include "gui/win32/throw_system_error.h"
 #include "gui/win32/wide_text.h"
+#include "win32/system_error.h"
 #include "window/desktop_error.h"
 #include "window/error_description.h"
+#include "window/text_file.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 namespace orvik {
@@ -26,9 +32,13 @@ public:
     explicit OpenClipboardScope(HWND owner)
     {
         for (int attempt = 1; !OpenClipboard(owner); ++attempt) {
+            // Another program holding it open is the one reason the user can act on: said in
+            // words, without the system's "access denied".
+            if (GetLastError() != ERROR_ACCESS_DENIED)
+                ThrowLastError(u"Le presse-papiers n'a pas pu être ouvert.");
             if (attempt == kClipboardTries)
-                ThrowLastError(u"Le presse-papiers est occupé par un autre programme ; réessayez "
-                               u"dans un instant.");
+                throw DesktopError("Le presse-papiers est occupé par un autre programme ; "
+                                   "réessayez dans un instant.");
             std::this_thread::sleep_for(kClipboardPause);
         }
     }
@@ -72,6 +82,19 @@ std::u16string WithCrLf(std::u16string_view text)
     return out;
 }
 
+// The bytes of the clipboard's `format`, up to the NULs that end its block.
+std::string ClipboardBytes(UINT format)
+{
+    const HANDLE data = GetClipboardData(format);
+    const GlobalLockScope lock(data);
+    if (!data || !lock.Data())
+        ThrowLastError(u"Le texte du presse-papiers n'a pas pu être lu.");
+    std::string_view bytes(static_cast<const char*>(lock.Data()), GlobalSize(data));
+    while (!bytes.empty() && bytes.back() == '\0')
+        bytes.remove_suffix(1);
+    return std::string(bytes);
+}
+
 } // namespace
 
 Win32Desktop::Win32Desktop(HWND window, HWND source, HWND result)
@@ -100,19 +123,27 @@ void Win32Desktop::ClearClipboard()
 std::u16string Win32Desktop::ClipboardText()
 {
     const OpenClipboardScope clipboard(m_window);
-    // Any other format alone (an image, say) reads as an empty text.
-    if (!IsClipboardFormatAvailable(CF_UNICODETEXT))
-        return {};
+    // HTML alone (as some browsers and mail programs leave it) gives its plain text; any other
+    // format alone (an image, say) reads as an empty text.
+    if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) {
+        const UINT html = RegisterClipboardFormatW(L"HTML Format");
+        return html && IsClipboardFormatAvailable(html) ? PlainTextOfHtml(ClipboardBytes(html))
+                                                        : std::u16string();
+    }
     const HANDLE data = GetClipboardData(CF_UNICODETEXT);
     if (!data)
         ThrowLastError(u"Le texte du presse-papiers n'a pas pu être lu.");
     const GlobalLockScope lock(data);
     if (!lock.Data())
         ThrowLastError(u"Le texte du presse-papiers n'a pas pu être lu.");
-    // The text ends at its NUL, or at the end of the block should a careless program leave none.
-    const std::u16string_view block(
+    // The text ends at the NUL that ends the block, or at the end of the block should a careless
+    // program leave none. A NUL before the end is the text's own: it is kept, and a box refuses
+    // the text with a message rather than take it cut short.
+    std::u16string_view text(
         static_cast<const char16_t*>(lock.Data()), GlobalSize(data) / sizeof(char16_t));
-    return std::u16string(block.substr(0, block.find(u'\0')));
+    while (!text.empty() && text.back() == u'\0')
+        text.remove_suffix(1);
+    return std::u16string(text);
 }
 
 void Win32Desktop::SetClipboardText(std::u16string_view text)
@@ -145,6 +176,45 @@ void Win32Desktop::ShowMessage(std::u16string_view prompt, std::u16string_view t
     const std::u16string titleText(title);
     if (MessageBoxW(m_window, Wide(promptText), Wide(titleText), MB_OK) == 0)
         ThrowLastError(u"Le message n'a pas pu être affiché.");
+}
+
+std::string Win32Desktop::ReadFile(std::u16string_view file, std::size_t limit)
+{
+    const std::u16string name(file);
+    // FILE_FLAG_BACKUP_SEMANTICS opens a folder too, so that it can be named as one. Others may
+    // go on reading and writing the file meanwhile: it is only read.
+    const HANDLE handle = CreateFileW(Wide(name), GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    const auto unreadable = [file](DWORD error) {
+        return FileError(FileProblem::Unreadable, file, FrenchSystemMessage(error));
+    };
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            throw FileError(FileProblem::Missing, file);
+        throw unreadable(error);
+    }
+    const std::unique_ptr<void, decltype(&CloseHandle)> closed(handle, &CloseHandle);
+    BY_HANDLE_FILE_INFORMATION information;
+    LARGE_INTEGER size;
+    if (GetFileType(handle) != FILE_TYPE_DISK)
+        throw FileError(FileProblem::NotAFile, file);
+    if (!GetFileInformationByHandle(handle, &information) || !GetFileSizeEx(handle, &size))
+        throw unreadable(GetLastError());
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        throw FileError(FileProblem::Folder, file);
+    if (std::uint64_t(size.QuadPart) > limit)
+        throw FileError(FileProblem::TooLarge, file);
+    std::string bytes(std::size_t(size.QuadPart), '\0');
+    std::size_t at = 0;
+    for (DWORD got = 1; at < bytes.size() && got > 0; at += got) {
+        if (!::ReadFile(handle, bytes.data() + at,
+                DWORD(std::min<std::size_t>(bytes.size() - at, 1u << 30)), &got, nullptr))
+            throw unreadable(GetLastError());
+    }
+    bytes.resize(at); // shorter, should the file have shrunk meanwhile
+    return bytes;
 }
 
 std::u16string Win32Desktop::DescribeCurrentError()

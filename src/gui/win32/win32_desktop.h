@@ -24,6 +24,8 @@ public:
     // Line breaks go on the clipboard as CR LF, the form every Windows program pastes.
     void SetClipboardText(std::u16string_view text) override;
     void ShowMessage(std::u16string_view prompt, std::u16string_view title) override;
+    // With CreateFileW and ReadFile; the reason a file cannot be read is Windows' own.
+    std::string ReadFile(std::u16string_view file, std::size_t limit) override;
     std::u16string DescribeCurrentError() override;
     void BeginBusy() noexcept override;
     void EndBusy() noexcept override;
