@@ -40,27 +40,14 @@ std::u16string WindowText(HWND window)
     return text;
 }
 
-// While it lives, closes each message box the window shows with OK, noting "[title] prompt" and
-// whether it has an icon, which the window's message boxes never have.
-class MessageBoxCloser
+// Runs `act`, closing with OK each message box it shows; returns "[title] prompt" for each, with
+// " (icon)" where the box has one, which the window's message boxes never have.
+template <class Act> std::u16string Shown(Act act)
 {
-public:
-    MessageBoxCloser()
-        : m_thread([this] { Watch(); })
-    { }
-    ~MessageBoxCloser() { Seen(); }
-    std::u16string Seen()
-    {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        return m_seen;
-    }
-
-private:
-    void Watch()
-    {
-        while (!m_stop) {
+    std::atomic<bool> stop = false;
+    std::u16string seen;
+    std::thread watcher([&stop, &seen] {
+        while (!stop) {
             const HWND box = FindWindowW(L"#32770", nullptr);
             // Read once it shows: its controls are all made by then.
             if (box && IsWindowVisible(box)) {
@@ -70,7 +57,7 @@ private:
                      child = GetWindow(child, GW_HWNDNEXT))
                     if (IsWindowVisible(child))
                         icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
-                m_seen += u"[" + WindowText(box) + u"] " + WindowText(GetDlgItem(box, 0xFFFF))
+                seen += u"[" + WindowText(box) + u"] " + WindowText(GetDlgItem(box, 0xFFFF))
                     + (icon ? u" (icon)" : u"");
                 PostMessageW(box, WM_COMMAND, IDOK, 0);
                 while (IsWindow(box))
@@ -78,12 +65,12 @@ private:
             }
             std::this_thread::sleep_for(10ms);
         }
-    }
-
-    std::atomic<bool> m_stop = false;
-    std::u16string m_seen;
-    std::thread m_thread;
-};
+    });
+    act();
+    stop = true;
+    watcher.join();
+    return seen;
+}
 
 class Win32Window : public ::testing::Test
 {
@@ -91,13 +78,12 @@ protected:
     void SetUp() override { window.Show(SW_SHOW); }
 
     HWND Control(std::string_view name) { return window.Control(name); }
+    HWND BoxControl(Box box) { return Control(box == Box::Source ? "rtbSource" : "rtbResult"); }
     void Click(std::string_view button) { SendMessageW(Control(button), BM_CLICK, 0, 0); }
     // Clicks the button and returns the message boxes it showed.
     std::u16string ClickAndClose(std::string_view button)
     {
-        MessageBoxCloser closer;
-        Click(button);
-        return closer.Seen();
+        return Shown([&] { Click(button); });
     }
 
     frmMain window { false };
@@ -187,12 +173,12 @@ TEST_F(Win32Window, EnterPressesTheFocusedButton)
         desktop.SetBoxText(Box::Result, u"");
         SetFocus(Control(control));
         const MSG enter { Control(control), WM_KEYDOWN, VK_RETURN, 0, 0, {} };
-        MessageBoxCloser closer;
-        EXPECT_EQ(window.PreTranslate(enter), pressed);
-        EXPECT_EQ(closer.Seen(),
+        bool taken = false;
+        EXPECT_EQ(Shown([&] { taken = window.PreTranslate(enter); }),
             std::string_view(control) == "CmdConvert"
                 ? u"[Orvik : conversion] Il n'y a rien à convertir."
                 : u"");
+        EXPECT_EQ(taken, pressed);
         EXPECT_EQ(
             desktop.BoxText(Box::Result), std::string_view(control) == "cmdPaste" ? u"été" : u"");
     }
@@ -299,9 +285,10 @@ TEST_F(Win32Window, ADroppedFileIsReadAndConverted)
         files->fWide = TRUE;
         std::memcpy(files + 1, names.c_str(), size);
         GlobalUnlock(drop);
-        MessageBoxCloser closer;
-        SendMessageW(window.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
-        EXPECT_EQ(closer.Seen(), c.shown);
+        EXPECT_EQ(Shown([&] {
+            SendMessageW(window.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+        }),
+            c.shown);
         EXPECT_EQ(desktop.BoxText(Box::Source), c.source);
     }
     EXPECT_EQ(desktop.BoxText(Box::Result), u"L'été");
@@ -369,12 +356,9 @@ TEST_F(Win32Window, BoxTextIsInTheDescribedFormat)
             format.cbSize = sizeof format;
             const auto mask = DWORD(SendMessageW(
                 Control(box), EM_GETCHARFORMAT, which, reinterpret_cast<LPARAM>(&format)));
-            EXPECT_TRUE((mask
-                            & (CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_FACE
-                                | CFM_SIZE | CFM_LCID))
-                == (CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_FACE | CFM_SIZE
-                    | CFM_LCID))
-                << "the same format throughout, mask " << std::hex << mask;
+            constexpr DWORD kWhole = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT
+                | CFM_FACE | CFM_SIZE | CFM_LCID;
+            EXPECT_EQ(mask & kWhole, kWhole) << "the same format throughout";
             EXPECT_EQ(
                 format.dwEffects & (CFE_BOLD | CFE_ITALIC | CFE_UNDERLINE | CFE_STRIKEOUT), 0u);
             EXPECT_EQ(std::wstring(format.szFaceName), L"MS Sans Serif");
@@ -389,13 +373,11 @@ TEST_F(Win32Window, BoxTextIsInTheDescribedFormat)
 TEST_F(Win32Window, ALongPasteShowsTheStartOfBothTexts)
 {
     std::u16string text;
-    for (int line = 1; line <= 200; ++line) {
-        const std::string number = std::to_string(line);
-        text += u"Ligne " + std::u16string(number.begin(), number.end()) + u" d'Ã©tÃ©\n";
-    }
-    for (const char* box : { "rtbSource", "rtbResult" }) {
-        desktop.SetBoxText(box == std::string_view("rtbSource") ? Box::Source : Box::Result, text);
-        SendMessageW(Control(box), WM_VSCROLL, SB_BOTTOM, 0);
+    for (int line = 0; line < 200; ++line)
+        text += u"Une ligne d'Ã©tÃ©\n";
+    for (const Box box : { Box::Source, Box::Result }) {
+        desktop.SetBoxText(box, text);
+        SendMessageW(BoxControl(box), WM_VSCROLL, SB_BOTTOM, 0);
     }
     desktop.SetClipboardText(text);
     EXPECT_EQ(ClickAndClose("cmdPaste"), u"");
@@ -428,7 +410,7 @@ TEST_F(Win32Window, CtrlZUndoesAPasteAndAConversion)
     ASSERT_EQ(desktop.BoxText(Box::Result), u"été");
     for (const auto& [box, before] :
         { std::pair { Box::Source, u"tapé" }, { Box::Result, u"aussi" } }) {
-        SendMessageW(Control(box == Box::Source ? "rtbSource" : "rtbResult"), EM_UNDO, 0, 0);
+        SendMessageW(BoxControl(box), EM_UNDO, 0, 0);
         EXPECT_EQ(desktop.BoxText(box), before);
     }
     std::u16string longText;
@@ -582,28 +564,26 @@ TEST_F(Win32Window, BusyClipboardIsWaitedForThenReportedAndNothingIsLost)
     desktop.SetBoxText(Box::Source, u"source");
     desktop.SetBoxText(Box::Result, u"résultat");
     // Another thread holds the clipboard open, as another program would, until `until` passes.
-    const auto holdClipboard = [](std::atomic<bool>& held, auto until) {
-        return std::thread([&held, until] {
+    std::atomic<bool> held = false, release = false;
+    const auto hold = [&held](auto until) {
+        held = false;
+        std::thread holder([&held, until] {
             held = OpenClipboard(nullptr);
             while (!until())
                 std::this_thread::sleep_for(5ms);
             CloseClipboard();
         });
+        while (!held)
+            std::this_thread::sleep_for(1ms);
+        return holder;
     };
-    std::atomic<bool> held = false, release = false;
     const auto end = std::chrono::steady_clock::now() + 150ms;
-    std::thread brief
-        = holdClipboard(held, [end] { return std::chrono::steady_clock::now() > end; });
-    while (!held)
-        std::this_thread::sleep_for(1ms);
+    std::thread brief = hold([end] { return std::chrono::steady_clock::now() > end; });
     EXPECT_EQ(ClickAndClose("cmdCopy"), u"");
     brief.join();
     EXPECT_EQ(desktop.ClipboardText(), u"résultat");
 
-    held = false;
-    std::thread holder = holdClipboard(held, [&release] { return release.load(); });
-    while (!held)
-        std::this_thread::sleep_for(1ms);
+    std::thread holder = hold([&release] { return release.load(); });
     desktop.SetBoxText(Box::Result, u"nouveau");
     for (const char* button : { "cmdCopy", "cmdPaste" }) {
         SCOPED_TRACE(button);
@@ -631,12 +611,15 @@ TEST(WindowsPrograms, CarryTheirIdentityAndManifest)
         std::vector<char> record(GetFileVersionInfoSizeW(exe, nullptr));
         ASSERT_FALSE(record.empty());
         ASSERT_TRUE(GetFileVersionInfoW(exe, 0, DWORD(record.size()), record.data()));
-        const auto value = [&record](const std::wstring& key) {
+        const auto query = [&record](const std::wstring& key) {
             void* data = nullptr;
             UINT length = 0;
-            return VerQueryValueW(record.data(), key.c_str(), &data, &length) && data
-                ? Utf8FromUtf16(static_cast<const char16_t*>(data))
-                : "(none)";
+            return VerQueryValueW(record.data(), key.c_str(), &data, &length) ? data : nullptr;
+        };
+        const auto value = [&](const wchar_t* key) {
+            const auto* text = static_cast<const char16_t*>(
+                query(std::wstring(L"\\StringFileInfo\\") + language + L"\\" + key));
+            return text ? Utf8FromUtf16(text) : "(none)";
         };
         const std::string version = kVersionDisplay;
         for (const auto& [key, expected] :
@@ -645,22 +628,19 @@ TEST(WindowsPrograms, CarryTheirIdentityAndManifest)
                 { L"InternalName", name }, { L"OriginalFilename", std::string(name) + ".exe" },
                 { L"FileDescription", description },
                 { L"LegalCopyright", "Copyright © 2026 the orvik authors" } })
-            EXPECT_EQ(
-                value(std::wstring(L"\\StringFileInfo\\") + language + L"\\" + key), expected);
-        EXPECT_NE(
-            value(std::wstring(L"\\StringFileInfo\\") + language + L"\\CompanyName"), "(none)");
-        void* data = nullptr;
-        UINT length = 0;
-        ASSERT_TRUE(VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", &data, &length));
-        EXPECT_EQ(*static_cast<const DWORD*>(data),
+            EXPECT_EQ(value(key), expected);
+        EXPECT_NE(value(L"CompanyName"), "(none)");
+        const auto* translation = static_cast<const DWORD*>(query(L"\\VarFileInfo\\Translation"));
+        ASSERT_TRUE(translation);
+        EXPECT_EQ(*translation,
             DWORD(1200 << 16 | std::wcstoul(std::wstring(language, 4).c_str(), nullptr, 16)));
-        ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", &data, &length));
-        const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(data);
+        const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(query(L"\\"));
+        ASSERT_TRUE(fixed);
         const auto [major, minor, patch, tweak] = kVersionParts;
-        EXPECT_EQ(fixed->dwFileVersionMS, DWORD(major << 16 | minor));
-        EXPECT_EQ(fixed->dwFileVersionLS, DWORD(patch << 16 | tweak));
-        EXPECT_EQ((std::pair { fixed->dwProductVersionMS, fixed->dwProductVersionLS }),
-            (std::pair { fixed->dwFileVersionMS, fixed->dwFileVersionLS }));
+        const auto ms = DWORD(major << 16 | minor), ls = DWORD(patch << 16 | tweak);
+        EXPECT_EQ((std::array { fixed->dwFileVersionMS, fixed->dwFileVersionLS,
+                      fixed->dwProductVersionMS, fixed->dwProductVersionLS }),
+            (std::array { ms, ls, ms, ls }));
 
         // Paths over 260 characters, where the user enabled them.
         const HMODULE module = LoadLibraryExW(exe, nullptr, LOAD_LIBRARY_AS_DATAFILE);
