@@ -307,17 +307,14 @@ TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)
         const char* name;
         std::u16string written, boxed, clipboard;
     };
-    const auto same = [](const char* name, std::u16string text) {
-        return Row { name, text, text, text };
-    };
+    // Separators and spaces plain text could change, a byte-order mark, an emoji, a combining
+    // accent, lone surrogates.
+    const std::u16string unusual = u"\ta\u00A0b\u202F!\u2028c\u2029d\uFEFF\U0001F600 e\u0301\xDC00"
+                                   u"a\xD800";
     const std::vector<Row> rows = {
         { "line breaks", u"\na\nb\r\nc\rd\n", u"\na\nb\nc\nd\n", u"\r\na\r\nb\r\nc\rd\r\n" },
-        same("separators and spaces plain text could change", u"\ta\u00A0b\u202F!\u2028c\u2029d"),
-        same("emoji, combining accent, byte-order mark", u"\uFEFF\U0001F600 e\u0301"),
-        same("lone surrogates",
-            u"\xDC00"
-            u"a\xD800"),
-        same("empty", u""),
+        { "unusual characters", unusual, unusual, unusual },
+        { "empty", u"", u"", u"" },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -328,9 +325,6 @@ TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)
         desktop.SetClipboardText(row.written);
         EXPECT_EQ(desktop.ClipboardText(), row.clipboard);
     }
-    // A NUL would cut the text short in the box: the text is refused whole, the box kept.
-    EXPECT_THROW(desktop.SetBoxText(Box::Source, std::u16string(u"a\0b", 3)), std::exception);
-    EXPECT_EQ(desktop.BoxText(Box::Source), u"");
     // RichEdit holds CR CR LF, its soft line break, as one character of its own: the text is taken.
     EXPECT_NO_THROW(desktop.SetBoxText(Box::Source, u"a\r\r\nb\r\r\r\nc"));
     std::u16string letters = desktop.BoxText(Box::Source);
@@ -444,31 +438,6 @@ TEST_F(Win32Window, ATextTakenInPartIsReportedAndTheBoxKeepsItsText)
     EXPECT_EQ(desktop.BoxText(Box::Source), u"avant");
 }
 
-TEST_F(Win32Window, PasteConvertCopyThroughTheButtons)
-{
-    // Another program's format on the clipboard, next to the damaged text.
-    const UINT other = RegisterClipboardFormatW(L"orvik.test.other");
-    desktop.SetClipboardText(u"L'Ã©tÃ©\r\nÃ\u00A0 Paris");
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    SetClipboardData(other, GlobalAlloc(GMEM_MOVEABLE, 4));
-    CloseClipboard();
-
-    EXPECT_EQ(ClickAndClose("cmdPaste"), u"");
-    EXPECT_EQ(desktop.BoxText(Box::Source), u"L'Ã©tÃ©\nÃ\u00A0 Paris");
-    EXPECT_EQ(desktop.BoxText(Box::Result), u"L'été\nà\u00A0 Paris");
-    EXPECT_EQ(ClickAndClose("cmdCopy"), u"");
-    EXPECT_EQ(desktop.ClipboardText(), u"L'été\r\nà\u00A0 Paris");
-    EXPECT_FALSE(IsClipboardFormatAvailable(other));
-
-    // An empty clipboard empties the source box and is refused; the result box stays.
-    ASSERT_TRUE(OpenClipboard(window.Handle()));
-    EmptyClipboard();
-    CloseClipboard();
-    EXPECT_EQ(ClickAndClose("cmdPaste"), u"[Orvik : conversion] Il n'y a rien à convertir.");
-    EXPECT_EQ(desktop.BoxText(Box::Source), u"");
-    EXPECT_EQ(desktop.BoxText(Box::Result), u"L'été\nà\u00A0 Paris");
-}
-
 // `fragment` as Windows' "HTML Format" puts it, in a page with text before and after it.
 std::string ClipboardHtml(const std::string& fragment)
 {
@@ -510,8 +479,9 @@ TEST(PlainTextOfHtml, IsWhatAReaderSees)
         EXPECT_EQ(PlainTextOfHtml(html), text) << html;
 }
 
-// Clipboards other programs leave: the paste button's message, and the boxes after it.
-TEST_F(Win32Window, PasteTakesWhatOtherProgramsLeaveOnTheClipboard)
+// Clipboards other programs leave: the paste button's message, and the boxes after it; then the
+// copy button puts the repaired text back alone, with CR LF line breaks.
+TEST_F(Win32Window, PasteAndCopyTakeWhatOtherProgramsLeaveOnTheClipboard)
 {
     struct Row
     {
@@ -519,30 +489,31 @@ TEST_F(Win32Window, PasteTakesWhatOtherProgramsLeaveOnTheClipboard)
         std::vector<std::pair<std::wstring, std::string>> formats; // name (or "text"), bytes
         std::u16string shown, source, result;
     };
-    const std::u16string error = u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\n";
     const auto utf16 = [](std::u16string_view text) {
         return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
     };
     const std::vector<Row> rows = {
         { "a NUL within the text", { { L"text", utf16({ u"Ã©\0t\0\0", 6 }) } },
-            error
-                + u"Ce texte contient le caractère nul (U+0000), qu'une zone de texte ne peut pas "
-                  u"contenir.",
-            u"avant", u"" },
+            u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\nCe texte contient le "
+            u"caractère nul (U+0000), qu'une zone de texte ne peut pas contenir.",
+            u"avant", u"résultat" },
         { "HTML alone",
             { { L"HTML Format", ClipboardHtml("<b>\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9</b>") } }, u"",
             u"Ã©tÃ©", u"été" },
         { "an image alone", { { L"PNG", "\x89PNG" } },
-            u"[Orvik : conversion] Il n'y a rien à convertir.", u"", u"" },
+            u"[Orvik : conversion] Il n'y a rien à convertir.", u"", u"résultat" },
+        { "text beside another program's format",
+            { { L"text", utf16(u"L'Ã©tÃ©\r\nÃ\u00A0 Paris") }, { L"orvik.test.other", "x" } }, u"",
+            u"L'Ã©tÃ©\nÃ\u00A0 Paris", u"L'été\nà\u00A0 Paris" },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         desktop.SetBoxText(Box::Source, u"avant");
-        desktop.SetBoxText(Box::Result, u"");
+        desktop.SetBoxText(Box::Result, u"résultat");
         ASSERT_TRUE(OpenClipboard(window.Handle()));
         EmptyClipboard();
         for (const auto& [format, bytes] : row.formats) {
-            const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+            const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.size() + 2);
             std::memcpy(GlobalLock(memory), bytes.data(), bytes.size());
             GlobalUnlock(memory);
             SetClipboardData(
@@ -554,6 +525,9 @@ TEST_F(Win32Window, PasteTakesWhatOtherProgramsLeaveOnTheClipboard)
         EXPECT_EQ(desktop.BoxText(Box::Source), row.source);
         EXPECT_EQ(desktop.BoxText(Box::Result), row.result);
     }
+    EXPECT_EQ(ClickAndClose("cmdCopy"), u"");
+    EXPECT_EQ(desktop.ClipboardText(), u"L'été\r\nà\u00A0 Paris");
+    EXPECT_FALSE(IsClipboardFormatAvailable(RegisterClipboardFormatW(L"orvik.test.other")));
 }
 
 // A clipboard another program holds open is waited for briefly, then reported; both boxes and the
