@@ -8,16 +8,9 @@ program=$(realpath "$1")
 here=$(cd "$(dirname "$0")/../../scripts" && pwd)
 work=$(mktemp -d)
 source "$here/wine.sh"
-cleanup() {
-    orvik_wine_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'orvik_wine_stop; rm -rf "$work"' EXIT
 failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+fail() { echo "FAIL: $*" && failures=$((failures + 1)); }
 # Wine hands the arguments over from UTF-8.
 export LC_ALL=C.UTF-8
 

@@ -10,18 +10,9 @@ tests=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 source "$tests/../../scripts/xvfb.sh"
 source "$tests/../../scripts/wine.sh"
-cleanup() {
-    orvik_wine_stop
-    [ -n "${ORVIK_XVFB_PID:-}" ] && kill "$ORVIK_XVFB_PID" 2>/dev/null
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'orvik_wine_stop; kill ${ORVIK_XVFB_PID:-} 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+fail() { echo "FAIL: $*" && failures=$((failures + 1)); }
 export LC_ALL=C.UTF-8
 
 # The X server first: wine's desktop starts with the first program, and draws on it from then on.
