@@ -39,19 +39,25 @@ desktop=$(timeout 60 xdotool search --sync --name 'Wine desktop$' | head -n1)
 paste=(403 147) # COLLER le presse papier ET CONVERTIR
 copy=(403 475)  # COPIER le texte converti dans le presse papier
 
-# The window takes a moment to show inside the desktop: until the repaired text comes back, offer
-# the damaged text again and click both buttons again.
-for _ in $(seq 60); do
-    xclip -selection clipboard -i "$workdir/damaged"
-    xdotool mousemove --window "$desktop" "${paste[@]}" click 1
-    sleep 0.3
-    xdotool mousemove --window "$desktop" "${copy[@]}" click 1
-    sleep 0.3
-    xclip -selection clipboard -o >"$workdir/copied" 2>/dev/null || true
-    cmp -s "$workdir/copied" "$workdir/expected" && break
-done
-cmp -s "$workdir/copied" "$workdir/expected" \
-    || fail "the clipboard does not hold the repaired text:$(echo; od -c "$workdir/copied" | head -20)"
+# repaired_after CLICKS...: clicks each button in turn (as a pair of coordinates) until the clipboard
+# holds the repaired text, offering the damaged text before each round; the window takes a moment to
+# show inside the desktop, or to read its file.
+repaired_after() {
+    local _ button
+    for _ in $(seq 60); do
+        xclip -selection clipboard -i "$workdir/damaged"
+        for button in "$@"; do
+            # shellcheck disable=SC2086
+            xdotool mousemove --window "$desktop" $button click 1
+            sleep 0.3
+        done
+        xclip -selection clipboard -o >"$workdir/copied" 2>/dev/null || true
+        cmp -s "$workdir/copied" "$workdir/expected" && return 0
+    done
+    od -c "$workdir/copied" | head -20
+    return 1
+}
+repaired_after "${paste[*]}" "${copy[*]}" || fail "the clipboard does not hold the repaired text"
 kill -0 "$orvik_pid" 2>/dev/null || fail "the program ended"
 
 # A file named on the command line ("orvik.exe lettre.txt", Explorer's "Open with"), with a
@@ -60,14 +66,5 @@ orvik_wine cmd /c taskkill /f /im orvik.exe >/dev/null 2>&1
 wait "$orvik_pid" 2>/dev/null
 printf '\xef\xbb\xbf' | cat - "$workdir/damaged" >"$workdir/lettre d'été.txt"
 (cd "$workdir" && orvik_wine "$program" "lettre d'été.txt" >>"$workdir/orvik.log" 2>&1) &
-: | xclip -selection clipboard -i
-for _ in $(seq 60); do
-    sleep 0.3
-    xdotool mousemove --window "$desktop" "${copy[@]}" click 1
-    sleep 0.3
-    xclip -selection clipboard -o >"$workdir/copied" 2>/dev/null || true
-    cmp -s "$workdir/copied" "$workdir/expected" && break
-done
-cmp -s "$workdir/copied" "$workdir/expected" \
-    || fail "the file named on the command line was not converted:$(echo; od -c "$workdir/copied" | head -5)"
+repaired_after "${copy[*]}" || fail "the file named on the command line was not converted"
 echo "PASS: pasted, converted and copied through a real clipboard; a file named on the command line"
