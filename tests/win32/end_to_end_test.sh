@@ -10,13 +10,7 @@ here=$(cd "$(dirname "$0")/../../scripts" && pwd)
 workdir=$(mktemp -d)
 source "$here/xvfb.sh"
 source "$here/wine.sh"
-cleanup() {
-    [ -n "${WINEPREFIX:-}" ] && orvik_wine_stop
-    kill ${ORVIK_XVFB_PID:-} 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$workdir"
-}
-trap cleanup EXIT
+trap '[ -n "${WINEPREFIX:-}" ] && orvik_wine_stop; kill ${ORVIK_XVFB_PID:-} 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$workdir"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 orvik_start_xvfb "$workdir" 800x600 || fail "Xvfb did not start"
