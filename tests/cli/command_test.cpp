@@ -2,17 +2,16 @@
 // The orvik-repair program itself, run through the shell as a user would run it: arguments, exit
 // statuses, messages, and in-place repair on real files and folders.
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <map>
+#include <iterator>
 #include <set>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -37,9 +36,7 @@ struct Outcome
 std::string ReadFile(const fs::path& path)
 {
     std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
+    return { std::istreambuf_iterator<char>(file), {} };
 }
 
 void WriteFile(const fs::path& path, const std::string& content, mode_t mode = 0644)
@@ -118,20 +115,15 @@ protected:
     std::string launcher_ = ORVIK_REPAIR_PROGRAM;
 };
 
-// The extended attributes of `path` (ACLs and security labels among them), by name.
-std::map<std::string, std::string> Attributes(const fs::path& path)
+// The extended attributes of `path` (ACLs and security labels among them), names and values.
+std::string Attributes(const fs::path& path)
 {
-    std::string names(std::size_t(std::max<ssize_t>(llistxattr(path.c_str(), nullptr, 0), 0)), 0);
-    names.resize(
-        std::size_t(std::max<ssize_t>(llistxattr(path.c_str(), names.data(), names.size()), 0)));
-    std::map<std::string, std::string> attributes;
-    for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
-        const std::string name = names.c_str() + at;
-        std::string value(std::size_t(lgetxattr(path.c_str(), name.c_str(), nullptr, 0)), 0);
-        EXPECT_GE(lgetxattr(path.c_str(), name.c_str(), value.data(), value.size()), 0) << name;
-        attributes[name] = value;
-    }
-    return attributes;
+    FILE* listing
+        = popen(("getfattr --absolute-names -hd -m - -e hex '" + path.string() + "'").c_str(), "r");
+    std::string text(1 << 16, '\0');
+    text.resize(fread(text.data(), 1, text.size(), listing));
+    EXPECT_EQ(pclose(listing), 0) << path;
+    return text;
 }
 
 const std::string kTryHelp = "Saisissez « orvik-repair --help » pour plus d'informations.\n";
