@@ -11,16 +11,13 @@ namespace {
 
 using orvik::Kernel;
 
-struct NamedCase
-{
-    const char* name;
-    std::u16string input;
-    std::u16string expected;
-};
-
 // The table rows and the traps around them. Followers are written as escapes because many of
 // them look alike; the comment on each row shows them.
-const NamedCase kCases[] = {
+const struct
+{
+    const char* name;
+    std::u16string input, expected;
+} kCases[] = {
     { "no_lead_unchanged", u"Bonjour,\r\nla mer\n\test calme.",
         u"Bonjour,\r\nla mer\n\test calme." },
     { "empty", u"", u"" },
@@ -61,7 +58,7 @@ protected:
 // boundary meets it, a lead last in the text among them.
 TEST_P(RepairKernelTest, NamedCasesAtEveryOffset)
 {
-    for (const NamedCase& c : kCases) {
+    for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         for (std::size_t length = 0; length <= 40; ++length) {
             for (std::size_t at = 0; at <= length; ++at) {

@@ -32,10 +32,10 @@ public:
     {
         return real_.OpenOriginal(path);
     }
-    Error Rewind(int fd) override { return Fails(Step::Rewind) ? error_ : real_.Rewind(fd); }
+    Error Rewind(int fd) override { return failing_ == Step::Rewind ? error_ : real_.Rewind(fd); }
     std::expected<int, Error> CreateTemporary(const std::string& original) override
     {
-        if (Fails(Step::Create))
+        if (failing_ == Step::Create)
             return std::unexpected(error_);
         const auto created = real_.CreateTemporary(original);
         temporary_ = created.value_or(-1);
@@ -43,24 +43,22 @@ public:
     }
     std::string KeepMetadata(int original, int temporary) override
     {
-        return Fails(Step::Metadata) ? "métadonnées" : real_.KeepMetadata(original, temporary);
+        return failing_ == Step::Metadata ? "métadonnées" : real_.KeepMetadata(original, temporary);
     }
-    Error Flush(int fd) override { return Fails(Step::Flush) ? error_ : real_.Flush(fd); }
+    Error Flush(int fd) override { return failing_ == Step::Flush ? error_ : real_.Flush(fd); }
     Error Close(int fd) override
     {
         const Error error = real_.Close(fd);
-        return fd == temporary_ && Fails(Step::Close) ? error_ : error;
+        return fd == temporary_ && failing_ == Step::Close ? error_ : error;
     }
     Error Replace(const std::string& original) override
     {
-        return Fails(Step::Replace) ? error_ : real_.Replace(original);
+        return failing_ == Step::Replace ? error_ : real_.Replace(original);
     }
     void RemoveTemporary() override { real_.RemoveTemporary(); }
     void SyncFolder(const std::string& original) override { real_.SyncFolder(original); }
 
 private:
-    bool Fails(Step step) const { return step == failing_; }
-
     InPlaceSystem& real_ = InPlaceSystem::Native();
     Step failing_;
     Error error_;
