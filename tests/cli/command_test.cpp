@@ -103,14 +103,6 @@ protected:
         return outcome;
     }
 
-    static bool CanRunAsNobody() { return std::system((kAsNobody + " /bin/true").c_str()) == 0; }
-    // Later runs are the user 65534's, with a copy of the program that user can reach.
-    void RunAsNobody()
-    {
-        fs::copy_file(ORVIK_REPAIR_PROGRAM, Path("orvik-repair"), fs::copy_options::skip_existing);
-        launcher_ = kAsNobody + " " + Path("orvik-repair").string();
-    }
-
     fs::path dir_;
     std::string launcher_ = ORVIK_REPAIR_PROGRAM;
 };
@@ -289,7 +281,7 @@ TEST_F(CommandTest, InPlaceTakesEachFileOnItsOwn)
 // file, it refuses instead.
 TEST_F(CommandTest, InPlaceKeepsOwnerGroupModeAclAndAttributes)
 {
-    if (geteuid() != 0 || !CanRunAsNobody())
+    if (geteuid() != 0 || std::system((kAsNobody + " /bin/true").c_str()) != 0)
         GTEST_SKIP() << "needs root, and setpriv, to give the files other owners";
     const struct
     {
@@ -318,6 +310,8 @@ TEST_F(CommandTest, InPlaceKeepsOwnerGroupModeAclAndAttributes)
             "impossible de créer le fichier temporaire dans son dossier (permission refusée) ; "
             "fichier laissé intact" },
     };
+    // The user 65534 runs a copy of the program that this user can reach.
+    fs::copy_file(ORVIK_REPAIR_PROGRAM, Path("orvik-repair"));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(Path("d"));
@@ -330,9 +324,8 @@ TEST_F(CommandTest, InPlaceKeepsOwnerGroupModeAclAndAttributes)
         }
         const struct stat before = Status(file);
         const auto attributes = Attributes(file);
-        launcher_ = ORVIK_REPAIR_PROGRAM;
-        if (c.asNobody)
-            RunAsNobody();
+        launcher_ = c.asNobody ? kAsNobody + " " + Path("orvik-repair").string()
+                               : std::string(ORVIK_REPAIR_PROGRAM);
 
         const Outcome outcome = Run({ "-i", file });
         EXPECT_EQ(outcome.err, c.err.empty() ? "" : Said(file, c.err));
