@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// A deliberately literal accent repair, kept slow and plain so that it can judge the fast one:
-// 1-based positions, the text rebuilt from three pieces at every lead, its own copy of the table.
-// RepairBytesLiterally does the same to UTF-8 bytes, to judge the filter.
+// A deliberately plain accent repair, kept slow and simple so that it can judge the fast one: one
+// character at a time, with its own copy of the table. RepairBytesLiterally does the same to
+// UTF-8 bytes, to judge the filter.
 #pragma once
 
 #include <cstddef>
@@ -16,43 +16,27 @@ struct Repaired
     std::size_t tableRepairs = 0; // repairs made by a table row, each one shortening the text
 };
 
-inline Repaired RepairLiterally(std::u16string text)
+inline Repaired RepairLiterally(const std::u16string& text)
 {
-    // Followers and their letters, row by row: é ô è ê ù û ç î â.
+    // Followers and their letters, row by row: é ô è ê ù û ç î â. A lead ("Ã") followed by none
+    // of them becomes "à", and what follows it is read afresh.
     constexpr std::u16string_view followers
         = u"\u00A9\u00B4\u00A8\u00AA\u00B9\u00BB\u00A7\u00AE\u00A2";
     constexpr std::u16string_view letters
         = u"\u00E9\u00F4\u00E8\u00EA\u00F9\u00FB\u00E7\u00EE\u00E2";
-    constexpr char16_t lead = u'\u00C3'; // Ã
-    constexpr char16_t defaultLetter = u'\u00E0'; // à
-
     Repaired result;
-    std::size_t start = 1;
-    for (;;) {
-        const std::size_t found = text.find(lead, start - 1);
-        if (found == std::u16string::npos)
-            break;
-        const std::size_t p = found + 1;
-        const std::u16string follower = p < text.size() ? text.substr(p, 1) : std::u16string();
-
-        std::size_t consumed = 2;
-        char16_t replacement = defaultLetter;
-        const std::size_t row
-            = follower.empty() ? std::u16string_view::npos : followers.find(follower[0]);
-        if (row != std::u16string_view::npos) {
-            replacement = letters[row];
-            ++result.tableRepairs;
-        } else {
-            consumed = 1;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\u00C3') {
+            result.text += text[i];
+            continue;
         }
-
-        const std::size_t restFrom = p + consumed; // 1-based
-        const std::u16string rest
-            = restFrom <= text.size() ? text.substr(restFrom - 1) : std::u16string();
-        text = text.substr(0, p - 1) + replacement + rest;
-        start = p + 1;
+        const std::size_t row = i + 1 < text.size() ? followers.find(text[i + 1]) : followers.npos;
+        result.text += row == followers.npos ? u'\u00E0' : letters[row];
+        if (row != followers.npos) {
+            ++i;
+            ++result.tableRepairs;
+        }
     }
-    result.text = std::move(text);
     return result;
 }
 
@@ -70,7 +54,7 @@ inline std::string RepairBytesLiterally(std::string_view bytes)
         i += twoBytes;
     }
     std::string out; // ASCII and kept bytes (U+DC80..U+DCFF) take one byte, U+0080..U+00FF two
-    for (char16_t c : RepairLiterally(std::move(text)).text)
+    for (char16_t c : RepairLiterally(text).text)
         out += c < 0x80 || c > 0xFF ? std::string(1, char(c))
                                     : std::string { char(0xC0 | c >> 6), char(0x80 | (c & 0x3F)) };
     return out;

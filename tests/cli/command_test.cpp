@@ -2,17 +2,16 @@
 // The orvik-repair program itself, run through the shell as a user would run it: arguments, exit
 // statuses, messages, and in-place repair on real files and folders.
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <map>
+#include <iterator>
 #include <set>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -37,9 +36,7 @@ struct Outcome
 std::string ReadFile(const fs::path& path)
 {
     std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
+    return { std::istreambuf_iterator<char>(file), {} };
 }
 
 void WriteFile(const fs::path& path, const std::string& content, mode_t mode = 0644)
@@ -106,32 +103,19 @@ protected:
         return outcome;
     }
 
-    static bool CanRunAsNobody() { return std::system((kAsNobody + " /bin/true").c_str()) == 0; }
-    // Later runs are the user 65534's, with a copy of the program that user can reach.
-    void RunAsNobody()
-    {
-        fs::copy_file(ORVIK_REPAIR_PROGRAM, Path("orvik-repair"), fs::copy_options::skip_existing);
-        launcher_ = kAsNobody + " " + Path("orvik-repair").string();
-    }
-
     fs::path dir_;
     std::string launcher_ = ORVIK_REPAIR_PROGRAM;
 };
 
-// The extended attributes of `path` (ACLs and security labels among them), by name.
-std::map<std::string, std::string> Attributes(const fs::path& path)
+// The extended attributes of `path` (ACLs and security labels among them), names and values.
+std::string Attributes(const fs::path& path)
 {
-    std::string names(std::size_t(std::max<ssize_t>(llistxattr(path.c_str(), nullptr, 0), 0)), 0);
-    names.resize(
-        std::size_t(std::max<ssize_t>(llistxattr(path.c_str(), names.data(), names.size()), 0)));
-    std::map<std::string, std::string> attributes;
-    for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
-        const std::string name = names.c_str() + at;
-        std::string value(std::size_t(lgetxattr(path.c_str(), name.c_str(), nullptr, 0)), 0);
-        EXPECT_GE(lgetxattr(path.c_str(), name.c_str(), value.data(), value.size()), 0) << name;
-        attributes[name] = value;
-    }
-    return attributes;
+    FILE* listing
+        = popen(("getfattr --absolute-names -hd -m - -e hex '" + path.string() + "'").c_str(), "r");
+    std::string text(1 << 16, '\0');
+    text.resize(fread(text.data(), 1, text.size(), listing));
+    EXPECT_EQ(pclose(listing), 0) << path;
+    return text;
 }
 
 const std::string kTryHelp = "Saisissez « orvik-repair --help » pour plus d'informations.\n";
@@ -297,7 +281,7 @@ TEST_F(CommandTest, InPlaceTakesEachFileOnItsOwn)
 // file, it refuses instead.
 TEST_F(CommandTest, InPlaceKeepsOwnerGroupModeAclAndAttributes)
 {
-    if (geteuid() != 0 || !CanRunAsNobody())
+    if (geteuid() != 0 || std::system((kAsNobody + " /bin/true").c_str()) != 0)
         GTEST_SKIP() << "needs root, and setpriv, to give the files other owners";
     const struct
     {
@@ -309,8 +293,6 @@ TEST_F(CommandTest, InPlaceKeepsOwnerGroupModeAclAndAttributes)
     } cases[] = {
         { "set_group_id_folder_of_another_group",
             "chgrp 12345 d && chmod 2775 d && chgrp 0 d/f && chmod 640 d/f", false },
-        { "set_group_id_folder_as_a_user",
-            "chgrp 12345 d && chmod 2777 d && chown 65534:65534 d/f && chmod 640 d/f", true },
         { "acl_whose_group_has_nothing", "chmod 600 d/f && setfacl -m u:12345:r,g::- d/f", false },
         { "folder_default_acl_not_taken", "setfacl -d -m u:12345:rwx d", false },
         // The ACL listed first: the user attribute after it must not make it look absent.
@@ -328,6 +310,8 @@ TEST_F(CommandTest, InPlaceKeepsOwnerGroupModeAclAndAttributes)
             "impossible de créer le fichier temporaire dans son dossier (permission refusée) ; "
             "fichier laissé intact" },
     };
+    // The user 65534 runs a copy of the program that this user can reach.
+    fs::copy_file(ORVIK_REPAIR_PROGRAM, Path("orvik-repair"));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(Path("d"));
@@ -340,9 +324,8 @@ TEST_F(CommandTest, InPlaceKeepsOwnerGroupModeAclAndAttributes)
         }
         const struct stat before = Status(file);
         const auto attributes = Attributes(file);
-        launcher_ = ORVIK_REPAIR_PROGRAM;
-        if (c.asNobody)
-            RunAsNobody();
+        launcher_ = c.asNobody ? kAsNobody + " " + Path("orvik-repair").string()
+                               : std::string(ORVIK_REPAIR_PROGRAM);
 
         const Outcome outcome = Run({ "-i", file });
         EXPECT_EQ(outcome.err, c.err.empty() ? "" : Said(file, c.err));

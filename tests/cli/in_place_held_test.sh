@@ -29,6 +29,7 @@ await() { for _ in $(seq 3000); do "$@" && return 0; sleep 0.01; done; return 1;
 is_stopped() { [ "$(awk '{ print $3 }' "/proc/$pid/stat" 2>/dev/null)" = t ]; }
 swapped() { [ "$(stat -c %i "$f")" != "$inode" ] && is_stopped; }
 lease_breaking() { grep -q "LEASE *BREAKING .* $pid " /proc/locks; }
+ended() { ! kill -0 "$pid" 2>/dev/null || { is_stopped && kill -CONT "$pid" 2>/dev/null; false; }; }
 
 status=0
 for row in none open_before written_during mode_changed_during opened_during written_during_swap \
@@ -89,13 +90,8 @@ for row in none open_before written_during mode_changed_during opened_during wri
         ;;
     esac
     # A stop the row did not expect (a check that let the repair reach the swap) is let go on.
-    for _ in $(seq 3000); do
-        kill -0 "$pid" 2>/dev/null || break
-        is_stopped && kill -CONT "$pid" 2>/dev/null
-        sleep 0.01
-    done
-    wait "$tracer"
-    got=$?
+    await ended
+    wait "$tracer"; got=$?
     wait
     # The new file was flushed before the swap.
     calls=$(grep -oE 'fsync\([0-9]+<[^>]*>|renameat2' "$dir/trace" | sed 's|<.*/|<|' | head -n 2)
@@ -105,9 +101,8 @@ for row in none open_before written_during mode_changed_during opened_during wri
     elif [ "$got" -ne "$code" ] || [ "$(cat "$dir/err")" != "$err" ] \
         || [ "$(cat "$f"; echo .)" != "$expected." ] \
         || [ "$(ls -A "$dir")" != $'err\nf\norvik-repair\npid\ntrace' ]; then
-        echo "FAIL $row: exit status $got, stderr: $(cat "$dir/err")"
-        echo "  file: $(cat "$f")"
-        echo "  folder: $(ls -A "$dir")"
+        echo "FAIL $row: exit status $got, stderr: $(cat "$dir/err"), file: $(cat "$f")," \
+            "folder:" $(ls -A "$dir")
         status=1
     else
         echo "PASS $row"

@@ -16,44 +16,29 @@ endif()
 
 set(expected "share/doc/orvik/copyright" "share/doc/orvik/changelog.gz")
 if(EXPECT_GUI)
-    list(APPEND expected
-        "bin/orvik"
-        "share/applications/${APP_ID}.desktop"
-        "share/metainfo/${APP_ID}.metainfo.xml"
-        "share/icons/hicolor/16x16/apps/${APP_ID}.png"
-        "share/icons/hicolor/24x24/apps/${APP_ID}.png"
-        "share/icons/hicolor/32x32/apps/${APP_ID}.png"
-        "share/icons/hicolor/48x48/apps/${APP_ID}.png"
-        "share/icons/hicolor/64x64/apps/${APP_ID}.png"
-        "share/icons/hicolor/128x128/apps/${APP_ID}.png"
-        "share/icons/hicolor/256x256/apps/${APP_ID}.png"
-        "share/man/man1/orvik.1.gz"
+    list(APPEND expected "bin/orvik" "share/applications/${APP_ID}.desktop"
+        "share/metainfo/${APP_ID}.metainfo.xml" "share/man/man1/orvik.1.gz"
         "share/man/fr/man1/orvik.1.gz")
+    foreach(size 16 24 32 48 64 128 256)
+        list(APPEND expected "share/icons/hicolor/${size}x${size}/apps/${APP_ID}.png")
+    endforeach()
 endif()
 if(EXPECT_CLI)
     list(APPEND expected
         "bin/orvik-repair" "share/man/man1/orvik-repair.1.gz" "share/man/fr/man1/orvik-repair.1.gz")
 endif()
-foreach(relative IN LISTS expected)
-    if(NOT EXISTS "${PREFIX}/${relative}")
-        fail("not installed: ${relative}")
-    endif()
-endforeach()
-foreach(program orvik orvik-repair)
-    if(EXISTS "${PREFIX}/bin/${program}")
-        execute_process(COMMAND test -x "${PREFIX}/bin/${program}" RESULT_VARIABLE status)
-        if(NOT status EQUAL 0)
-            fail("installed but not executable: bin/${program}")
-        endif()
-    endif()
-endforeach()
-
-# Nothing installed outside the usual folders (a stray build file, a header, a test program).
+# Every file where it belongs, and nothing else (a stray build file, a header, a test program).
 file(GLOB_RECURSE installed RELATIVE "${PREFIX}" "${PREFIX}/*")
-foreach(relative IN LISTS installed)
-    list(FIND expected "${relative}" index)
-    if(index EQUAL -1)
-        fail("unexpected installed file: ${relative}")
+list(SORT expected)
+list(SORT installed)
+if(NOT installed STREQUAL expected)
+    fail("installed:\n  ${installed}\nexpected:\n  ${expected}")
+endif()
+foreach(program orvik orvik-repair)
+    execute_process(COMMAND test -e "${PREFIX}/bin/${program}" -a ! -x "${PREFIX}/bin/${program}"
+        RESULT_VARIABLE status)
+    if(status EQUAL 0)
+        fail("installed but not executable: bin/${program}")
     endif()
 endforeach()
 message(STATUS "installed tree: ${expected}")

@@ -10,10 +10,7 @@ status=0
 options=$("$orvik_repair" --help | grep -oE '^ +(-[a-zA-Z], )?--[a-z-]+' | grep -oE -- '-[-a-z]+')
 for page in "$man_dir"/*.1.gz "$man_dir"/fr/*.1.gz; do
     warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null) || warnings+=" (man failed)"
-    if [ -n "$warnings" ]; then
-        echo "$page: $warnings" >&2
-        status=1
-    fi
+    [ -z "$warnings" ] || { echo "$page: $warnings" >&2; status=1; }
     if [[ $page == */orvik-repair.1.gz ]]; then
         text=$(MANWIDTH=80 man -E UTF-8 -l "$page" 2>/dev/null)
         for option in $options; do

@@ -11,11 +11,8 @@ work="$build/tests/desktop/package-check"
 rm -rf "$work"
 mkdir -p "$work/out"
 
-(cd "$build" && cpack -G DEB -B "$(realpath "$work/out")" >"$(realpath "$work")/cpack.log" 2>&1) || {
-    cat "$work/cpack.log"
-    echo "cpack failed" >&2
-    exit 1
-}
+(cd "$build" && cpack -G DEB -B "$(realpath "$work/out")") >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log"; echo "cpack failed" >&2; exit 1; }
 package=$(find "$work/out" -maxdepth 1 -name 'orvik_*.deb' -print -quit)
 [ -n "$package" ] || { echo "no orvik_*.deb was built" >&2; exit 1; }
 
@@ -23,11 +20,9 @@ fail() { echo "$package: $*" >&2; exit 1; }
 
 depends=$(dpkg-deb -f "$package" Depends)
 depended=$(tr ',' '\n' <<<"$depends" | awk '{print $1}')
-for needed in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6; do
-    grep -qxF "$needed" <<<"$depended" || fail "Depends lacks $needed: $depends"
-done
-# The window's platforms: X11's plugin needed, Wayland's recommended for a session without X.
-for needed in qt6-qpa-plugins qt6-base-abi; do
+# The libraries and the window's platforms: X11's plugin needed, Wayland's recommended for a
+# session without X.
+for needed in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins qt6-base-abi; do
     grep -qxF "$needed" <<<"$depended" || fail "Depends lacks $needed: $depends"
 done
 [ "$(dpkg-deb -f "$package" Recommends)" = qt6-wayland ] \
