@@ -14,13 +14,14 @@ click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
 # mode | payload ("@N": N lines of damaged prose; printf escapes in it and in the boxes' texts) |
 # keys: "paste" (the button), "paste+copy" (then the copy button: the clipboard must hold the
 # result box's text), "paste+close" (then a close request to the window during the wait: it ends
-# once the box is closed) or "ctrl+v" | title of the box shown ("-": none) | source and result boxes
-# afterwards ("*": not read; "@": the payload's lines, damaged and repaired) | address space left,
-# in MiB. The 20 MiB text goes through when memory allows: refused, it is refused for memory.
-# Ctrl+C in the boxes must give line1's characters back exactly, as plain text alone. "ctrl+v",
-# "shift+insert" and "menu" (the context menu opened, then closed) against a silent owner must
-# leave the window frozen no longer than the paste button's bounded wait; an owner that sends its
-# pieces 0.3 s apart is waited for piece by piece; plain text is taken before HTML.
+# once the box is closed), "open" (the payload's file named on the command line) or "ctrl+v" |
+# title of the box shown ("-": none) | source and result boxes afterwards ("*": not read; "@": the
+# payload's lines, damaged and repaired) | address space left, in MiB. The 20 MiB text goes
+# through when memory allows: refused, it is refused for memory. Ctrl+C in the boxes must give
+# line1's characters back exactly, as plain text alone. "ctrl+v", "shift+insert" and "menu" (the
+# context menu opened, then closed) against a silent owner must leave the window frozen no longer
+# than the paste button's bounded wait; an owner that sends its pieces 0.3 s apart is waited for
+# piece by piece; plain text is taken before HTML.
 rows=(
     "text|$line1|paste+copy|-|$line1|$line2"
     "hang|Ã©tÃ©|ctrl+v|-|$source_text|$result_text"
@@ -37,6 +38,7 @@ rows=(
     "both|Ã©tÃ©|paste|-|Ã©tÃ©|été"
     "text|${bom}Ã©tÃ©|paste|-|${bom}Ã©tÃ©|${bom}été"
     "text|${bom}Ã©|ctrl+v|-|${bom}Ã©|$result_text"
+    "text|${bom}L'Ã©tÃ©|open|-|L'Ã©tÃ©|L'été"
 )
 
 answered() { # once the window has answered: the lower box's text selected, read as the primary selection
@@ -64,7 +66,9 @@ for row in "${rows[@]}"; do
     IFS='|' read -r mode payload keys title source result room <<<"$row"
     [ -z "$room" ] || ! ldd "$program" | grep -q libasan || continue
     write_payload "$payload" "$workdir"
-    "$program" >"$workdir/orvik.log" 2>&1 &
+    args=()
+    [ "$keys" != open ] || args=("$workdir/payload")
+    "$program" "${args[@]}" >"$workdir/orvik.log" 2>&1 &
     orvik=$!
     window=$(find_window '^orvik - tq 11/2007$' 600)
     [ -n "$window" ] || fail "the window did not show"
@@ -85,6 +89,7 @@ for row in "${rows[@]}"; do
     case $keys in
     ctrl+v | shift+Insert) xdotool mousemove --window "$window" 200 50 click 1 key ctrl+a "$keys" ;;
     menu) xdotool mousemove --window "$window" 200 50 click 3 sleep 0.5 key Escape ;;
+    open) ;;
     *)
         click 236 16
         [ "$keys" != paste+close ] || /usr/bin/python3 "$here/clipboard_owner.py" close "$window"
