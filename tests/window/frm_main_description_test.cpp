@@ -45,12 +45,9 @@ TEST(FrmMainDescription, SaysWhatTheUserSees)
         const auto& [name, text, left, top, width, height, tab, command, spoken, said]
             = expected[i];
         const ControlDescription& c = kMainWindow.controls[i];
-        EXPECT_EQ(
-            std::tie(c.name, c.text, c.tabIndex, c.command, c.spokenName, c.spokenDescription),
-            std::tie(name, text, tab, command, spoken, said));
-        EXPECT_EQ(std::tie(c.place.left, c.place.top, c.place.width, c.place.height),
-            std::tie(left, top, width, height))
-            << name;
+        EXPECT_EQ(std::tie(c.name, c.text, c.tabIndex, c.command, c.spokenName, c.spokenDescription,
+                      c.place.left, c.place.top, c.place.width, c.place.height),
+            std::tie(name, text, tab, command, spoken, said, left, top, width, height));
         EXPECT_EQ(c.kind, command == Command::None ? ControlKind::TextBox : ControlKind::Button);
     }
 }

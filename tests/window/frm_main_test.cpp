@@ -51,6 +51,26 @@ class FrmMainTest : public QObject
     {
         return QStringView(Control<orvik::TextBox>(box)->Text()).toString();
     }
+    // Closes each message box once it shows, noting its title, its text, and whether it is plain:
+    // no icon, plain text, one button, and wide enough for its title in bold beside a window
+    // manager's icon and buttons.
+    void CloseMessageBoxes(QTimer& closer, QStringList& seen)
+    {
+        connect(&closer, &QTimer::timeout, this, [&seen] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                QFont bold = box->font();
+                bold.setBold(true);
+                const QFontMetrics title(bold);
+                const bool plain = box->icon() == QMessageBox::NoIcon
+                    && box->textFormat() == Qt::PlainText && box->buttons().size() == 1
+                    && box->width()
+                        >= title.horizontalAdvance(box->windowTitle()) + 5 * title.height();
+                seen << box->windowTitle() << box->text() << (plain ? u"plain"_s : u"dressed"_s);
+                box->done(0);
+            }
+        });
+        closer.start(10);
+    }
 
 private slots:
     void initTestCase() { QVERIFY(orvik::InstallFrenchTranslations(*qApp)); }
@@ -220,24 +240,9 @@ private slots:
     void pasteOfAnImageOnlyIsRefused()
     {
         QGuiApplication::clipboard()->setImage(QImage(4, 4, QImage::Format_RGB32));
-        // Closes the message box once it shows, noting what it showed.
         QStringList seen;
         QTimer closer;
-        connect(&closer, &QTimer::timeout, this, [&seen] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                // Wide enough for the title in bold, beside a window manager's icon and buttons.
-                QFont bold = box->font();
-                bold.setBold(true);
-                const QFontMetrics title(bold);
-                const bool plain = box->icon() == QMessageBox::NoIcon
-                    && box->textFormat() == Qt::PlainText && box->buttons().size() == 1
-                    && box->width()
-                        >= title.horizontalAdvance(box->windowTitle()) + 5 * title.height();
-                seen << box->windowTitle() << box->text() << (plain ? u"plain"_s : u"dressed"_s);
-                box->done(0);
-            }
-        });
-        closer.start(10);
+        CloseMessageBoxes(closer, seen);
         QTest::mouseClick(Control<QPushButton>("cmdPaste"), Qt::LeftButton);
         QCOMPARE(seen,
             QStringList({ u"Orvik : conversion"_s, u"Il n'y a rien à convertir."_s, u"plain"_s }));
@@ -279,13 +284,7 @@ private slots:
         file.close();
         QStringList seen;
         QTimer closer;
-        connect(&closer, &QTimer::timeout, this, [&seen] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                seen << box->text();
-                box->done(0);
-            }
-        });
-        closer.start(10);
+        CloseMessageBoxes(closer, seen);
         const auto drop = [](QWidget* target, const QString& path) {
             QMimeData data;
             data.setUrls({ QUrl::fromLocalFile(path) });
@@ -301,8 +300,10 @@ private slots:
         QCOMPARE(Text("rtbResult"), u"L'été"_s);
         drop(m_window.get(), folder.path());
         QCOMPARE(seen,
-            QStringList({ u"Petite erreur, veuillez réessayer, merci\n\nLe fichier « "_s
-                + folder.path() + u" » est un dossier : déposez plutôt un fichier texte."_s }));
+            QStringList({ u"orvik : erreur"_s,
+                u"Petite erreur, veuillez réessayer, merci\n\nLe fichier « "_s + folder.path()
+                    + u" » est un dossier : déposez plutôt un fichier texte."_s,
+                u"plain"_s }));
         QCOMPARE(Text("rtbSource"), u"L'Ã©tÃ©"_s);
     }
 
@@ -336,9 +337,8 @@ private slots:
             const QImage icon = pixels(
                 QImage(ORVIK_RESOURCES_DIR "/icons/"_L1 + QString::number(size) + ".png"_L1));
             QCOMPARE(icon.size(), QSize(size, size));
-            for (int y = 0; size % 32 == 0 && y < 32; ++y)
-                for (int x = 0; x < 32; ++x)
-                    QCOMPARE(icon.pixel(x * size / 32, y * size / 32), source.pixel(x, y));
+            if (size % 32 == 0) // scaled without smoothing: each pixel repeated
+                QCOMPARE(icon, source.scaled(size, size));
         }
         // The Windows icon holds the sizes Windows draws, its 32 x 32 entry the source itself.
         QImageReader ico(ORVIK_RESOURCES_DIR "/orvik.ico"_L1);

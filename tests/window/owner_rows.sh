@@ -1,5 +1,16 @@
 # SPDX-License-Identifier: MIT
-# Sourced by the clipboard owners' tests, X11 and Wayland: the texts their rows share.
+# Sourced by the clipboard owners' tests, X11 and Wayland, once they have set screen_size: the
+# program ($1), a work directory, an X server of that size, and what their rows share. Each test
+# defines click (x y [button]), no_unexpected_box, and its clipboard tools clip_in and clip_out.
+program=$1
+here=$(dirname "$0")
+workdir=$(mktemp -d)
+pids=()
+trap 'kill "${pids[@]}" ${ORVIK_XVFB_PID:-} 2>/dev/null || true; wait 2>/dev/null; rm -rf "$workdir"' EXIT
+fail() { echo "FAIL: $*"; grep -v '^\[' "$workdir/orvik.log" 2>/dev/null | tail -n 20; exit 1; }
+source "$here/../../scripts/xvfb.sh"
+orvik_start_xvfb "$workdir" "$screen_size" || fail "Xvfb did not start"
+
 source_text='Collez ici votre texte à convertir'
 result_text='Votre texte sera converti ici.'
 bom=$'\xef\xbb\xbf'
@@ -18,6 +29,27 @@ write_payload() { # payload ("@N": N lines of damaged prose, 51 bytes each) dire
     *) printf '%b' "$1" >"$2/payload" ;;
     esac
 }
-expected_text() { # text ("@": the file's) file
-    if [ "$1" = @ ]; then cat "$2"; else printf '%b' "$1"; fi
+wait_ready() { # tries 0.2 s apart, then a command run between them: the owner has said "ready"
+    for _ in $(seq "$1"); do grep -qs ready "$workdir/owner.log" && break; "${@:2}"; sleep 0.2; done
+    grep -qs ready "$workdir/owner.log" || fail "$mode: the owner did not start: $(cat "$workdir/owner.log")"
+}
+since() { # start: the milliseconds since then, beyond the window's own answer time
+    echo $((($(date +%s%N) - $1) / 1000000 - answer))
+}
+box_text() { # x y: the text of the box at that point, through the clipboard, once it is there
+    printf placeholder | "${clip_in[@]}"
+    click "$1" "$2"
+    xdotool key ctrl+a ctrl+c
+    for _ in $(seq 600); do
+        timeout 10 "${clip_out[@]}" >"$workdir/box" 2>/dev/null || true
+        [ -s "$workdir/box" ] && ! printf placeholder | cmp -s - "$workdir/box" && break
+        no_unexpected_box
+        sleep 0.2
+    done
+    cat "$workdir/box"
+}
+check_box() { # name y text ("@": the file's) file: the box at that height holds that text
+    box_text 200 "$2" >"$workdir/$1"
+    if [ "$3" = @ ]; then cp "$workdir/$4" "$workdir/expected"; else printf '%b' "$3" >"$workdir/expected"; fi
+    cmp -s "$workdir/$1" "$workdir/expected" || fail "$mode: $1 box holds \"$(head -c 200 "$workdir/$1")\""
 }

@@ -9,18 +9,10 @@
 # 2. The platform it picks: X11 wherever an X display answers, with or without Qt's Wayland
 #    plugin (a copy of the program whose qt.conf hides it), Wayland without one.
 set -euo pipefail
-program=$1
 owner=$2
-here=$(dirname "$0")
-workdir=$(mktemp -d)
-pids=()
-trap 'kill "${pids[@]}" ${ORVIK_XVFB_PID:-} 2>/dev/null || true; wait 2>/dev/null; rm -rf "$workdir"' EXIT
-fail() { echo "FAIL: $*"; grep -v '^\[' "$workdir/orvik.log" 2>/dev/null | tail -n 20; exit 1; }
-source "$here/owner_rows.sh"
-
-source "$here/../../scripts/xvfb.sh"
-orvik_start_xvfb "$workdir" 1024x768 || fail "Xvfb did not start"
-x_display=$DISPLAY
+screen_size=1024x768
+source "$(dirname "$0")/owner_rows.sh"
+clip_in=(wl-copy) clip_out=(wl-paste -n -t 'text/plain;charset=utf-8')
 # No input method: its on-screen keyboard would cover the window's lower half.
 printf '[input-method]\npath=\n' >"$workdir/weston.ini"
 weston --backend=x11-backend.so --width=700 --height=480 --socket=orvik-test --idle-time=0 \
@@ -32,9 +24,9 @@ export WAYLAND_DISPLAY=orvik-test
 
 # --- 1. On Wayland alone ---
 # owner: "text" (text/plain;charset=utf-8), "html" (text/html alone) or "hang" (text, hanging at
-# the first request) | payload ("@N": N lines) | keys: paste,
-# paste+close, ctrl+v or maximise | title of the box shown ("-": none) | source and result boxes
-# afterwards ("*": not read; "@": the payload's lines, damaged and repaired).
+# the first request) | payload ("@N": N lines) | keys: paste, paste+close, ctrl+v or maximise |
+# title of the box shown ("-": none) | source and result boxes afterwards ("*": not read; "@": the
+# payload's lines, damaged and repaired).
 rows=(
     "hang|Ã©tÃ©|paste|orvik : erreur|$source_text|$result_text"
     "hang|Ã©tÃ©|paste+close|orvik : erreur|*|*"
@@ -61,25 +53,13 @@ window_place() {
     fail "no window found on the screen: $size"
 }
 click() { # x y, inside the window's client area
-    xdotool mousemove "$((wx + 3 + $1))" "$((wy + 32 + 30 + $2))" click "${3:-1}"
+    xdotool mousemove "$((wx + 3 + $1))" "$((wy + 32 + 30 + $2))" click 1
 }
 frame_click() { # x: a button of the frame Qt draws
     xdotool mousemove "$((wx + $1))" "$((wy + 32 + 15))" click 1
 }
 no_unexpected_box() { # the program's log says which message it showed
     [ "$title" != - ] || [ -z "$(box_title)" ] || fail "$mode: an unexpected message box shows"
-}
-box_text() { # x y: the text of the box at that point, through the clipboard, once it is there
-    printf placeholder | wl-copy
-    click "$1" "$2"
-    xdotool key ctrl+a ctrl+c
-    for _ in $(seq 600); do
-        timeout 10 wl-paste -n -t 'text/plain;charset=utf-8' >"$workdir/box" 2>/dev/null || true
-        [ -s "$workdir/box" ] && ! printf placeholder | cmp -s - "$workdir/box" && break
-        no_unexpected_box
-        sleep 0.2
-    done
-    cat "$workdir/box"
 }
 answered() { # once the window has drawn anything after a click in its lower box
     local drawn
@@ -121,17 +101,12 @@ for row in "${rows[@]}"; do
     env -u DISPLAY QT_QPA_PLATFORM=wayland "$owner" "${offer[@]}" >"$workdir/owner.log" 2>&1 &
     pids+=($!)
     # The owner takes the clipboard with the serial of a key pressed in its window.
-    for _ in $(seq 50); do
-        grep -qs ready "$workdir/owner.log" && break
-        xdotool key shift
-        sleep 0.2
-    done
-    grep -qs ready "$workdir/owner.log" || fail "$mode: the owner did not start: $(cat "$workdir/owner.log")"
+    wait_ready 50 xdotool key shift
 
     # How long the window takes to answer when nothing holds it: what a slow box is told from.
-    start=$(date +%s%N)
+    start=$(date +%s%N) answer=0
     answered
-    answer=$((($(date +%s%N) - start) / 1000000))
+    answer=$(since "$start")
     start=$(date +%s%N)
     case $keys in
     paste) click 236 16 ;;
@@ -156,7 +131,7 @@ for row in "${rows[@]}"; do
     esac
     if [ "$title" != - ]; then
         for _ in $(seq 400); do [ -n "$(box_title)" ] && break; sleep 0.05; done
-        elapsed=$((($(date +%s%N) - start) / 1000000 - answer))
+        elapsed=$(since "$start")
         shown=$(box_title)
         [[ $shown == *"\"$title\""* ]] || fail "$mode: no box titled \"$title\""
         [ "$elapsed" -lt 4000 ] || fail "$mode: the box took $elapsed ms beyond the window's own answer to show"
@@ -179,12 +154,8 @@ for row in "${rows[@]}"; do
     sleep 1
     no_unexpected_box
     if [ "$source" != '*' ]; then
-        box_text 200 50 >"$workdir/source"
-        cmp -s "$workdir/source" <(expected_text "$source" "$workdir/payload") \
-            || fail "$mode: source box holds \"$(head -c 200 "$workdir/source")\""
-        box_text 200 200 >"$workdir/result"
-        cmp -s "$workdir/result" <(expected_text "$result" "$workdir/repaired") \
-            || fail "$mode: result box holds \"$(head -c 200 "$workdir/result")\""
+        check_box source 50 "$source" payload
+        check_box result 200 "$result" repaired
     fi
     kill -0 "$orvik" 2>/dev/null || fail "$mode: the program ended"
     kill "$orvik" "${pids[-1]}" 2>/dev/null || true
@@ -203,24 +174,19 @@ ln -s "$plugins"/platforms/*xcb* "$plugins"/platforms/*offscreen* "$workdir/no-w
 cp "$program" "$workdir/no-wayland/orvik"
 printf '[Paths]\nPrefix=/usr\nPlugins=%s\n' "$workdir/no-wayland/plugins" >"$workdir/no-wayland/qt.conf"
 
-# what is changed | program | platform | what it prints
+# what is changed | how the environment is changed | program | platform | what it prints
 no_display="orvik : impossible d'ouvrir la fenêtre, aucun affichage graphique n'est accessible."
 platform_rows=(
-    "X and Wayland, a GNOME session|$program|xcb|"
-    "X and Wayland, without qt6-wayland|$workdir/no-wayland/orvik|xcb|"
-    "Wayland alone|$program|wayland|"
-    "X and Wayland, QT_QPA_PLATFORM=wayland|$program|wayland|"
-    "Wayland alone, without qt6-wayland|$workdir/no-wayland/orvik|none|$no_display"
+    "X and Wayland, a GNOME session|XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME|$program|xcb|"
+    "X and Wayland, without qt6-wayland||$workdir/no-wayland/orvik|xcb|"
+    "Wayland alone|-u DISPLAY|$program|wayland|"
+    "X and Wayland, QT_QPA_PLATFORM=wayland|QT_QPA_PLATFORM=wayland|$program|wayland|"
+    "Wayland alone, without qt6-wayland|-u DISPLAY|$workdir/no-wayland/orvik|none|$no_display"
 )
 for row in "${platform_rows[@]}"; do
-    IFS='|' read -r name run expected printed <<<"$row"
-    case $name in
-    *GNOME*) changes=(XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME) ;;
-    *QT_QPA*) changes=(QT_QPA_PLATFORM=wayland) ;;
-    "Wayland alone"*) changes=(-u DISPLAY) ;;
-    *) changes=() ;;
-    esac
-    env "${changes[@]}" "$run" >"$workdir/platform.log" 2>&1 &
+    IFS='|' read -r name changes run expected printed <<<"$row"
+    # shellcheck disable=SC2086 # the changes are words apart
+    env $changes "$run" >"$workdir/platform.log" 2>&1 &
     pid=$!
     # Qt loads a plugin before it knows whether it can reach its display: the one that counts is
     # the one still there once the window is up.
