@@ -152,7 +152,16 @@ int RunProgram(int& argc, char* argv[], std::unique_ptr<QObject> eventFilter)
     // has taken its own options out of the arguments.
     if (argc > 1)
         window.OpenFile(QFile::decodeName(argv[1]));
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Qt 6.4's Wayland plugin can deadlock while it closes its connection (its event thread waits
+    // for a read that the main thread, then waiting for that thread, never makes), which leaves
+    // the program running without a window. Once the window has gone there is nothing left to
+    // save, so on Wayland the program leaves at once.
+    if (QGuiApplication::platformName().startsWith(u"wayland")) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }
 
 void SetApplicationIdentity()
