@@ -100,8 +100,9 @@ for row in "${rows[@]}"; do
     esac
     env -u DISPLAY QT_QPA_PLATFORM=wayland "$owner" "${offer[@]}" >"$workdir/owner.log" 2>&1 &
     pids+=($!)
-    # The owner takes the clipboard with the serial of a key pressed in its window.
-    wait_ready 50 xdotool key shift
+    # The owner takes the clipboard with the serial of a key pressed in its window (for 60 s at
+    # most: under AddressSanitizer on a busy machine it can take over 10 s to start).
+    wait_ready 300 xdotool key shift
 
     # How long the window takes to answer when nothing holds it: what a slow box is told from.
     start=$(date +%s%N) answer=0
