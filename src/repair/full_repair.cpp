@@ -606,18 +606,47 @@ inline Sequence SequenceFromBytes(const Byte* p)
     return s;
 }
 
+// Whether a lone sequence at `p` whose letter is beyond Windows-1252 has support from its word, as
+// LetterSupported() decides, read straight from the bytes where the units on both sides are ASCII
+// (nearly always: such a letter stands among the letters of a Latin word): 1 yes, 0 no, -1 when
+// the rules must read further. The round's output so far is [begin, w) in this chunk.
+int LetterSupportedFromBytes(const Sequence& s, const Byte* p, const Byte* begin, const Byte* w)
+{
+    const unsigned next = p[s.size], before = w > begin ? w[-1] : 0x80;
+    if (next >= 0x80 || before >= 0x80)
+        return -1;
+    if (next >= 'a' && next <= 'z') {
+        if (!(before >= 'A' && before <= 'Z'))
+            return 1;
+        // After a capital, the unit before it tells; after a capital within a word, further
+        // letters may.
+        if (w - begin < 2 || w[-2] >= 0x80 || IsAsciiLetter(w[-2]))
+            return -1;
+        return 1;
+    }
+    if (s.units == 2 && (Traits(s.c) & kLower) && before >= 'a' && before <= 'z')
+        return 1;
+    // Another sequence counts only after ASCII letters.
+    return IsAsciiLetter(next) ? -1 : 0;
+}
+
 // The step at `p`, a C3 byte 32 bytes or more before the end, when the sequences there decide it;
-// `consumed` 0 when the rules must look around. Rule 1 replaces a sequence after or before another
+// `consumed` 0 when the rules must look around. The round's output so far is [begin, w) in this
+// chunk. Rule 1 replaces a sequence after or before another
 // one, or whose character needs no support, and copies one whose character is not common. A unit
 // that starts no sequence, of rule 1 or 1b, is copied (sound text has many: "é" before "…"), but
 // for "Â" and "Ã" (rules 2 to 4); "Ä" to "ß" before a space start a two-byte sequence of rule 1b,
 // replaced after or before another sequence.
-Step StepFromBytes(const Byte* p, bool afterSequence)
+Step StepFromBytes(const Byte* p, bool afterSequence, const Byte* begin, const Byte* w)
 {
     if (const Sequence s = SequenceFromBytes(p); s.units != 0) {
         const std::uint8_t traits = Traits(s.c);
         if (afterSequence || (traits & kAlone) || SequenceFromBytes(p + s.size).units != 0)
             return Replace(s);
+        if (traits & kBeyond1252) {
+            if (const int supported = LetterSupportedFromBytes(s, p, begin, w); supported >= 0)
+                return supported ? Replace(s) : Step { s.size, -1, 0, true };
+        }
         return { traits & kCommon ? 0 : s.size, -1, 0, true };
     }
     const unsigned second = p[1]; // the byte the unit stands for, less 0x40
@@ -862,7 +891,7 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
                     RepairDamagedRun(p, w, sequenceEnd, runStop);
                 continue;
             }
-            step = StepFromBytes(p, p == sequenceEnd);
+            step = StepFromBytes(p, p == sequenceEnd, begin, w);
         }
         if (step.consumed == 0)
             step = NextStep(p, end, final, p == sequenceEnd, begin, w, round.lastWritten);
