@@ -631,12 +631,12 @@ int LetterSupportedFromBytes(const Sequence& s, const Byte* p, const Byte* begin
 }
 
 // The step at `p`, a C3 byte 32 bytes or more before the end, when the sequences there decide it;
-// `consumed` 0 when the rules must look around. The round's output so far is [begin, w) in this
-// chunk. Rule 1 replaces a sequence after or before another
-// one, or whose character needs no support, and copies one whose character is not common. A unit
-// that starts no sequence, of rule 1 or 1b, is copied (sound text has many: "é" before "…"), but
-// for "Â" and "Ã" (rules 2 to 4); "Ä" to "ß" before a space start a two-byte sequence of rule 1b,
-// replaced after or before another sequence.
+// `consumed` 0 when the rules must look around; the round's output so far is [begin, w) in this
+// chunk. Rule 1 replaces a sequence after or before another one, or whose character needs no
+// support, copies one whose character is not common, and decides most letters beyond
+// Windows-1252 from their neighbours. A unit that starts no sequence, of rule 1 or 1b, is copied
+// (sound text has many: "é" before "…"), but for "Â" and "Ã" (rules 2 to 4); "Ä" to "ß" before a
+// space start a two-byte sequence of rule 1b, replaced after or before another sequence.
 Step StepFromBytes(const Byte* p, bool afterSequence, const Byte* begin, const Byte* w)
 {
     if (const Sequence s = SequenceFromBytes(p); s.units != 0) {
