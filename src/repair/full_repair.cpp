@@ -775,16 +775,17 @@ inline void MoveDownBy64(Byte* to, const Byte* from, std::ptrdiff_t n)
 // Repairs a stretch of dense damage, right after ReplaceAlone() has replaced a sequence, while the
 // output lags 64 bytes or more behind: takes the text 128 bytes at a time, finds their C3 bytes at
 // once and, from one to the next, moves the bytes between and lets ReplaceAlone() replace the
-// sequence there (no C3 byte lies inside one). Hands back at the first C3 byte where it cannot, or
-// near `stop`, 160 bytes or more before the end. Where damage is dense (a C3 byte every 17 bytes
-// in French prose damaged once) this spares each its look for a site, and the processor need not
-// wait for one sequence to be read to start on the next.
-inline void RepairDamagedRun(Byte*& pAt, Byte*& wAt, const Byte*& sequenceEndAt, const Byte* stop)
+// sequence there (no C3 byte lies inside one). Hands back at the first C3 byte where it cannot,
+// returning true, or near `stop`, 160 bytes or more before the end. Where damage is dense (a C3
+// byte every 17 bytes in French prose damaged once) this spares each its look for a site, and the
+// processor need not wait for one sequence to be read to start on the next.
+inline bool RepairDamagedRun(Byte*& pAt, Byte*& wAt, const Byte*& sequenceEndAt, const Byte* stop)
 {
     // Locals: the stores through `w` could otherwise alias them.
     Byte* p = pAt;
     Byte* w = wAt;
     const Byte* sequenceEnd = sequenceEndAt;
+    bool stopped = false;
     while (stop - p >= 128) {
         Byte* const base = p;
         // The C3 bytes of 128 bytes, taken in order without a branch between the two halves: a
@@ -800,8 +801,10 @@ inline void RepairDamagedRun(Byte*& pAt, Byte*& wAt, const Byte*& sequenceEndAt,
             p = site;
             unsigned written;
             const unsigned taken = ReplaceAlone(p, w, written);
-            if (taken == 0)
+            if (taken == 0) {
+                stopped = true;
                 goto done;
+            }
             w += written;
             p += taken;
             sequenceEnd = p;
@@ -816,6 +819,7 @@ done:
     pAt = p;
     wAt = w;
     sequenceEndAt = sequenceEnd;
+    return stopped;
 }
 
 // Where the bytes before `end` may be cut without hiding a site: three bytes before it (enough for
@@ -868,31 +872,38 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
     const Byte* sequenceEnd = round.afterSequence && start == begin ? begin : nullptr;
     bool changed = round.changed;
     const Byte* runStop = end - begin > 160 ? std::min<const Byte*>(limit, end - 160) : begin;
+    // Whether the run of dense damage handed back at a C3 byte that ReplaceAlone() does not
+    // replace: a place to take the next step at, 32 bytes or more before the end.
+    bool notAlone = false;
     for (;;) {
-        // A step may end past `limit`: then there is nothing to move.
-        Byte* site = p < limit ? FindSite(p, limit, end) : p;
-        if (w != p)
-            std::memmove(w, p, std::size_t(site - p));
-        w += site - p;
-        p = site;
-        if (p >= limit)
-            break;
-        // Most steps are decided by the sequences at hand; nearly all damage is replaced whatever
-        // surrounds it.
-        Step step {};
-        if (end - p >= 32) {
-            unsigned written;
-            if (const unsigned taken = ReplaceAlone(p, w, written)) {
-                w += written;
-                p += taken;
-                sequenceEnd = p;
-                changed = true;
-                if (p - w >= 64)
-                    RepairDamagedRun(p, w, sequenceEnd, runStop);
-                continue;
+        if (!notAlone) {
+            // A step may end past `limit`: then there is nothing to move.
+            Byte* site = p < limit ? FindSite(p, limit, end) : p;
+            if (w != p)
+                std::memmove(w, p, std::size_t(site - p));
+            w += site - p;
+            p = site;
+            if (p >= limit)
+                break;
+            // Most steps are decided by the sequences at hand; nearly all damage is replaced
+            // whatever surrounds it.
+            if (end - p >= 32) {
+                unsigned written;
+                if (const unsigned taken = ReplaceAlone(p, w, written)) {
+                    w += written;
+                    p += taken;
+                    sequenceEnd = p;
+                    changed = true;
+                    if (p - w >= 64)
+                        notAlone = RepairDamagedRun(p, w, sequenceEnd, runStop);
+                    continue;
+                }
             }
-            step = StepFromBytes(p, p == sequenceEnd, begin, w);
         }
+        notAlone = false;
+        Step step {};
+        if (end - p >= 32)
+            step = StepFromBytes(p, p == sequenceEnd, begin, w);
         if (step.consumed == 0)
             step = NextStep(p, end, final, p == sequenceEnd, begin, w, round.lastWritten);
         if (step.consumed == 0)
