@@ -872,11 +872,12 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
     const Byte* sequenceEnd = round.afterSequence && start == begin ? begin : nullptr;
     bool changed = round.changed;
     const Byte* runStop = end - begin > 160 ? std::min<const Byte*>(limit, end - 160) : begin;
-    // Whether the run of dense damage handed back at a C3 byte that ReplaceAlone() does not
-    // replace: a place to take the next step at, 32 bytes or more before the end.
-    bool notAlone = false;
+    // Whether the next step is taken at `p`, a C3 byte 32 bytes or more before the end (so before
+    // `limit`), without looking for a site or trying ReplaceAlone() there: where the run of dense
+    // damage handed back, and right after a sequence (a damaged Greek or Russian word).
+    bool stepHere = false;
     for (;;) {
-        if (!notAlone) {
+        if (!stepHere) {
             // A step may end past `limit`: then there is nothing to move.
             Byte* site = p < limit ? FindSite(p, limit, end) : p;
             if (w != p)
@@ -895,12 +896,11 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
                     sequenceEnd = p;
                     changed = true;
                     if (p - w >= 64)
-                        notAlone = RepairDamagedRun(p, w, sequenceEnd, runStop);
+                        stepHere = RepairDamagedRun(p, w, sequenceEnd, runStop);
                     continue;
                 }
             }
         }
-        notAlone = false;
         Step step {};
         if (end - p >= 32)
             step = StepFromBytes(p, p == sequenceEnd, begin, w);
@@ -921,6 +921,7 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
         p += step.consumed;
         if (step.sequence)
             sequenceEnd = p;
+        stepHere = step.sequence && end - p >= 32 && p[0] == 0xC3;
     }
     round.changed = changed;
     Behind behind(begin, w, round.lastWritten, false);
