@@ -909,8 +909,12 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
         if (step.consumed == 0)
             break;
         if (step.outSize >= 0) {
-            for (int k = 0; k < step.outSize; ++k)
-                w[k] = Byte(step.out >> (8 * k));
+            // One store where the four bytes stay over those the step takes.
+            if (p + step.consumed - w >= 4)
+                WriteFour(w, step.out);
+            else
+                for (int k = 0; k < step.outSize; ++k)
+                    w[k] = Byte(step.out >> (8 * k));
             w += step.outSize;
             changed = true;
         } else {
