@@ -606,18 +606,47 @@ inline Sequence SequenceFromBytes(const Byte* p)
     return s;
 }
 
+// Whether a lone sequence at `p` whose letter is beyond Windows-1252 has support from its word, as
+// LetterSupported() decides, read straight from the bytes where the units on both sides are ASCII
+// (nearly always: such a letter stands among the letters of a Latin word): 1 yes, 0 no, -1 when
+// the rules must read further. The round's output so far is [begin, w) in this chunk.
+int LetterSupportedFromBytes(const Sequence& s, const Byte* p, const Byte* begin, const Byte* w)
+{
+    const unsigned next = p[s.size], before = w > begin ? w[-1] : 0x80;
+    if (next >= 0x80 || before >= 0x80)
+        return -1;
+    if (next >= 'a' && next <= 'z') {
+        if (!(before >= 'A' && before <= 'Z'))
+            return 1;
+        // After a capital, the unit before it tells; after a capital within a word, further
+        // letters may.
+        if (w - begin < 2 || w[-2] >= 0x80 || IsAsciiLetter(w[-2]))
+            return -1;
+        return 1;
+    }
+    if (s.units == 2 && (Traits(s.c) & kLower) && before >= 'a' && before <= 'z')
+        return 1;
+    // Another sequence counts only after ASCII letters.
+    return IsAsciiLetter(next) ? -1 : 0;
+}
+
 // The step at `p`, a C3 byte 32 bytes or more before the end, when the sequences there decide it;
-// `consumed` 0 when the rules must look around. Rule 1 replaces a sequence after or before another
-// one, or whose character needs no support, and copies one whose character is not common. A unit
-// that starts no sequence, of rule 1 or 1b, is copied (sound text has many: "é" before "…"), but
-// for "Â" and "Ã" (rules 2 to 4); "Ä" to "ß" before a space start a two-byte sequence of rule 1b,
-// replaced after or before another sequence.
-Step StepFromBytes(const Byte* p, bool afterSequence)
+// `consumed` 0 when the rules must look around; the round's output so far is [begin, w) in this
+// chunk. Rule 1 replaces a sequence after or before another one, or whose character needs no
+// support, copies one whose character is not common, and decides most letters beyond
+// Windows-1252 from their neighbours. A unit that starts no sequence, of rule 1 or 1b, is copied
+// (sound text has many: "é" before "…"), but for "Â" and "Ã" (rules 2 to 4); "Ä" to "ß" before a
+// space start a two-byte sequence of rule 1b, replaced after or before another sequence.
+Step StepFromBytes(const Byte* p, bool afterSequence, const Byte* begin, const Byte* w)
 {
     if (const Sequence s = SequenceFromBytes(p); s.units != 0) {
         const std::uint8_t traits = Traits(s.c);
         if (afterSequence || (traits & kAlone) || SequenceFromBytes(p + s.size).units != 0)
             return Replace(s);
+        if (traits & kBeyond1252) {
+            if (const int supported = LetterSupportedFromBytes(s, p, begin, w); supported >= 0)
+                return supported ? Replace(s) : Step { s.size, -1, 0, true };
+        }
         return { traits & kCommon ? 0 : s.size, -1, 0, true };
     }
     const unsigned second = p[1]; // the byte the unit stands for, less 0x40
@@ -746,16 +775,17 @@ inline void MoveDownBy64(Byte* to, const Byte* from, std::ptrdiff_t n)
 // Repairs a stretch of dense damage, right after ReplaceAlone() has replaced a sequence, while the
 // output lags 64 bytes or more behind: takes the text 128 bytes at a time, finds their C3 bytes at
 // once and, from one to the next, moves the bytes between and lets ReplaceAlone() replace the
-// sequence there (no C3 byte lies inside one). Hands back at the first C3 byte where it cannot, or
-// near `stop`, 160 bytes or more before the end. Where damage is dense (a C3 byte every 17 bytes
-// in French prose damaged once) this spares each its look for a site, and the processor need not
-// wait for one sequence to be read to start on the next.
-inline void RepairDamagedRun(Byte*& pAt, Byte*& wAt, const Byte*& sequenceEndAt, const Byte* stop)
+// sequence there (no C3 byte lies inside one). Hands back at the first C3 byte where it cannot,
+// returning true, or near `stop`, 160 bytes or more before the end. Where damage is dense (a C3
+// byte every 17 bytes in French prose damaged once) this spares each its look for a site, and the
+// processor need not wait for one sequence to be read to start on the next.
+inline bool RepairDamagedRun(Byte*& pAt, Byte*& wAt, const Byte*& sequenceEndAt, const Byte* stop)
 {
     // Locals: the stores through `w` could otherwise alias them.
     Byte* p = pAt;
     Byte* w = wAt;
     const Byte* sequenceEnd = sequenceEndAt;
+    bool stopped = false;
     while (stop - p >= 128) {
         Byte* const base = p;
         // The C3 bytes of 128 bytes, taken in order without a branch between the two halves: a
@@ -771,8 +801,10 @@ inline void RepairDamagedRun(Byte*& pAt, Byte*& wAt, const Byte*& sequenceEndAt,
             p = site;
             unsigned written;
             const unsigned taken = ReplaceAlone(p, w, written);
-            if (taken == 0)
+            if (taken == 0) {
+                stopped = true;
                 goto done;
+            }
             w += written;
             p += taken;
             sequenceEnd = p;
@@ -787,6 +819,7 @@ done:
     pAt = p;
     wAt = w;
     sequenceEndAt = sequenceEnd;
+    return stopped;
 }
 
 // Where the bytes before `end` may be cut without hiding a site: three bytes before it (enough for
@@ -839,38 +872,49 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
     const Byte* sequenceEnd = round.afterSequence && start == begin ? begin : nullptr;
     bool changed = round.changed;
     const Byte* runStop = end - begin > 160 ? std::min<const Byte*>(limit, end - 160) : begin;
+    // Whether the next step is taken at `p`, a C3 byte 32 bytes or more before the end (so before
+    // `limit`), without looking for a site or trying ReplaceAlone() there: where the run of dense
+    // damage handed back, and right after a sequence (a damaged Greek or Russian word).
+    bool stepHere = false;
     for (;;) {
-        // A step may end past `limit`: then there is nothing to move.
-        Byte* site = p < limit ? FindSite(p, limit, end) : p;
-        if (w != p)
-            std::memmove(w, p, std::size_t(site - p));
-        w += site - p;
-        p = site;
-        if (p >= limit)
-            break;
-        // Most steps are decided by the sequences at hand; nearly all damage is replaced whatever
-        // surrounds it.
-        Step step {};
-        if (end - p >= 32) {
-            unsigned written;
-            if (const unsigned taken = ReplaceAlone(p, w, written)) {
-                w += written;
-                p += taken;
-                sequenceEnd = p;
-                changed = true;
-                if (p - w >= 64)
-                    RepairDamagedRun(p, w, sequenceEnd, runStop);
-                continue;
+        if (!stepHere) {
+            // A step may end past `limit`: then there is nothing to move.
+            Byte* site = p < limit ? FindSite(p, limit, end) : p;
+            if (w != p)
+                std::memmove(w, p, std::size_t(site - p));
+            w += site - p;
+            p = site;
+            if (p >= limit)
+                break;
+            // Most steps are decided by the sequences at hand; nearly all damage is replaced
+            // whatever surrounds it.
+            if (end - p >= 32) {
+                unsigned written;
+                if (const unsigned taken = ReplaceAlone(p, w, written)) {
+                    w += written;
+                    p += taken;
+                    sequenceEnd = p;
+                    changed = true;
+                    if (p - w >= 64)
+                        stepHere = RepairDamagedRun(p, w, sequenceEnd, runStop);
+                    continue;
+                }
             }
-            step = StepFromBytes(p, p == sequenceEnd);
         }
+        Step step {};
+        if (end - p >= 32)
+            step = StepFromBytes(p, p == sequenceEnd, begin, w);
         if (step.consumed == 0)
             step = NextStep(p, end, final, p == sequenceEnd, begin, w, round.lastWritten);
         if (step.consumed == 0)
             break;
         if (step.outSize >= 0) {
-            for (int k = 0; k < step.outSize; ++k)
-                w[k] = Byte(step.out >> (8 * k));
+            // One store where the four bytes stay over those the step takes.
+            if (p + step.consumed - w >= 4)
+                WriteFour(w, step.out);
+            else
+                for (int k = 0; k < step.outSize; ++k)
+                    w[k] = Byte(step.out >> (8 * k));
             w += step.outSize;
             changed = true;
         } else {
@@ -881,6 +925,7 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
         p += step.consumed;
         if (step.sequence)
             sequenceEnd = p;
+        stepHere = step.sequence && end - p >= 32 && p[0] == 0xC3;
     }
     round.changed = changed;
     Behind behind(begin, w, round.lastWritten, false);
