@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <io.h>
 #include <random>
 #include <utility>
@@ -398,6 +397,17 @@ std::wstring FullPath(const std::wstring& path)
     return full;
 }
 
+// The folder that holds `path`, made absolute and ending in a separator ("" for a bare name that
+// could not be made absolute: the current folder). std::filesystem would do the same, but its
+// static copy makes the program three times larger.
+std::wstring FolderOf(const std::wstring& path)
+{
+    std::wstring folder = FullPath(path);
+    const std::size_t end = folder.find_last_of(L"\\/");
+    folder.resize(end == std::wstring::npos ? 0 : end + 1);
+    return folder;
+}
+
 class WindowsInPlace final : public InPlaceSystem
 {
 public:
@@ -449,8 +459,7 @@ public:
 
     std::expected<int, std::error_code> CreateTemporary(const std::string& original) override
     {
-        const std::filesystem::path folder
-            = std::filesystem::path(WideFromUtf8(original)).parent_path();
+        const std::wstring folder = FolderOf(WideFromUtf8(original));
         constexpr std::wstring_view kLetters
             = L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
         std::mt19937 random(std::random_device {}());
@@ -459,7 +468,7 @@ public:
             std::wstring name = L".orvik-repair-";
             for (int i = 0; i < 6; ++i)
                 name += kLetters[letter(random)];
-            std::wstring path = (folder / name).native();
+            std::wstring path = folder + name;
             const TemporaryLocked locked;
             // FILE_SHARE_DELETE lets the control handler remove it while it is open.
             const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,

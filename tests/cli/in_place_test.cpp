@@ -39,6 +39,8 @@ public:
             return std::unexpected(error_);
         const auto created = real_.CreateTemporary(original);
         temporary_ = created.value_or(-1);
+        const fs::path folder = fs::path(original).parent_path();
+        beside = std::distance(fs::directory_iterator(folder), fs::directory_iterator()) == 2;
         return created;
     }
     std::string KeepMetadata(int original, int temporary) override
@@ -57,6 +59,8 @@ public:
     }
     void RemoveTemporary() override { real_.RemoveTemporary(); }
     void SyncFolder(const std::string& original) override { real_.SyncFolder(original); }
+
+    bool beside = false; // the new file was made in the original's folder, beside it
 
 private:
     InPlaceSystem& real_ = InPlaceSystem::Native();
@@ -108,6 +112,7 @@ TEST(RepairFileInPlace, AFailedStepLeavesTheOriginalAndNoNewFile)
         EXPECT_EQ(
             std::string(std::istreambuf_iterator<char>(text), {}), fails ? damaged : repaired);
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+        EXPECT_EQ(system.beside, c.step == Step::None || c.step > Step::Create);
     }
     fs::remove_all(folder);
 }
