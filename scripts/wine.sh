@@ -30,8 +30,10 @@ orvik_wine_prefix() { # DIR
     export WINEPREFIX=$1
     if [ -n "${ORVIK_WINE_TEMPLATE:-}" ] && [ -d "$ORVIK_WINE_TEMPLATE" ]; then
         # Hard links: the prefix is several hundred MB of libraries nobody writes to. The registry
-        # files are rewritten, so they are real copies.
-        cp -al "$ORVIK_WINE_TEMPLATE" "$WINEPREFIX"
+        # files are rewritten, so they are real copies. Where the prefix is on another file system
+        # than the template (a /tmp in memory), a whole copy.
+        cp -al "$ORVIK_WINE_TEMPLATE" "$WINEPREFIX" 2>/dev/null \
+            || { rm -rf "$WINEPREFIX" && cp -a "$ORVIK_WINE_TEMPLATE" "$WINEPREFIX"; } || return
         local reg
         for reg in "$WINEPREFIX"/*.reg; do
             cp --remove-destination "$ORVIK_WINE_TEMPLATE/${reg##*/}" "$reg"
