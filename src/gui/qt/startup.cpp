@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -101,43 +102,51 @@ void StartupMessageGuard::Release()
     }
 }
 
-#ifdef ORVIK_X11
-bool XDisplayReachable()
+// The connection through which the X display was found, held until Qt has made its own: an X
+// server (Xvfb at least) refuses about one connection in two made just after another client
+// left, and Qt would then say it cannot reach the display.
+struct ProbeConnection
 {
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    const bool reached = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return reached;
-}
+#ifdef ORVIK_X11
+    struct Disconnect
+    {
+        void operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
+    };
+    std::unique_ptr<xcb_connection_t, Disconnect> connection;
 #endif
+};
 
 // Asks Qt for its X11 platform wherever an X display is reachable, in a Wayland session too
 // (through XWayland, which GNOME, KDE and most compositors provide), whether or not Qt's Wayland
 // plugin is installed: the window then behaves alike on every desktop, with the frame its window
 // manager draws. Without an X display Qt picks Wayland itself. A platform the user chose
 // (QT_QPA_PLATFORM, or -platform among the arguments) is left alone.
-void ChoosePlatform(int argc, char* argv[])
+ProbeConnection ChoosePlatform(int argc, char* argv[])
 {
+    ProbeConnection probe;
 #ifdef ORVIK_X11
     if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || qEnvironmentVariableIsEmpty("DISPLAY"))
-        return;
+        return probe;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
-            return;
-    if (XDisplayReachable())
+            return probe;
+    probe.connection.reset(xcb_connect(nullptr, nullptr));
+    if (xcb_connection_has_error(probe.connection.get()) == 0)
         qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
 #else
     (void)argc, (void)argv;
 #endif
+    return probe;
 }
 
 } // namespace
 
 int RunProgram(int& argc, char* argv[], std::unique_ptr<QObject> eventFilter)
 {
-    ChoosePlatform(argc, argv);
+    ProbeConnection probe = ChoosePlatform(argc, argv);
     StartupMessageGuard startupMessages;
     QApplication app(argc, argv);
+    probe = {};
     startupMessages.Release();
     if (eventFilter) {
         eventFilter->setParent(&app);
