@@ -146,26 +146,10 @@ HMENU MakeBoxMenu(HWND box)
 
 void RunBoxMenuCommand(HWND box, BoxMenuCommand command)
 {
-    switch (command) {
-    case BoxMenuCommand::Undo:
-        SendMessageW(box, EM_UNDO, 0, 0);
-        break;
-    case BoxMenuCommand::Cut:
-        SendMessageW(box, WM_CUT, 0, 0);
-        break;
-    case BoxMenuCommand::Copy:
-        SendMessageW(box, WM_COPY, 0, 0);
-        break;
-    case BoxMenuCommand::Paste:
-        SendMessageW(box, WM_PASTE, 0, 0);
-        break;
-    case BoxMenuCommand::Delete:
-        SendMessageW(box, WM_CLEAR, 0, 0);
-        break;
-    case BoxMenuCommand::SelectAll:
-        SendMessageW(box, EM_SETSEL, 0, -1);
-        break;
-    }
+    // The message of each command, in the order of BoxMenuCommand; EM_SETSEL 0, -1 selects all.
+    static constexpr UINT kMessages[] = { EM_UNDO, WM_CUT, WM_COPY, WM_PASTE, WM_CLEAR, EM_SETSEL };
+    const UINT message = kMessages[UINT(command) - UINT(BoxMenuCommand::Undo)];
+    SendMessageW(box, message, 0, message == EM_SETSEL ? -1 : 0);
 }
 
 } // namespace orvik
