@@ -54,20 +54,23 @@ constexpr char16_t kWindows1252[32] = { 0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x202
 // The continuation byte (80 to BF) each character that stands for one stands for, 0 for the
 // others: U+0080 to U+00BF stand for the byte of the same value (C2 80 to C2 BF), the 27
 // characters of Windows-1252 at 80-9F for theirs (two bytes from C5 up, or three from E2 up).
-// Keyed by the last two bytes of the character's UTF-8 form, the first in the high 8 bits, less
-// 0x8000: for a character of two bytes the first is from C0 up, for one of three from 80 to BF.
+// Keyed by the last two bytes of the character's UTF-8 form, the first in the low 8 bits, with
+// 1 << 16 added for a character of three bytes: any two bytes have an entry in each half, so that
+// bytes read at random need no check before they are looked up.
 constexpr unsigned ContinuationKey(char32_t c)
 {
-    return (c < 0x800 ? 0xC0 | c >> 6 : 0x80 | (c >> 6 & 0x3F)) << 8 | 0x80 | (c & 0x3F);
+    if (c < 0x800)
+        return (0xC0 | c >> 6) | (0x80 | (c & 0x3F)) << 8;
+    return (0x80 | (c >> 6 & 0x3F)) | (0x80 | (c & 0x3F)) << 8 | 1 << 16;
 }
 
 constexpr auto kContinuations = [] {
-    std::array<Byte, 0x8000> bytes {};
+    std::array<Byte, 0x20000> bytes {};
     for (char32_t c = 0x80; c <= 0xBF; ++c)
-        bytes[ContinuationKey(c) - 0x8000] = Byte(c);
+        bytes[ContinuationKey(c)] = Byte(c);
     for (int i = 0; i < 32; ++i)
         if (kWindows1252[i] != 0)
-            bytes[ContinuationKey(kWindows1252[i]) - 0x8000] = Byte(0x80 + i);
+            bytes[ContinuationKey(kWindows1252[i])] = Byte(0x80 + i);
     return bytes;
 }();
 
@@ -77,7 +80,7 @@ constexpr int StandsFor(char32_t c)
     if (c <= 0xFF)
         return int(c);
     const bool keyed = c < 0x800 || (c >= 0x2000 && c < 0x3000);
-    const int b = keyed ? kContinuations[ContinuationKey(c) - 0x8000] : 0;
+    const int b = keyed ? kContinuations[ContinuationKey(c)] : 0;
     return b != 0 ? b : -1;
 }
 
@@ -575,13 +578,10 @@ inline Byte* FindSite(Byte* p, const Byte* limit, const Byte* end)
     const unsigned e2 = q[0] == 0xE2;
     std::uint16_t lastTwo;
     std::memcpy(&lastTwo, q + e2, 2);
-    const unsigned key
-        = std::endian::native == std::endian::little ? __builtin_bswap16(lastTwo) : lastTwo;
+    if constexpr (std::endian::native != std::endian::little)
+        lastTwo = __builtin_bswap16(lastTwo);
     size = 2 + e2;
-    // The key's first byte is from C0 up for a unit of two bytes, from 80 to BF after E2; the
-    // entry for 80 80 (U+2000) is 0.
-    const bool formed = (key >> 14) + e2 == 3;
-    return kContinuations[(key - 0x8000) & (0u - formed)];
+    return kContinuations[lastTwo | e2 << 16];
 }
 
 // The sequence whose units start at `p`, read straight from the bytes, 14 of them at most: its
