@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Feeds arbitrary bytes to FullRepairer, and the text of pieces they stand for, whole and cut into
-// chunks, and checks it against the literal reference. Built with libFuzzer (clang,
-// ORVIK_BUILD_FUZZ) or, with replay_main.cpp, as a plain program that replays a corpus.
+// Feeds arbitrary bytes to FullRepairer, and the text of pieces they stand for, whole, cut into
+// chunks and in two parts where FindCut() allows, and checks it against the literal reference.
+// Built with libFuzzer (clang, ORVIK_BUILD_FUZZ) or, with replay_main.cpp, as a plain program that
+// replays a corpus.
 #include "full_reference.h"
 #include "full_repair_pieces.h"
 #include "repair/full_repair.h"
@@ -55,6 +56,10 @@ void Check(std::string_view text, std::string_view sizes)
         Fail("text cut into chunks differs from the reference");
     if (changed != (cut != text))
         Fail("Changed() does not tell whether the text changed");
+    // Cut where FindCut() allows, its two parts repaired as two texts.
+    if (const std::size_t at = orvik::FindCut(text, text.size() / 2); at < text.size())
+        if (orvik::RepairFull(text.substr(0, at)) + orvik::RepairFull(text.substr(at)) != expected)
+            Fail("text repaired in two parts where FindCut() allows differs from the reference");
 }
 
 } // namespace

@@ -169,6 +169,32 @@ TEST(FullRepair, Cases)
     }
 }
 
+// A text cut at each place FindCut() gives, its parts repaired as two texts, comes out as the whole
+// does: damage that looks ahead or behind meets the cuts, on either side of runs of ASCII bytes.
+TEST(FullRepair, PartsCutWhereFindCutSaysComeOutAsTheWhole)
+{
+    const std::string before[] = { "Ã", "Ã ", "Â ", "Ä°", "Å", "ÃƒÂ©", "Ã©tÃ©", "Ã‰", "" };
+    const std::string runs[] = { " ABCDEFGHIJKLMNOPQRSTU", "abc defgh ijklm nopqr st",
+        "                       ", ".,;:!?()-'\"[]{}<>/*+=_@#", "\n\r\n\t1234567890 LOREM IPSUM A B" };
+    const std::string after[] = { "Ã o", "Ã", "Â b", "Ã©tÃ©", "Ä°a", "â€™", "Ã‰TÃ‰", "" };
+    std::size_t cuts = 0;
+    for (const std::string& b : before)
+        for (const std::string& run : runs)
+            for (const std::string& a : after)
+                for (const std::string& text : { b + run + a, b + run + a + run + b }) {
+                    const std::string whole = reference::RepairFullLiterally(text);
+                    for (std::size_t cut = orvik::FindCut(text, 0); cut < text.size();
+                         cut = orvik::FindCut(text, cut + 1), ++cuts)
+                        ASSERT_EQ(orvik::RepairFull(text.substr(0, cut))
+                                + orvik::RepairFull(text.substr(cut)),
+                            whole)
+                            << "input: " << text << ", cut at " << cut;
+                }
+    EXPECT_GT(cuts, 1000u);
+    EXPECT_EQ(orvik::FindCut(std::string(18, 'a'), 0), 18u); // too short a run: no cut
+    EXPECT_EQ(orvik::FindCut(std::string(19, 'a'), 0), 16u);
+}
+
 // Random text of what the rules look at, cut into random chunks, against the reference.
 TEST(FullRepair, RandomTextCutAnywhereMatchesTheReference)
 {

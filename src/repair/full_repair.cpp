@@ -1009,4 +1009,16 @@ std::string RepairFull(std::string_view text)
     return out;
 }
 
+std::size_t FindCut(std::string_view text, std::size_t from)
+{
+    constexpr std::size_t kBefore = 16, kAfter = 3;
+    std::size_t ascii = 0; // ASCII bytes right before `at`
+    for (std::size_t at = from >= kBefore ? from - kBefore : 0; at < text.size(); ++at) {
+        ascii = static_cast<unsigned char>(text[at]) < 0x80 ? ascii + 1 : 0;
+        if (ascii >= kBefore + kAfter && at + 1 - kAfter >= from)
+            return at + 1 - kAfter;
+    }
+    return text.size();
+}
+
 } // namespace orvik

@@ -95,4 +95,12 @@ private:
 // Repairs a whole text held in memory.
 std::string RepairFull(std::string_view text);
 
+// A place at or after `from` where `text` may be cut: the bytes before it repaired as a whole text
+// and those after it as another give what the whole gives, so that the two may be repaired at
+// once, each by a repairer of its own. text.size() when there is none. Such a place has 16 ASCII
+// bytes before it and 3 after it: a step reads 8 units ahead, and may take one space after the unit
+// it starts at, once in each round; every other ASCII byte is copied, and a step that follows 3 of
+// them sees nothing of what came before.
+std::size_t FindCut(std::string_view text, std::size_t from);
+
 } // namespace orvik
