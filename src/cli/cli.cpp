@@ -166,7 +166,7 @@ public:
         , m_err(streams.err)
     {
         if (full)
-            m_full.emplace(readSize);
+            m_full.emplace(kFullReadFactor * readSize);
         else
             m_accents.emplace(readSize);
     }

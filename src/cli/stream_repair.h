@@ -9,10 +9,16 @@
 #include <cstddef>
 #include <system_error>
 
+namespace orvik {
+class FullRepairer;
+}
+
 namespace orvik::cli {
 
 // Large enough that a read and a write cost little per byte, small enough to stay in cache.
 inline constexpr std::size_t kDefaultReadSize = 256 * 1024;
+// The full repair reads this many times as much: it repairs a large read in two parts at once.
+inline constexpr std::size_t kFullReadFactor = 4;
 // A file is written in whole pages (see RepairStream).
 inline constexpr std::size_t kPageSize = 4096;
 
@@ -30,6 +36,8 @@ struct StreamResult
 // pipe or a terminal, each read's text is written at once, so that a reader sees it without delay.
 // Each call starts a new text. `Repairer` is Utf8Repairer or FullRepairer.
 template <class Repairer> StreamResult RepairStream(int in, Output& out, Repairer& repairer);
+// The full repair repairs each large read in two parts at once, on two processors.
+StreamResult RepairStream(int in, Output& out, FullRepairer& repairer);
 
 // Reads `in` until the first change that the repair would make, or to its end. Writes nothing.
 // `changed` tells whether the text needs a repair; reading stops as soon as that is known.

@@ -74,6 +74,57 @@ TEST(Streams, EveryReadSizeAgreesWithTheWholeText)
     }
 }
 
+// The full repair of a large file, each read repaired in two parts at once where it can be cut,
+// one after the other where it cannot (Greek damaged letter by letter): the whole text as it would
+// be repaired at once, whether it changed, and a write that fails.
+TEST(RepairStream, LargeReadsInTwoPartsGiveTheWholeText)
+{
+    // L'Ã©tÃ© Ã + NBSP la plage, Ã§a, Ã‰tÃ©, ..., and Greek: Î±Î²Î³ (αβγ)
+    const std::string line = "L'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9 \xC3\x83\xC2\xA0 la plage, "
+                             "\xC3\x83\xC2\xA7" "a dit \xC3\x83\xE2\x80\xB0t\xC3\x83\xC2\xA9, "
+                             "the quick brown fox jumps over the lazy dog.\n";
+    const std::string repairedLine = "L'\xC3\xA9t\xC3\xA9 \xC3\xA0 la plage, \xC3\xA7"
+                                     "a dit \xC3\x89t\xC3\xA9, "
+                                     "the quick brown fox jumps over the lazy dog.\n";
+    const std::string greek = "\xC3\x8E\xC2\xB1\xC3\x8E\xC2\xB2\xC3\x8E\xC2\xB3 ";
+    const std::string repairedGreek = "\xCE\xB1\xCE\xB2\xCE\xB3 ";
+    // Lines up to `size` bytes: damaged or not, and repaired.
+    std::string text, expected;
+    const auto add = [&](const std::string& damaged, const std::string& repaired, std::size_t size) {
+        while (text.size() < size)
+            text += damaged, expected += repaired;
+    };
+    add(line, repairedLine, 1 << 20);
+    add(greek, repairedGreek, 2 << 20);
+    add(line, repairedLine, 3 << 20);
+    const std::string damagedText = text, repairedText = expected;
+    text.clear(), expected.clear();
+    add(line, repairedLine, 200 << 10); // and damage in the first read alone
+    add(repairedLine, repairedLine, 1 << 20);
+    orvik::FullRepairer repairer(300 * 1024);
+    for (const auto& [input, output] : { std::pair(damagedText, repairedText),
+             std::pair(repairedText, repairedText), std::pair(text, expected) }) {
+        const int in = MemoryFile(input), out = MemoryFile();
+        Output to(out);
+        const StreamResult result = RepairStream(in, to, repairer);
+        EXPECT_EQ(result.failure, StreamResult::Failure::None);
+        EXPECT_EQ(result.changed, input != output);
+        std::string written(std::size_t(lseek(out, 0, SEEK_END)), '\0');
+        EXPECT_EQ(pread(out, written.data(), written.size(), 0), ssize_t(written.size()));
+        EXPECT_TRUE(written == output) << written.size() << " bytes of " << output.size();
+        close(in);
+        close(out);
+    }
+    const int in = MemoryFile(damagedText), full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    Output to(full);
+    const StreamResult result = RepairStream(in, to, repairer);
+    EXPECT_EQ(result.failure, StreamResult::Failure::Write);
+    EXPECT_EQ(result.error, std::errc::no_space_on_device);
+    close(in);
+    close(full);
+}
+
 // Pipes left non-blocking by whoever started the program: a read that finds nothing yet waits for
 // text, and a write that finds the output full waits for room. To a pipe, the text of each read is
 // passed on at once, before the input ends.
