@@ -4,12 +4,13 @@
 # - what it restores of each damage mode of the corpus bench/full_corpus.py makes (2 MiB each; the
 #   default mode scored too, for comparison);
 # - the instructions it runs per byte, counted by callgrind on 8 MiB of text damaged once and of
-#   sound text, French prose alone (the users' text) and the whole corpus of thirteen languages: a
-#   figure a busy machine does not change, to compare versions;
+#   sound text, French prose alone (the users' text) and the whole corpus of thirteen languages,
+#   on one thread: a figure a busy machine does not change, to compare versions;
 # - its speed, whole process, on 50 MiB (ORVIK_BENCH_FULL_MIB) of each, every run writing a new
 #   file, against `dd bs=256K` copying the same file: medians of ORVIK_BENCH_FULL_RUNS rounds in
 #   which each command runs once, in turn, so that a load that comes and goes weighs on all alike;
-# - its peak memory on 2 GiB of damaged text through a pipe.
+# - its peak memory on 2 GiB of damaged text through a pipe, and on the 50 MiB file, read on two
+#   threads.
 # ORVIK_BENCH_FULL_COMPARE="name=/path/to/orvik-repair ..." adds other builds to the counts and
 # the rounds. Installs what it needs on Debian and builds its own optimised copy of the tool.
 set -euo pipefail
@@ -55,8 +56,9 @@ step "instructions per byte (callgrind, 8 MiB)"
 make_corpus "$work/count" 8
 for entry in "${tools[@]}"; do
     for text in "${texts[@]}"; do
-        valgrind --tool=callgrind --callgrind-out-file=/dev/null "${entry#*=}" --full \
-            "$work/count/$text.txt" 2>"$work/count/log" >/dev/null
+        # Through a pipe, which is repaired on one thread: callgrind runs threads one at a time.
+        cat "$work/count/$text.txt" | valgrind --tool=callgrind --callgrind-out-file=/dev/null \
+            "${entry#*=}" --full 2>"$work/count/log" >/dev/null
         refs=$(grep -o 'refs: *[0-9,]*' "$work/count/log" | tr -d ', ' | cut -d: -f2)
         awk -v n="$refs" -v size="$(stat -c %s "$work/count/$text.txt")" -v name="${entry%%=*}" \
             -v text="$text" 'BEGIN { printf "  %-12s %-12s %12d instructions, %.2f a byte\n",
@@ -113,3 +115,5 @@ copies=$(((2048 + mib - 1) / mib))
 peak=$(for _ in $(seq "$copies"); do cat "$work/big/mixed/once.txt"; done \
     | /usr/bin/time -f %M "$tool" --full 2>&1 >/dev/null | tail -n 1)
 echo "orvik-repair --full, $copies x mixed/once.txt by pipe: $peak KiB maximum resident set size"
+peak=$(/usr/bin/time -f %M "$tool" --full "$work/big/mixed/once.txt" 2>&1 >/dev/null | tail -n 1)
+echo "orvik-repair --full, mixed/once.txt ($mib MiB) from the file, two threads: $peak KiB"
