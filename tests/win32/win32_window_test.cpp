@@ -79,11 +79,10 @@ protected:
 
     HWND Control(std::string_view name) { return window.Control(name); }
     HWND BoxControl(Box box) { return Control(box == Box::Source ? "rtbSource" : "rtbResult"); }
-    void Click(std::string_view button) { SendMessageW(Control(button), BM_CLICK, 0, 0); }
     // Clicks the button and returns the message boxes it showed.
     std::u16string ClickAndClose(std::string_view button)
     {
-        return Shown([&] { Click(button); });
+        return Shown([&] { SendMessageW(Control(button), BM_CLICK, 0, 0); });
     }
 
     frmMain window { false };
@@ -444,17 +443,13 @@ std::string ClipboardHtml(const std::string& fragment)
     const std::string before
         = "<html><head><title>titre</title></head><body>avant<!--StartFragment-->";
     const std::string after = "<!--EndFragment-->apr\xC3\xA8s</body></html>";
-    const auto header = [](std::size_t start, std::size_t from, std::size_t to, std::size_t end) {
-        char text[160];
-        std::snprintf(text, sizeof text,
-            "Version:0.9\r\nStartHTML:%010zu\r\nEndHTML:%010zu\r\nStartFragment:%010zu\r\n"
-            "EndFragment:%010zu\r\n",
-            start, end, from, to);
-        return std::string(text);
-    };
-    const std::size_t start = header(0, 0, 0, 0).size(), from = start + before.size(),
-                      to = from + fragment.size(), end = to + after.size();
-    return header(start, from, to, end) + before + fragment + after;
+    char header[106]; // 105 characters, each offset written in 10 digits
+    const std::size_t from = 105 + before.size(), to = from + fragment.size();
+    std::snprintf(header, sizeof header,
+        "Version:0.9\r\nStartHTML:%010zu\r\nEndHTML:%010zu\r\nStartFragment:%010zu\r\n"
+        "EndFragment:%010zu\r\n",
+        std::size_t(105), to + after.size(), from, to);
+    return header + before + fragment + after;
 }
 
 // What a reader sees of the clipboard's HTML, and only of the part that was copied.
@@ -576,9 +571,9 @@ TEST_F(Win32Window, BusyClipboardIsWaitedForThenReportedAndNothingIsLost)
 // manifests.
 TEST(WindowsPrograms, CarryTheirIdentityAndManifest)
 {
-    for (const auto& [exe, name, language, description] :
-        { std::tuple { ORVIK_EXE, "orvik", L"040904B0", "orvik" },
-            { ORVIK_REPAIR_EXE, "orvik-repair", L"040C04B0",
+    for (const auto& [exe, name, language, translation, description] :
+        { std::tuple { ORVIK_EXE, "orvik", L"040904B0", DWORD(0x04B00409), "orvik" },
+            { ORVIK_REPAIR_EXE, "orvik-repair", L"040C04B0", DWORD(0x04B0040C),
                 "orvik-repair : réparation des lettres accentuées abîmées, en ligne de "
                 "commande" } }) {
         SCOPED_TRACE(name);
@@ -604,10 +599,9 @@ TEST(WindowsPrograms, CarryTheirIdentityAndManifest)
                 { L"LegalCopyright", "Copyright © 2026 the orvik authors" } })
             EXPECT_EQ(value(key), expected);
         EXPECT_NE(value(L"CompanyName"), "(none)");
-        const auto* translation = static_cast<const DWORD*>(query(L"\\VarFileInfo\\Translation"));
-        ASSERT_TRUE(translation);
-        EXPECT_EQ(*translation,
-            DWORD(1200 << 16 | std::wcstoul(std::wstring(language, 4).c_str(), nullptr, 16)));
+        const auto* languages = static_cast<const DWORD*>(query(L"\\VarFileInfo\\Translation"));
+        ASSERT_TRUE(languages);
+        EXPECT_EQ(*languages, translation); // the language, then code page 1200 (UTF-16)
         const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(query(L"\\"));
         ASSERT_TRUE(fixed);
         const auto [major, minor, patch, tweak] = kVersionParts;
