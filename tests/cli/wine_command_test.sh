@@ -87,14 +87,16 @@ printf '%s' "$damaged" >"été.txt"
 printf '%s' "$clean" >clean.txt
 touch -d '2001-01-01 00:00' clean.txt
 before=$(stat -c '%i %Y' clean.txt)
+printf '%s' "$damaged" >readonly.txt
 # Wine's attrib takes one attribute at a time.
-orvik_wine cmd /c "attrib +s été.txt & attrib +h été.txt" >/dev/null
+orvik_wine cmd /c "attrib +s été.txt & attrib +h été.txt & attrib +r readonly.txt" >/dev/null
 mkdir folder
 : >in
-run -i "été.txt" clean.txt folder NUL 'motifs\*.doc'
+run -i "été.txt" clean.txt folder NUL 'motifs\*.doc' readonly.txt
 expect "in place" 1 "" "$(said "folder: c'est un dossier")
 $(said "NUL: ce n'est pas un fichier ordinaire, il ne peut être réparé que vers la sortie standard")
-$(said "motifs\\*.doc: aucun fichier ne correspond à ce motif")"
+$(said "motifs\\*.doc: aucun fichier ne correspond à ce motif")
+$(said "readonly.txt: le fichier est en lecture seule, ôtez-lui cet attribut pour le réparer ; fichier laissé intact")"
 cmp -s "été.txt" <(printf '%s' "$repaired") || fail "in place: not repaired"
 [ "$(stat -c '%i %Y' clean.txt)" = "$before" ] || fail "in place: the clean file was rewritten"
 # Wine's own ReplaceFileW does not carry the attributes over (Windows' does); the program gives
@@ -102,11 +104,6 @@ cmp -s "été.txt" <(printf '%s' "$repaired") || fail "in place: not repaired"
 # "not indexed": cli_test checks that those two are kept.
 [ "$(orvik_wine cmd /c attrib "été.txt" | cut -c1-12 | tr -d '\r')" = "AS  H       " ] \
     || fail "in place: the system or hidden attribute was lost"
-
-printf '%s' "$damaged" >readonly.txt
-orvik_wine cmd /c attrib +r readonly.txt >/dev/null
-run -i readonly.txt
-expect "read-only file" 1 "" "$(said "readonly.txt: le fichier est en lecture seule, ôtez-lui cet attribut pour le réparer ; fichier laissé intact")"
 cmp -s readonly.txt <(printf '%s' "$damaged") || fail "read-only file: changed"
 
 # --full on a file large enough that each read is repaired in two parts at once, on two threads:
