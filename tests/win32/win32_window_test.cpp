@@ -227,23 +227,20 @@ TEST_F(Win32Window, BoxMenuCommandsActOnTheBoxAndTheClipboard)
     desktop.SetBoxText(Box::Result, u"été");
     SendMessageW(box, EM_SETSEL, 0, 1);
     desktop.SetClipboardText(u"avant");
-    struct Row
-    {
-        BoxMenuCommand command;
-        std::u16string text, clipboard;
-    };
-    for (const Row& row : std::vector<Row> {
-             { BoxMenuCommand::Copy, u"été", u"é" },
-             { BoxMenuCommand::Cut, u"té", u"é" },
-             { BoxMenuCommand::Undo, u"été", u"é" },
-             { BoxMenuCommand::SelectAll, u"été", u"é" },
-             { BoxMenuCommand::Delete, u"", u"é" },
-             { BoxMenuCommand::Paste, u"é", u"é" },
-         }) {
-        SCOPED_TRACE(int(row.command));
-        RunBoxMenuCommand(box, row.command);
-        EXPECT_EQ(desktop.BoxText(Box::Result), row.text);
-        EXPECT_EQ(desktop.ClipboardText(), row.clipboard);
+    // The command, then the box's text and the clipboard's after it.
+    for (const auto& [command, text, clipboard] :
+        std::vector<std::tuple<BoxMenuCommand, std::u16string, std::u16string>> {
+            { BoxMenuCommand::Copy, u"été", u"é" },
+            { BoxMenuCommand::Cut, u"té", u"é" },
+            { BoxMenuCommand::Undo, u"été", u"é" },
+            { BoxMenuCommand::SelectAll, u"été", u"é" },
+            { BoxMenuCommand::Delete, u"", u"é" },
+            { BoxMenuCommand::Paste, u"é", u"é" },
+        }) {
+        SCOPED_TRACE(int(command));
+        RunBoxMenuCommand(box, command);
+        EXPECT_EQ(desktop.BoxText(Box::Result), text);
+        EXPECT_EQ(desktop.ClipboardText(), clipboard);
     }
 }
 
@@ -301,28 +298,24 @@ TEST_F(Win32Window, ADroppedFileIsReadAndConverted)
 // unit comes back as written. On the clipboard each LF goes with a CR.
 TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)
 {
-    struct Row
-    {
-        const char* name;
-        std::u16string written, boxed, clipboard;
-    };
     // Separators and spaces plain text could change, a byte-order mark, an emoji, a combining
     // accent, lone surrogates.
     const std::u16string unusual = u"\ta\u00A0b\u202F!\u2028c\u2029d\uFEFF\U0001F600 e\u0301\xDC00"
                                    u"a\xD800";
-    const std::vector<Row> rows = {
-        { "line breaks", u"\na\nb\r\nc\rd\n", u"\na\nb\nc\nd\n", u"\r\na\r\nb\r\nc\rd\r\n" },
-        { "unusual characters", unusual, unusual, unusual },
-        { "empty", u"", u"", u"" },
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    // Written, then read back from a box and from the clipboard.
+    for (const auto& [written, boxed, clipboard] :
+        std::vector<std::tuple<std::u16string, std::u16string, std::u16string>> {
+            { u"\na\nb\r\nc\rd\n", u"\na\nb\nc\nd\n", u"\r\na\r\nb\r\nc\rd\r\n" },
+            { unusual, unusual, unusual },
+            { u"", u"", u"" },
+        }) {
+        SCOPED_TRACE(testing::PrintToString(written));
         for (const Box box : { Box::Source, Box::Result }) {
-            desktop.SetBoxText(box, row.written);
-            EXPECT_EQ(desktop.BoxText(box), row.boxed);
+            desktop.SetBoxText(box, written);
+            EXPECT_EQ(desktop.BoxText(box), boxed);
         }
-        desktop.SetClipboardText(row.written);
-        EXPECT_EQ(desktop.ClipboardText(), row.clipboard);
+        desktop.SetClipboardText(written);
+        EXPECT_EQ(desktop.ClipboardText(), clipboard);
     }
     // RichEdit holds CR CR LF, its soft line break, as one character of its own: the text is taken.
     EXPECT_NO_THROW(desktop.SetBoxText(Box::Source, u"a\r\r\nb\r\r\r\nc"));
