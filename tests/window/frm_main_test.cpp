@@ -217,11 +217,6 @@ private slots:
         QCOMPARE(cursor.charFormat().font().pointSizeF(), 8.5);
         QCOMPARE(cursor.currentList(), nullptr);
         QCOMPARE(result->document()->rootFrame()->childFrames().size(), 0);
-        // The box's earlier text comes back with one Ctrl+Z.
-        result->setFocus();
-        QTest::keyClick(result, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(Text("rtbResult"), u"gras\ncase\n"_s);
-        result->redo();
 
         // Copying replaces whatever the clipboard held, an image included, with the text alone.
         auto* other = new QMimeData;
@@ -246,14 +241,15 @@ private slots:
         QCOMPARE(Text("rtbResult"), u"Votre texte sera converti ici."_s);
     }
 
-    // A replacement of up to 256 Ki characters is one edit that Ctrl+Z undoes.
+    // A replacement of up to 256 Ki characters is one edit that one Ctrl+Z undoes.
     void longReplacementIsUndone()
     {
         orvik::QtDesktop platform(m_window.get(), Control<orvik::TextBox>("rtbSource"),
             Control<orvik::TextBox>("rtbResult"));
         const QString line = u"Ã©tÃ© prÃ¨s du chÃ¢teau\n"_s;
         platform.SetBoxText(orvik::Box::Source, line.repeated(10000).toStdU16String());
-        Control<QTextEdit>("rtbSource")->undo();
+        Control<QTextEdit>("rtbSource")->setFocus();
+        QTest::keyClick(Control("rtbSource"), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Text("rtbSource"), u"Collez ici votre texte à convertir"_s);
     }
 
