@@ -1,19 +1,10 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
-"""Owns the X11 CLIPBOARD and serves it badly, as a misbehaving program would.
-
-    clipboard_owner.py MODE FILE
-
-MODE: hang (answers nothing), targets-only (lists its formats, then never sends the text),
-die (ends half-way through a transfer in pieces, which needs more than 64 KiB), slow (sends the
-pieces 0.3 s apart), html (offers text/html alone), text (offers the file's bytes as
-UTF8_STRING), both (offers text/html, some other text, before them). Prints "ready" once it owns
-the clipboard.
-
-    clipboard_owner.py close WINDOW
-
-asks the window to close, as a window manager does (WM_DELETE_WINDOW).
-"""
+"""Owns the X11 CLIPBOARD and serves FILE badly: clipboard_owner.py MODE FILE, MODE one of hang
+(answers nothing), targets-only (lists its formats, never sends the text), die (ends after the
+first piece of a transfer over 64 KiB), slow (pieces 0.3 s apart), html (text/html alone), text
+(UTF8_STRING), both (text/html and another text offered first). Prints "ready" once it owns the
+clipboard. clipboard_owner.py close WINDOW asks WINDOW to close, as a window manager does."""
 import os
 import sys
 import time

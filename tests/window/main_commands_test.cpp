@@ -210,6 +210,10 @@ TEST(MainCommandsTest, LeaveBoxesClipboardAndMessagesAsExpected)
 TEST(MainCommandsTest, OpenFileConvertsItsTextOrSaysWhyNot)
 {
     const std::u16string error = u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\n";
+    const auto notUtf8 = [&error](std::u16string_view name) {
+        return error + u"Le fichier « " + std::u16string(name)
+            + u" » n'est pas un texte en UTF-8, le seul qu'orvik sache lire.";
+    };
     const struct
     {
         std::u16string name;
@@ -220,14 +224,8 @@ TEST(MainCommandsTest, OpenFileConvertsItsTextOrSaysWhyNot)
             u"" },
         { u"bom.txt", "\xEF\xBB\xBF\xC3\x83\xC2\xA9", u"Ã©", u"é", u"" },
         { u"vide.txt", "", u"", kResult, kNothing },
-        { u"latin1.txt", "caf\xE9", kSource, kResult,
-            error
-                + u"Le fichier « latin1.txt » n'est pas un texte en UTF-8, le seul qu'orvik sache "
-                  u"lire." },
-        { u"zéro.bin", std::string("a\0b", 3), kSource, kResult,
-            error
-                + u"Le fichier « zéro.bin » n'est pas un texte en UTF-8, le seul qu'orvik sache "
-                  u"lire." },
+        { u"latin1.txt", "caf\xE9", kSource, kResult, notUtf8(u"latin1.txt") },
+        { u"zéro.bin", std::string("a\0b", 3), kSource, kResult, notUtf8(u"zéro.bin") },
         { u"absent.txt", "", kSource, kResult,
             error + u"Le fichier « absent.txt » est introuvable." },
     };
