@@ -87,12 +87,6 @@ INSTANTIATE_TEST_SUITE_P(AllKernels, RepairKernelTest,
         return std::string(orvik::KernelName(info.param));
     });
 
-TEST(RepairAccents, RepairsThroughTheChosenKernel)
-{
-    const std::u16string text = u"L'\u00C3\u00A9t\u00C3\u00A9 \u00C3 la plage, o\u00C3\u00B9 ?";
-    EXPECT_EQ(orvik::RepairAccents(text), u"L'été à la plage, où ?");
-}
-
 TEST(RepairAccents, LengthLimit)
 {
     EXPECT_NO_THROW(orvik::CheckRepairLength(2147483646));
