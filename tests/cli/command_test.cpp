@@ -318,10 +318,7 @@ TEST_F(CommandTest, InPlaceKeepsOwnerGroupModeAclAndAttributes)
         fs::create_directory(Path("d"));
         const fs::path file = Path("d/f");
         WriteFile(file, kDamaged);
-        if (std::system(("cd " + dir_.string() + " && " + c.setup).c_str()) != 0) {
-            ADD_FAILURE() << "set-up failed: " << c.setup;
-            continue;
-        }
+        ASSERT_EQ(std::system(("cd " + dir_.string() + " && " + c.setup).c_str()), 0) << c.setup;
         const struct stat before = Status(file);
         const auto attributes = Attributes(file);
         launcher_ = c.asNobody ? kAsNobody + " " + Path("orvik-repair").string()

@@ -14,6 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using orvik::cli::InPlaceSystem;
+using Outcome = orvik::cli::InPlaceResult::Outcome;
 
 enum class Step { None, Rewind, Create, Metadata, Flush, Close, Replace };
 
@@ -104,9 +105,7 @@ TEST(RepairFileInPlace, AFailedStepLeavesTheOriginalAndNoNewFile)
         orvik::Utf8Repairer repairer(4);
         const auto result = orvik::cli::RepairFileInPlace(file.string(), repairer, system);
         const bool fails = c.step != Step::None;
-        EXPECT_EQ(result.outcome,
-            fails ? orvik::cli::InPlaceResult::Outcome::Failed
-                  : orvik::cli::InPlaceResult::Outcome::Repaired);
+        EXPECT_EQ(result.outcome, fails ? Outcome::Failed : Outcome::Repaired);
         EXPECT_EQ(result.reason, c.reason);
         std::ifstream text(file, std::ios::binary);
         EXPECT_EQ(

@@ -12,6 +12,7 @@
 #include <sys/mman.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -23,6 +24,22 @@ int MemoryFile(const std::string& content = "")
     const int fd = memfd_create("orvik-stream-test", MFD_CLOEXEC);
     EXPECT_EQ(pwrite(fd, content.data(), content.size(), 0), ssize_t(content.size()));
     return fd;
+}
+
+// Repairs `text` through RepairStream into `out`, a file in memory unless given: what was written,
+// and the result.
+template <class Repairer>
+std::pair<std::string, StreamResult> RepairToMemory(
+    const std::string& text, Repairer& repairer, int out = MemoryFile())
+{
+    const int in = MemoryFile(text);
+    Output output(out);
+    const StreamResult result = RepairStream(in, output, repairer);
+    std::string written(std::size_t(lseek(out, 0, SEEK_END)), '\0');
+    EXPECT_EQ(pread(out, written.data(), written.size(), 0), ssize_t(written.size()));
+    close(in);
+    close(out);
+    return { written, result };
 }
 
 // Damaged sequences of every kind, invalid bytes and line ends, so that small reads cut each one
@@ -44,32 +61,24 @@ TEST(Streams, EveryReadSizeAgreesWithTheWholeText)
         "abc\xC3", "abc\xC3\x83", "ÃƒÂ©tÃƒÂ© Ã  tout, lâ€™Ã©tÃ©\r\n", "voilÃ", "déjà", "",
         std::string(4090, 'a') + kMixedText + std::string(4000, 'b') + kMixedText };
     // été © Â©, a stray C3, a lead at the end, damaged twice, nothing, and over two pages
+    const auto expect = [&](auto& repairer, const std::string& text, const std::string& expected) {
+        const int in = MemoryFile(text);
+        const StreamResult check = CheckStream(in, repairer);
+        close(in);
+        EXPECT_EQ(check.failure, StreamResult::Failure::None);
+        EXPECT_EQ(check.changed, expected != text);
+        const auto [written, result] = RepairToMemory(text, repairer);
+        EXPECT_EQ(result.failure, StreamResult::Failure::None);
+        EXPECT_EQ(result.changed, expected != text);
+        EXPECT_EQ(written, expected);
+    };
     for (std::size_t readSize : { 1, 2, 3, 4, 5, 7, 16, 64, 100000 }) {
         orvik::Utf8Repairer accents(readSize);
         orvik::FullRepairer layers(readSize);
-        for (const bool full : { false, true }) {
-            for (const std::string& text : texts) {
-                SCOPED_TRACE(text.substr(0, 12) + ", read size " + std::to_string(readSize)
-                    + (full ? ", full" : ""));
-                const std::string expected
-                    = full ? orvik::RepairFull(text) : orvik::RepairUtf8(text);
-                const int in = MemoryFile(text), out = MemoryFile();
-                Output output(out);
-                const StreamResult check
-                    = full ? CheckStream(in, layers) : CheckStream(in, accents);
-                EXPECT_EQ(check.failure, StreamResult::Failure::None);
-                EXPECT_EQ(check.changed, expected != text);
-                lseek(in, 0, SEEK_SET);
-                const StreamResult result
-                    = full ? RepairStream(in, output, layers) : RepairStream(in, output, accents);
-                EXPECT_EQ(result.failure, StreamResult::Failure::None);
-                EXPECT_EQ(result.changed, expected != text);
-                std::string written(std::size_t(lseek(out, 0, SEEK_END)), '\0');
-                EXPECT_EQ(pread(out, written.data(), written.size(), 0), ssize_t(written.size()));
-                EXPECT_EQ(written, expected);
-                close(in);
-                close(out);
-            }
+        for (const std::string& text : texts) {
+            SCOPED_TRACE(text.substr(0, 12) + ", read size " + std::to_string(readSize));
+            expect(accents, text, orvik::RepairUtf8(text));
+            expect(layers, text, orvik::RepairFull(text));
         }
     }
 }
@@ -81,7 +90,8 @@ TEST(RepairStream, LargeReadsInTwoPartsGiveTheWholeText)
 {
     // L'Ã©tÃ© Ã + NBSP la plage, Ã§a, Ã‰tÃ©, ..., and Greek: Î±Î²Î³ (αβγ)
     const std::string line = "L'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9 \xC3\x83\xC2\xA0 la plage, "
-                             "\xC3\x83\xC2\xA7" "a dit \xC3\x83\xE2\x80\xB0t\xC3\x83\xC2\xA9, "
+                             "\xC3\x83\xC2\xA7"
+                             "a dit \xC3\x83\xE2\x80\xB0t\xC3\x83\xC2\xA9, "
                              "the quick brown fox jumps over the lazy dog.\n";
     const std::string repairedLine = "L'\xC3\xA9t\xC3\xA9 \xC3\xA0 la plage, \xC3\xA7"
                                      "a dit \xC3\x89t\xC3\xA9, "
@@ -90,10 +100,11 @@ TEST(RepairStream, LargeReadsInTwoPartsGiveTheWholeText)
     const std::string repairedGreek = "\xCE\xB1\xCE\xB2\xCE\xB3 ";
     // Lines up to `size` bytes: damaged or not, and repaired.
     std::string text, expected;
-    const auto add = [&](const std::string& damaged, const std::string& repaired, std::size_t size) {
-        while (text.size() < size)
-            text += damaged, expected += repaired;
-    };
+    const auto add
+        = [&](const std::string& damaged, const std::string& repaired, std::size_t size) {
+              while (text.size() < size)
+                  text += damaged, expected += repaired;
+          };
     add(line, repairedLine, 1 << 20);
     add(greek, repairedGreek, 2 << 20);
     add(line, repairedLine, 3 << 20);
@@ -104,25 +115,15 @@ TEST(RepairStream, LargeReadsInTwoPartsGiveTheWholeText)
     orvik::FullRepairer repairer(300 * 1024);
     for (const auto& [input, output] : { std::pair(damagedText, repairedText),
              std::pair(repairedText, repairedText), std::pair(text, expected) }) {
-        const int in = MemoryFile(input), out = MemoryFile();
-        Output to(out);
-        const StreamResult result = RepairStream(in, to, repairer);
+        const auto [written, result] = RepairToMemory(input, repairer);
         EXPECT_EQ(result.failure, StreamResult::Failure::None);
         EXPECT_EQ(result.changed, input != output);
-        std::string written(std::size_t(lseek(out, 0, SEEK_END)), '\0');
-        EXPECT_EQ(pread(out, written.data(), written.size(), 0), ssize_t(written.size()));
         EXPECT_TRUE(written == output) << written.size() << " bytes of " << output.size();
-        close(in);
-        close(out);
     }
-    const int in = MemoryFile(damagedText), full = open("/dev/full", O_WRONLY | O_CLOEXEC);
-    ASSERT_GE(full, 0);
-    Output to(full);
-    const StreamResult result = RepairStream(in, to, repairer);
+    const auto [written, result]
+        = RepairToMemory(damagedText, repairer, open("/dev/full", O_RDWR | O_CLOEXEC));
     EXPECT_EQ(result.failure, StreamResult::Failure::Write);
     EXPECT_EQ(result.error, std::errc::no_space_on_device);
-    close(in);
-    close(full);
 }
 
 // Pipes left non-blocking by whoever started the program: a read that finds nothing yet waits for

@@ -3,15 +3,11 @@
 # desktop, man and a packager look for it, and nothing else is installed.
 #   cmake -DBUILD_DIR=... -DPREFIX=... -DAPP_ID=... -DEXPECT_GUI=ON|OFF -DEXPECT_CLI=ON|OFF
 #         -P check_install.cmake
-function(fail message)
-    message(FATAL_ERROR "${message}")
-endfunction()
-
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
     RESULT_VARIABLE status OUTPUT_QUIET)
 if(NOT status EQUAL 0)
-    fail("cmake --install failed: ${status}")
+    message(FATAL_ERROR "cmake --install failed: ${status}")
 endif()
 
 set(expected "share/doc/orvik/copyright" "share/doc/orvik/changelog.gz")
@@ -32,13 +28,12 @@ file(GLOB_RECURSE installed RELATIVE "${PREFIX}" "${PREFIX}/*")
 list(SORT expected)
 list(SORT installed)
 if(NOT installed STREQUAL expected)
-    fail("installed:\n  ${installed}\nexpected:\n  ${expected}")
+    message(FATAL_ERROR "installed:\n  ${installed}\nexpected:\n  ${expected}")
 endif()
 foreach(program orvik orvik-repair)
     execute_process(COMMAND test -e "${PREFIX}/bin/${program}" -a ! -x "${PREFIX}/bin/${program}"
         RESULT_VARIABLE status)
     if(status EQUAL 0)
-        fail("installed but not executable: bin/${program}")
+        message(FATAL_ERROR "installed but not executable: bin/${program}")
     endif()
 endforeach()
-message(STATUS "installed tree: ${expected}")

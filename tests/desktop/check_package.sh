@@ -61,4 +61,3 @@ done
 "${dpkg_root[@]}" --purge orvik >/dev/null
 left=$(find "$root" -path "$root/var/lib/dpkg" -prune -o -type f -print)
 [ -z "$left" ] || fail "removing left files behind: $left"
-echo "orvik package: dependencies, version, contents, lintian, install and removal checked"
