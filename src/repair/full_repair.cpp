@@ -880,7 +880,10 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
         if (!stepHere) {
             // A step may end past `limit`: then there is nothing to move.
             Byte* site = p < limit ? FindSite(p, limit, end) : p;
-            if (w != p)
+            // A few bytes between two damaged words, well behind the input: one block, no call.
+            if (site - p <= 64 && p - w >= 64 && end - p >= 64)
+                MoveBlock(w, p);
+            else if (w != p)
                 std::memmove(w, p, std::size_t(site - p));
             w += site - p;
             p = site;
@@ -899,6 +902,25 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
                         stepHere = RepairDamagedRun(p, w, sequenceEnd, runStop);
                     continue;
                 }
+            }
+        }
+        if (stepHere && p == sequenceEnd) {
+            // Within a word of damaged letters (Greek, Russian), each sequence right after another
+            // is replaced whatever it encodes. Its units take 4 bytes or more, so the character's
+            // 4-byte store stays over them.
+            while (end - p >= 32) {
+                const Sequence s = SequenceFromBytes(p);
+                if (s.units == 0)
+                    break;
+                WriteFour(w, s.bytes);
+                w += s.units;
+                p += s.size;
+                changed = true;
+            }
+            sequenceEnd = p;
+            if (p[0] != 0xC3) {
+                stepHere = false;
+                continue;
             }
         }
         Step step {};
