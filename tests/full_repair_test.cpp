@@ -14,16 +14,34 @@ using namespace std::string_literals;
 namespace reference = orvik::reference;
 
 // Feeds `text` to `repairer`, made ready for it with Reset(), in chunks of the sizes `nextSize`
-// returns, at most its read size each.
+// returns, at most its read size each. `inPlace`: each chunk in a buffer of the test's, between
+// bytes that must stay as they are: the room the repair may take before it (but before the first
+// chunk, where two repairers may work side by side) and 64 bytes after it.
 template <typename NextSize>
-std::string RepairInChunks(orvik::FullRepairer& repairer, std::string_view text, NextSize nextSize)
+std::string RepairInChunks(
+    orvik::FullRepairer& repairer, std::string_view text, NextSize nextSize, bool inPlace = false)
 {
+    constexpr std::size_t kRoom = orvik::FullRepairer::kHeadroom;
     repairer.Reset();
     std::string out;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t n = std::min({ nextSize(), repairer.ReadSize(), text.size() - at });
-        std::memcpy(repairer.ReadBuffer(), text.data() + at, n);
-        out += repairer.Feed(n);
+        if (!inPlace) {
+            std::memcpy(repairer.ReadBuffer(), text.data() + at, n);
+            out += repairer.Feed(n);
+        } else {
+            std::string buffer
+                = std::string(kRoom, '#') + std::string(text.substr(at, n)) + std::string(64, '#');
+            const std::string_view got = repairer.FeedInPlace(buffer.data() + kRoom, n);
+            EXPECT_TRUE(got.empty()
+                || (got.data() >= buffer.data()
+                    && got.data() + got.size() <= buffer.data() + kRoom + n));
+            out += got;
+            EXPECT_EQ(buffer.substr(kRoom + n), std::string(64, '#'));
+            if (at == 0) {
+                EXPECT_EQ(buffer.substr(0, kRoom), std::string(kRoom, '#'));
+            }
+        }
         at += n;
     }
     return out += repairer.Finish();
@@ -174,8 +192,9 @@ TEST(FullRepair, Cases)
 TEST(FullRepair, PartsCutWhereFindCutSaysComeOutAsTheWhole)
 {
     const std::string before[] = { "Ã", "Ã ", "Â ", "Ä°", "Å", "ÃƒÂ©", "Ã©tÃ©", "Ã‰", "" };
-    const std::string runs[] = { " ABCDEFGHIJKLMNOPQRSTU", "abc defgh ijklm nopqr st",
-        "                       ", ".,;:!?()-'\"[]{}<>/*+=_@#", "\n\r\n\t1234567890 LOREM IPSUM A B" };
+    const std::string runs[]
+        = { " ABCDEFGHIJKLMNOPQRSTU", "abc defgh ijklm nopqr st", "                       ",
+              ".,;:!?()-'\"[]{}<>/*+=_@#", "\n\r\n\t1234567890 LOREM IPSUM A B" };
     const std::string after[] = { "Ã o", "Ã", "Â b", "Ã©tÃ©", "Ä°a", "â€™", "Ã‰TÃ‰", "" };
     std::size_t cuts = 0;
     for (const std::string& b : before)
@@ -211,7 +230,8 @@ TEST(FullRepair, RandomTextCutAnywhereMatchesTheReference)
             b = char(random());
         const std::string text = orvik::fuzz::FullRepairText(bytes);
         const std::size_t most = upTo(longText ? 4096 : 80); // chunks of random sizes up to it
-        const std::string got = RepairInChunks(repairer, text, [&] { return upTo(most); });
+        const std::string got = RepairInChunks(
+            repairer, text, [&] { return upTo(most); }, iteration % 2 == 1);
         ASSERT_EQ(got, reference::RepairFullLiterally(text)) << "input: " << text;
         ASSERT_EQ(repairer.Changed(), got != text) << "input: " << text;
     }

@@ -111,7 +111,8 @@ public:
     void Wait()
     {
         const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(300);
-        while (!m_raised.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < until)
+        while (
+            !m_raised.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < until)
             ;
         std::unique_lock lock(m_mutex);
         m_condition.wait(lock, [this] { return m_raised.load(std::memory_order_relaxed); });
@@ -204,42 +205,44 @@ public:
         , m_writer(out)
         , m_carrier(&repairer)
         , m_other(&m_spare)
-        , m_spare(repairer.ReadSize())
-        , m_reads(std::make_unique<char[]>(2 * repairer.ReadSize()))
+        , m_spare(1) // it only ever repairs in place
+        , m_readSize(repairer.ReadSize())
+        , m_reads(
+              std::make_unique_for_overwrite<char[]>(2 * (FullRepairer::kHeadroom + m_readSize)))
     { }
 
     StreamResult Run()
     {
-        const std::size_t readSize = m_carrier->ReadSize();
         m_carrier->Reset();
         StreamResult result;
-        char* buffer = m_reads.get();
-        for (auto got = ReadSome(m_in, buffer, readSize);;) {
+        char* const first = m_reads.get() + FullRepairer::kHeadroom;
+        char* buffer = first;
+        for (auto got = ReadSome(m_in, buffer, m_readSize);;) {
             const bool more = got && *got > 0;
-            const std::string_view read(buffer, more ? *got : 0);
+            const std::size_t size = more ? *got : 0;
             const std::size_t cut
-                = read.size() >= kTwoPartsFrom ? FindCut(read, read.size() / 2) : read.size();
+                = size >= kTwoPartsFrom ? FindCut({ buffer, size }, size / 2) : size;
             std::error_code error;
-            if (cut < read.size()) {
-                m_beside.Start(
-                    [this, other = m_other, part = read.substr(cut)] { RepairSecond(*other, part); });
-                error = RepairFirst(read.substr(0, cut));
+            if (cut < size) {
+                m_beside.Start([this, other = m_other, part = buffer + cut, rest = size - cut] {
+                    RepairSecond(*other, part, rest);
+                });
+                error = RepairFirst(buffer, cut);
                 std::swap(m_carrier, m_other);
             } else {
                 m_beside.Wait();
                 error = m_secondError;
-                if (!error) {
-                    std::memcpy(m_carrier->ReadBuffer(), read.data(), read.size());
-                    error = m_writer.Write(more ? m_carrier->Feed(read.size()) : m_carrier->Finish());
-                }
+                if (!error)
+                    error = m_writer.Write(
+                        more ? m_carrier->FeedInPlace(buffer, size) : m_carrier->Finish());
             }
             if (!got) {
                 result.failure = StreamResult::Failure::Read;
                 result.error = got.error();
             }
             if (more && !error) {
-                buffer = buffer == m_reads.get() ? buffer + readSize : m_reads.get();
-                got = ReadSome(m_in, buffer, readSize);
+                buffer = buffer == first ? first + FullRepairer::kHeadroom + m_readSize : first;
+                got = ReadSome(m_in, buffer, m_readSize);
                 continue;
             }
             m_beside.Wait();
@@ -258,14 +261,12 @@ public:
 
 private:
     // Repairs and writes the first part; then lets the second go out, whatever happens.
-    std::error_code RepairFirst(std::string_view part)
+    std::error_code RepairFirst(char* part, std::size_t size)
     {
         std::error_code error = m_secondError; // of the read before
         try {
-            if (!error) {
-                std::memcpy(m_carrier->ReadBuffer(), part.data(), part.size());
-                error = m_writer.Write(m_carrier->Feed(part.size()));
-            }
+            if (!error)
+                error = m_writer.Write(m_carrier->FeedInPlace(part, size));
             if (!error)
                 error = m_writer.Write(m_carrier->Finish());
             m_changedBefore |= m_carrier->Changed();
@@ -279,11 +280,12 @@ private:
         return error;
     }
 
-    void RepairSecond(FullRepairer& repairer, std::string_view part)
+    // The second part starts a text: its repair writes nothing before it, where the first part's
+    // runs.
+    void RepairSecond(FullRepairer& repairer, char* part, std::size_t size)
     {
         repairer.Reset();
-        std::memcpy(repairer.ReadBuffer(), part.data(), part.size());
-        const std::string_view text = repairer.Feed(part.size());
+        const std::string_view text = repairer.FeedInPlace(part, size);
         m_firstWritten.Wait();
         m_secondError = m_firstFailed ? std::error_code() : m_writer.Write(text);
     }
@@ -293,6 +295,9 @@ private:
     FullRepairer* m_carrier;
     FullRepairer* m_other;
     FullRepairer m_spare;
+    // Each read goes to one of two buffers in turn and is repaired there, in place: each buffer
+    // starts with the room the first part's repair may take before it.
+    std::size_t m_readSize;
     std::unique_ptr<char[]> m_reads;
     bool m_changedBefore = false; // in the texts the repairers have ended
     bool m_firstFailed = false;

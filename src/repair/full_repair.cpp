@@ -961,7 +961,7 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
 }
 
 constexpr std::size_t kRounds = 3;
-constexpr std::size_t kHeadroom = kRounds * FullRepairer::kMaxHeldPerRound;
+static_assert(FullRepairer::kHeadroom == kRounds * FullRepairer::kMaxHeldPerRound);
 
 } // namespace
 
@@ -980,12 +980,19 @@ char* FullRepairer::ReadBuffer()
 
 std::string_view FullRepairer::Feed(std::size_t size)
 {
-    return Run(size, false);
+    if (size > m_readSize)
+        throw std::invalid_argument("FullRepairer::Feed: chunk larger than the read size");
+    return Run(m_buffer.get() + kHeadroom, size, false);
+}
+
+std::string_view FullRepairer::FeedInPlace(char* chunk, std::size_t size)
+{
+    return Run(reinterpret_cast<Byte*>(chunk), size, false);
 }
 
 std::string_view FullRepairer::Finish()
 {
-    return Run(0, true);
+    return Run(m_buffer.get() + kHeadroom, 0, true);
 }
 
 void FullRepairer::Reset()
@@ -998,11 +1005,9 @@ void FullRepairer::Reset()
 // Each round's held bytes go right before its input, in the headroom in front of the chunk: the
 // first round's before the chunk, the second's before the first's output, and so on. A round's
 // output never gets ahead of its input, so the three run in place.
-std::string_view FullRepairer::Run(std::size_t size, bool final)
+std::string_view FullRepairer::Run(Byte* chunk, std::size_t size, bool final)
 {
-    if (size > m_readSize)
-        throw std::invalid_argument("FullRepairer::Feed: chunk larger than the read size");
-    Byte* begin = m_buffer.get() + kHeadroom;
+    Byte* begin = chunk;
     Byte* end = begin + size;
     for (std::size_t r = 0; r < kRounds; ++r) {
         Round& round = m_rounds[r];

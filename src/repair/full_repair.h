@@ -70,6 +70,17 @@ public:
     // The view stays valid until the next call.
     std::string_view Feed(std::size_t size);
 
+    // Bytes in front of a chunk that a repair in place may write over: the bytes each of the three
+    // rounds held back go right before its input.
+    static constexpr std::size_t kHeadroom = 3 * kMaxHeldPerRound;
+
+    // Feed() for `size` bytes, any number, that the caller holds at `chunk`: repairs them in place
+    // and returns the bytes that are now final, which lie within [chunk - kHeadroom, chunk + size).
+    // Nothing outside that range is read or written, so that two repairers may work at once on
+    // two parts of one buffer, each with kHeadroom bytes of its own before it, or with none
+    // before the first chunk of a text.
+    std::string_view FeedInPlace(char* chunk, std::size_t size);
+
     // Ends the text and returns the bytes that were still held back. Start a new repairer, or
     // call Reset(), for the next text.
     std::string_view Finish();
@@ -84,7 +95,7 @@ public:
     struct Round; // what one round keeps between chunks
 
 private:
-    std::string_view Run(std::size_t size, bool final);
+    std::string_view Run(unsigned char* chunk, std::size_t size, bool final);
 
     std::size_t m_readSize;
     std::unique_ptr<unsigned char[]> m_buffer;
