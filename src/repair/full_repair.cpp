@@ -880,10 +880,7 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
         if (!stepHere) {
             // A step may end past `limit`: then there is nothing to move.
             Byte* site = p < limit ? FindSite(p, limit, end) : p;
-            // A few bytes between two damaged words, well behind the input: one block, no call.
-            if (site - p <= 64 && p - w >= 64 && end - p >= 64)
-                MoveBlock(w, p);
-            else if (w != p)
+            if (w != p)
                 std::memmove(w, p, std::size_t(site - p));
             w += site - p;
             p = site;
