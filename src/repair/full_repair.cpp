@@ -906,9 +906,18 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
             // is replaced whatever it encodes. Its units take 4 bytes or more, so the character's
             // 4-byte store stays over them.
             while (end - p >= 32) {
-                const Sequence s = SequenceFromBytes(p);
-                if (s.units == 0)
-                    break;
+                Sequence s = SequenceFromBytes(p);
+                if (s.units == 0) {
+                    // A space between two such words is copied, and the next word's first
+                    // sequence replaced at once when another follows it.
+                    if (p[0] != ' ')
+                        break;
+                    s = SequenceFromBytes(p + 1);
+                    if (s.units == 0 || SequenceFromBytes(p + 1 + s.size).units == 0)
+                        break;
+                    *w++ = ' ';
+                    ++p;
+                }
                 WriteFour(w, s.bytes);
                 w += s.units;
                 p += s.size;
