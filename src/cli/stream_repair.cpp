@@ -196,7 +196,7 @@ constexpr std::size_t kTwoPartsFrom = 128 * 1024;
 // FindCut() allows, past its middle. The repairer that carries the text on repairs the first part
 // and ends there; beside it, the other repairs the second as a new text, writes it once the first
 // is written, and carries the text on in its turn; meanwhile the next read comes in, to the other
-// of two buffers that reads take in turn.
+// of two buffers that reads take in turn. Both parts are repaired in place, in the read buffer.
 class TwoParts
 {
 public:

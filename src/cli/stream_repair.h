@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Repairing from one file descriptor to another with constant memory, with either repairer: the
 // accent repair (Utf8Repairer) or the full repair (FullRepairer), each reading into buffers of its
-// own.
+// own, but for the full repair of a regular file on two processors, which repairs its reads where
+// they came in.
 #pragma once
 
 #include "cli/system.h"
