@@ -58,7 +58,6 @@ for row in none open_before written_during mode_changed_during opened_during wri
     case $row in
     none)
         await held 1 && kill -CONT "$pid"
-        await swapped && kill -CONT "$pid"
         code=0 err="" expected=$'L\'\xC3\xA9t\xC3\xA9\n' # L'été
         ;;
     open_before)
@@ -67,32 +66,28 @@ for row in none open_before written_during mode_changed_during opened_during wri
         ;;
     written_during)
         await held 1 && echo ajout >>"$f"
-        kill -CONT "$pid"
         ;;
     mode_changed_during) # the new file has the mode the file had when it was opened
         await held 1 && chmod 600 "$f"
-        kill -CONT "$pid"
         expected=$damaged
         ;;
     opened_during) # its open waits for the lease; it writes once the repair is over
         await held 1
         (exec 4>>"$f" && while kill -0 "$pid" 2>/dev/null; do sleep 0.01; done && echo ajout >&4) &
         await lease_breaking
-        kill -CONT "$pid"
         ;;
     written_during_swap) # opened before the swap, written to after it
         await held 1 && exec 4>>"$f"
         kill -CONT "$pid"
         await swapped && echo ajout >&4
-        kill -CONT "$pid"
         ;;
     *) # a signal that ends the program while the new file is there
         await held 1 && kill -s "$row" "$pid"
-        kill -CONT "$pid"
         code=$((128 + $(kill -l "$row"))) err="" expected=$damaged
         ;;
     esac
-    # A stop the row did not expect (a check that let the repair reach the swap) is let go on.
+    # The repair is let go on from where the row left it held, and from any stop the row did not
+    # expect (a check that let the repair reach the swap).
     await ended
     wait "$tracer"; got=$?
     wait
