@@ -100,11 +100,10 @@ private slots:
 
     // Every control stands where the description puts it, says what it names, and every caption
     // is whole in the font its button draws it in, inside the room its style leaves, whatever the
-    // desktop's font size (0: Qt's own).
+    // desktop's font size.
     void controlsStandWhereDescribed_data()
     {
         QTest::addColumn<qreal>("points");
-        QTest::newRow("default") << 0.0;
         QTest::newRow("11 pt") << 11.0;
         QTest::newRow("14 pt") << 14.0;
     }
@@ -113,8 +112,7 @@ private slots:
         QFETCH(qreal, points);
         const QFont before = QApplication::font();
         QFont font = before;
-        if (points > 0)
-            font.setPointSizeF(points);
+        font.setPointSizeF(points);
         QApplication::setFont(font);
         orvik::frmMain window;
         QApplication::setFont(before);
@@ -226,19 +224,6 @@ private slots:
         QTest::mouseClick(Control<QPushButton>("cmdCopy"), Qt::LeftButton);
         QCOMPARE(QGuiApplication::clipboard()->mimeData()->text(), u"été\nchaud"_s);
         QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasImage());
-    }
-
-    void pasteOfAnImageOnlyIsRefused()
-    {
-        QGuiApplication::clipboard()->setImage(QImage(4, 4, QImage::Format_RGB32));
-        QStringList seen;
-        QTimer closer;
-        CloseMessageBoxes(closer, seen);
-        QTest::mouseClick(Control<QPushButton>("cmdPaste"), Qt::LeftButton);
-        QCOMPARE(seen,
-            QStringList({ u"Orvik : conversion"_s, u"Il n'y a rien à convertir."_s, u"plain"_s }));
-        QCOMPARE(Text("rtbSource"), QString());
-        QCOMPARE(Text("rtbResult"), u"Votre texte sera converti ici."_s);
     }
 
     // A replacement of up to 256 Ki characters is one edit that one Ctrl+Z undoes.
