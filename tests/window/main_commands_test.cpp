@@ -144,7 +144,6 @@ const Case kCases[] = {
     { "PasteOfNoTextEmptiesTheSourceAndRefuses", Click::Paste, { kSource, kResult, u"" }, {},
         { u"", kResult, u"" }, kNothing },
     { "PasteReportsAFailedClipboardRead", Click::Paste, {}, { "ReadClipboard" }, {}, kFailed },
-    { "PasteReportsAFailedSourceWrite", Click::Paste, {}, { "WriteSource" }, {}, kFailed },
     { "PasteKeepsThePastedSourceWhenConversionFails", Click::Paste, { kSource, kResult, kDamaged },
         { "WriteResult" }, { kDamaged, kResult, kDamaged }, kFailed },
     // Nothing can be shown at all: the window goes on, both boxes as they were.
