@@ -50,27 +50,6 @@ class FrmMainTest : public QObject
     {
         return QStringView(Control<orvik::TextBox>(box)->Text()).toString();
     }
-    // Closes each message box once it shows, noting its title, its text, and whether it is plain:
-    // no icon, plain text, one button, and wide enough for its title in bold beside a window
-    // manager's icon and buttons.
-    void CloseMessageBoxes(QTimer& closer, QStringList& seen)
-    {
-        connect(&closer, &QTimer::timeout, this, [&seen] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                QFont bold = box->font();
-                bold.setBold(true);
-                const QFontMetrics title(bold);
-                const bool plain = box->icon() == QMessageBox::NoIcon
-                    && box->textFormat() == Qt::PlainText && box->buttons().size() == 1
-                    && box->width()
-                        >= title.horizontalAdvance(box->windowTitle()) + 5 * title.height();
-                seen << box->windowTitle() << box->text() << (plain ? u"plain"_s : u"dressed"_s);
-                box->done(0);
-            }
-        });
-        closer.start(10);
-    }
-
 private slots:
     void initTestCase() { QVERIFY(orvik::InstallFrenchTranslations(*qApp)); }
     void init()
@@ -259,9 +238,25 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("\xEF\xBB\xBFL'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9");
         file.close();
+        // Each message box closed once it shows, noting its title, its text, and whether it is
+        // plain: no icon, plain text, one button, and wide enough for its title in bold beside a
+        // window manager's icon and buttons.
         QStringList seen;
         QTimer closer;
-        CloseMessageBoxes(closer, seen);
+        connect(&closer, &QTimer::timeout, this, [&seen] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                QFont bold = box->font();
+                bold.setBold(true);
+                const QFontMetrics title(bold);
+                const bool plain = box->icon() == QMessageBox::NoIcon
+                    && box->textFormat() == Qt::PlainText && box->buttons().size() == 1
+                    && box->width()
+                        >= title.horizontalAdvance(box->windowTitle()) + 5 * title.height();
+                seen << box->windowTitle() << box->text() << (plain ? u"plain"_s : u"dressed"_s);
+                box->done(0);
+            }
+        });
+        closer.start(10);
         const auto drop = [](QWidget* target, const QString& path) {
             QMimeData data;
             data.setUrls({ QUrl::fromLocalFile(path) });
