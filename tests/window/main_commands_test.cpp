@@ -135,7 +135,6 @@ const Case kCases[] = {
     { "ConvertRefusesAnEmptySource", Click::Convert, { u"" }, {}, { u"" }, kNothing },
     { "ConvertTakesBlanksAsText", Click::Convert, { u" \n\t" }, {}, { u" \n\t", u" \n\t" }, u"",
         1 },
-    { "ConvertReportsAFailedEmptyMessage", Click::Convert, { u"" }, { "Show" }, { u"" }, kFailed },
     // The conversion's own report fails; the handler reports that failure.
     { "ConvertReportsAFailedDescription", Click::Convert, {}, { "ReadSource", "Describe" }, {},
         kFailed },
