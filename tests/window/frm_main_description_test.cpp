@@ -9,16 +9,16 @@
 namespace orvik {
 namespace {
 
+using namespace std::string_view_literals;
+
 // What the user sees and hears of the window, written out here rather than taken from the code;
 // the front ends' tests check that they show what the description holds.
 TEST(FrmMainDescription, SaysWhatTheUserSees)
 {
-    EXPECT_EQ(kMainWindow.caption, u"orvik - tq 11/2007");
-    EXPECT_EQ(kMainWindow.clientWidth, 6975);
-    EXPECT_EQ(kMainWindow.clientHeight, 5340);
-    EXPECT_EQ(kMainWindow.boxFontFace, u"MS Sans Serif");
-    EXPECT_EQ(kMainWindow.boxFontHalfPoints, 17);
-    EXPECT_EQ(kMainWindow.boxLanguage, 0x040C); // French (France)
+    // Caption, client size in twips, the boxes' font and language (0x040C: French (France)).
+    EXPECT_EQ(std::tie(kMainWindow.caption, kMainWindow.clientWidth, kMainWindow.clientHeight,
+                  kMainWindow.boxFontFace, kMainWindow.boxFontHalfPoints, kMainWindow.boxLanguage),
+        std::tuple(u"orvik - tq 11/2007"sv, 6975, 5340, u"MS Sans Serif"sv, 17, 0x040C));
     // name, caption or opening text, left, top, width, height, tab index, command, spoken name
     // and description
     const std::tuple<std::string_view, std::u16string_view, int, int, int, int, int, Command,
