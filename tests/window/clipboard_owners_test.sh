@@ -136,12 +136,10 @@ for row in "${rows[@]}"; do
     fi
     no_unexpected_box
     kill "${pids[-1]}" 2>/dev/null || true
-    if [ "$source" != '*' ]; then
-        check_box source 50 "$source" payload
-        check_box result 200 "$result" repaired
-        targets=$(xclip -selection clipboard -t TARGETS -o)
-        ! grep -qiE 'html|markdown|opendocument' <<<"$targets" || fail "$mode: Ctrl+C offered $targets"
-    fi
+    check_box source 50 "$source" payload
+    check_box result 200 "$result" repaired
+    targets=$(xclip -selection clipboard -t TARGETS -o)
+    ! grep -qiE 'html|markdown|opendocument' <<<"$targets" || fail "$mode: Ctrl+C offered $targets"
     kill -0 "$orvik" || fail "$mode: the program ended"
     kill "$orvik"
     wait "$orvik" 2>/dev/null || true

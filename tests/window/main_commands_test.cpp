@@ -135,7 +135,6 @@ const Case kCases[] = {
     { "ConvertRefusesAnEmptySource", Click::Convert, { u"" }, {}, { u"" }, kNothing },
     { "ConvertTakesBlanksAsText", Click::Convert, { u" \n\t" }, {}, { u" \n\t", u" \n\t" }, u"",
         1 },
-    { "ConvertReportsAFailedEmptyMessage", Click::Convert, { u"" }, { "Show" }, { u"" }, kFailed },
     // The conversion's own report fails; the handler reports that failure.
     { "ConvertReportsAFailedDescription", Click::Convert, {}, { "ReadSource", "Describe" }, {},
         kFailed },
@@ -144,7 +143,6 @@ const Case kCases[] = {
     { "PasteOfNoTextEmptiesTheSourceAndRefuses", Click::Paste, { kSource, kResult, u"" }, {},
         { u"", kResult, u"" }, kNothing },
     { "PasteReportsAFailedClipboardRead", Click::Paste, {}, { "ReadClipboard" }, {}, kFailed },
-    { "PasteReportsAFailedSourceWrite", Click::Paste, {}, { "WriteSource" }, {}, kFailed },
     { "PasteKeepsThePastedSourceWhenConversionFails", Click::Paste, { kSource, kResult, kDamaged },
         { "WriteResult" }, { kDamaged, kResult, kDamaged }, kFailed },
     // Nothing can be shown at all: the window goes on, both boxes as they were.
