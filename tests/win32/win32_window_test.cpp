@@ -147,36 +147,34 @@ TEST_F(Win32Window, ASecondWindowOpensBesideTheFirst)
     EXPECT_EQ(next.right - next.left, first.right - first.left);
 }
 
-TEST_F(Win32Window, TabMovesTheFocusInTheDescribedOrderWithoutTypingATab)
+// Tab moves the focus in the described order, in the boxes too, without typing a tab; there Enter
+// presses a focused button, as Space does, and is left to a box to type a new line.
+TEST_F(Win32Window, TabMovesTheFocusAndEnterPressesAFocusedButton)
 {
     EXPECT_EQ(GetFocus(), Control("rtbResult"));
-    for (const char* next : { "rtbSource", "CmdConvert", "cmdCopy", "cmdPaste", "rtbResult" }) {
-        const MSG tab { GetFocus(), WM_KEYDOWN, VK_TAB, 0, 0, {} };
-        EXPECT_TRUE(window.PreTranslate(tab));
-        EXPECT_EQ(GetFocus(), Control(next)) << next;
-    }
-    EXPECT_EQ(desktop.BoxText(Box::Result), u"Votre texte sera converti ici.");
-}
-
-// Enter presses the focused button, as Space does, and types a new line in a box.
-TEST_F(Win32Window, EnterPressesTheFocusedButton)
-{
-    desktop.SetClipboardText(u"Ã©tÃ©");
-    for (const auto& [control, pressed] : { std::pair { "rtbSource", false }, { "cmdPaste", true },
-             { "CmdConvert", true }, { "rtbResult", false } }) {
-        SCOPED_TRACE(control);
+    // The control the focus reaches, then what Enter there shows, whether it takes the key, and the
+    // lower box after it.
+    for (const auto& [next, shown, pressed, result] :
+        std::vector<std::tuple<const char*, std::u16string, bool, std::u16string>> {
+            { "rtbSource", u"", false, u"" },
+            { "CmdConvert", u"[Orvik : conversion] Il n'y a rien à convertir.", true, u"" },
+            { "cmdCopy", u"", true, u"" },
+            { "cmdPaste", u"", true, u"été" },
+            { "rtbResult", u"", false, u"" },
+        }) {
+        SCOPED_TRACE(next);
+        desktop.SetClipboardText(u"Ã©tÃ©");
         desktop.SetBoxText(Box::Source, u"");
         desktop.SetBoxText(Box::Result, u"");
-        SetFocus(Control(control));
-        const MSG enter { Control(control), WM_KEYDOWN, VK_RETURN, 0, 0, {} };
+        EXPECT_TRUE(window.PreTranslate({ GetFocus(), WM_KEYDOWN, VK_TAB, 0, 0, {} }));
+        EXPECT_EQ(GetFocus(), Control(next));
         bool taken = false;
-        EXPECT_EQ(Shown([&] { taken = window.PreTranslate(enter); }),
-            std::string_view(control) == "CmdConvert"
-                ? u"[Orvik : conversion] Il n'y a rien à convertir."
-                : u"");
+        EXPECT_EQ(Shown([&] {
+            taken = window.PreTranslate({ GetFocus(), WM_KEYDOWN, VK_RETURN, 0, 0, {} });
+        }),
+            shown);
         EXPECT_EQ(taken, pressed);
-        EXPECT_EQ(
-            desktop.BoxText(Box::Result), std::string_view(control) == "cmdPaste" ? u"été" : u"");
+        EXPECT_EQ(desktop.BoxText(Box::Result), result);
     }
 }
 
