@@ -180,11 +180,12 @@ TEST_F(Win32Window, TabMovesTheFocusAndEnterPressesAFocusedButton)
 
 // A right-click in a box shows its menu, in French, each item enabled when it can act (the text
 // written can be undone, nothing is selected); another thread reads it as shown and picks
-// "Sélectionner tout" by its letter.
-TEST_F(Win32Window, ARightClickInABoxShowsItsMenu)
+// "Sélectionner tout" by its letter. Then each command of the menu, in turn.
+TEST_F(Win32Window, ARightClickInABoxShowsItsMenuAndItsCommandsAct)
 {
+    const HWND source = Control("rtbSource");
     desktop.SetBoxText(Box::Source, u"été");
-    SendMessageW(Control("rtbSource"), EM_SETSEL, 1, 1);
+    SendMessageW(source, EM_SETSEL, 1, 1);
     desktop.SetClipboardText(u"collé");
     std::u16string items;
     std::thread reader([&items] {
@@ -201,28 +202,22 @@ TEST_F(Win32Window, ARightClickInABoxShowsItsMenu)
         }
         PostMessageW(menu, WM_CHAR, L't', 0);
     });
-    RECT box {};
-    GetWindowRect(Control("rtbSource"), &box);
-    SendMessageW(window.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Control("rtbSource")),
-        MAKELPARAM(box.left + 10, box.top + 10));
+    RECT place {};
+    GetWindowRect(source, &place);
+    SendMessageW(window.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(source),
+        MAKELPARAM(place.left + 10, place.top + 10));
     reader.join();
     EXPECT_EQ(items,
         u"&Annuler|-|Co&uper (grisé)|&Copier (grisé)|C&oller|&Supprimer (grisé)|-|"
         u"Sélectionner &tout|");
     DWORD start = 1, end = 1;
-    SendMessageW(Control("rtbSource"), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-        reinterpret_cast<LPARAM>(&end));
+    SendMessageW(
+        source, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     EXPECT_TRUE(start == 0 && end >= 3) << start << " " << end; // RichEdit may take its last CR
-}
 
-// Each command of a box's menu, in turn, on "été" with its first letter selected.
-TEST_F(Win32Window, BoxMenuCommandsActOnTheBoxAndTheClipboard)
-{
-    const HWND box = Control("rtbResult");
-    desktop.SetBoxText(Box::Result, u"été");
-    SendMessageW(box, EM_SETSEL, 0, 1);
-    desktop.SetClipboardText(u"avant");
-    // The command, then the box's text and the clipboard's after it.
+    // On "été" with its first letter selected: the command, then the box's text and the
+    // clipboard's after it.
+    SendMessageW(source, EM_SETSEL, 0, 1);
     for (const auto& [command, text, clipboard] :
         std::vector<std::tuple<BoxMenuCommand, std::u16string, std::u16string>> {
             { BoxMenuCommand::Copy, u"été", u"é" },
@@ -233,8 +228,8 @@ TEST_F(Win32Window, BoxMenuCommandsActOnTheBoxAndTheClipboard)
             { BoxMenuCommand::Paste, u"é", u"é" },
         }) {
         SCOPED_TRACE(int(command));
-        RunBoxMenuCommand(box, command);
-        EXPECT_EQ(desktop.BoxText(Box::Result), text);
+        RunBoxMenuCommand(source, command);
+        EXPECT_EQ(desktop.BoxText(Box::Source), text);
         EXPECT_EQ(desktop.ClipboardText(), clipboard);
     }
 }
