@@ -247,19 +247,16 @@ TEST_F(Win32Window, ADroppedFileIsReadAndConverted)
     const std::u16string file
         = u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\nLe fichier « "
         + folder.u16string();
-    const struct
-    {
-        std::vector<std::wstring> dropped;
-        std::u16string source, shown;
-    } cases[] = {
-        { { L"lettre d'été.txt", L"autre.txt" }, u"L'Ã©tÃ©", u"" },
-        { { L"absent.txt" }, u"avant", file + u"\\absent.txt » est introuvable." },
-        { { L"" }, u"avant", file + u" » est un dossier : déposez plutôt un fichier texte." },
-    };
-    for (const auto& c : cases) {
+    // The names dropped ("" for the folder itself), then the upper box's text and the messages.
+    for (const auto& [dropped, source, shown] :
+        std::vector<std::tuple<std::vector<std::wstring>, std::u16string, std::u16string>> {
+            { { L"lettre d'été.txt", L"autre.txt" }, u"L'Ã©tÃ©", u"" },
+            { { L"absent.txt" }, u"avant", file + u"\\absent.txt » est introuvable." },
+            { { L"" }, u"avant", file + u" » est un dossier : déposez plutôt un fichier texte." },
+        }) {
         desktop.SetBoxText(Box::Source, u"avant");
         std::wstring names;
-        for (const std::wstring& name : c.dropped)
+        for (const std::wstring& name : dropped)
             names += (name.empty() ? folder : folder / name).native() + L'\0';
         const std::size_t size = (names.size() + 1) * sizeof(wchar_t);
         const HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + size);
@@ -271,8 +268,8 @@ TEST_F(Win32Window, ADroppedFileIsReadAndConverted)
         EXPECT_EQ(Shown([&] {
             SendMessageW(window.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
         }),
-            c.shown);
-        EXPECT_EQ(desktop.BoxText(Box::Source), c.source);
+            shown);
+        EXPECT_EQ(desktop.BoxText(Box::Source), source);
     }
     EXPECT_EQ(desktop.BoxText(Box::Result), u"L'été");
     std::ifstream read(folder / L"lettre d'été.txt", std::ios::binary);
@@ -444,36 +441,36 @@ TEST(PlainTextOfHtml, IsWhatAReaderSees)
 // copy button puts the repaired text back alone, with CR LF line breaks.
 TEST_F(Win32Window, PasteAndCopyTakeWhatOtherProgramsLeaveOnTheClipboard)
 {
-    struct Row
-    {
-        const char* name;
-        std::vector<std::pair<std::wstring, std::string>> formats; // name (or "text"), bytes
-        std::u16string shown, source, result;
-    };
     const auto utf16 = [](std::u16string_view text) {
         return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
     };
-    const std::vector<Row> rows = {
-        { "a NUL within the text", { { L"text", utf16({ u"Ã©\0t\0\0", 6 }) } },
-            u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\nCe texte contient le "
-            u"caractère nul (U+0000), qu'une zone de texte ne peut pas contenir.",
-            u"avant", u"résultat" },
-        { "HTML alone",
-            { { L"HTML Format", ClipboardHtml("<b>\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9</b>") } }, u"",
-            u"Ã©tÃ©", u"été" },
-        { "an image alone", { { L"PNG", "\x89PNG" } },
-            u"[Orvik : conversion] Il n'y a rien à convertir.", u"", u"résultat" },
-        { "text beside another program's format",
-            { { L"text", utf16(u"L'Ã©tÃ©\r\nÃ\u00A0 Paris") }, { L"orvik.test.other", "x" } }, u"",
-            u"L'Ã©tÃ©\nÃ\u00A0 Paris", u"L'été\nà\u00A0 Paris" },
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    // The clipboard's formats, each a name (or "text") and its bytes; then the message the paste
+    // shows and the boxes' texts after it.
+    for (const auto& [formats, shown, source, result] :
+        std::vector<std::tuple<std::vector<std::pair<std::wstring, std::string>>, std::u16string,
+            std::u16string, std::u16string>> {
+            // A NUL within the text.
+            { { { L"text", utf16({ u"Ã©\0t\0\0", 6 }) } },
+                u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\nCe texte contient "
+                u"le "
+                u"caractère nul (U+0000), qu'une zone de texte ne peut pas contenir.",
+                u"avant", u"résultat" },
+            // HTML alone.
+            { { { L"HTML Format", ClipboardHtml("<b>\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9</b>") } },
+                u"", u"Ã©tÃ©", u"été" },
+            // An image alone.
+            { { { L"PNG", "\x89PNG" } }, u"[Orvik : conversion] Il n'y a rien à convertir.", u"",
+                u"résultat" },
+            // Text beside another program's format.
+            { { { L"text", utf16(u"L'Ã©tÃ©\r\nÃ\u00A0 Paris") }, { L"orvik.test.other", "x" } },
+                u"", u"L'Ã©tÃ©\nÃ\u00A0 Paris", u"L'été\nà\u00A0 Paris" },
+        }) {
+        SCOPED_TRACE(testing::PrintToString(result));
         desktop.SetBoxText(Box::Source, u"avant");
         desktop.SetBoxText(Box::Result, u"résultat");
         ASSERT_TRUE(OpenClipboard(window.Handle()));
         EmptyClipboard();
-        for (const auto& [format, bytes] : row.formats) {
+        for (const auto& [format, bytes] : formats) {
             const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.size() + 2);
             std::memcpy(GlobalLock(memory), bytes.data(), bytes.size());
             GlobalUnlock(memory);
@@ -482,9 +479,9 @@ TEST_F(Win32Window, PasteAndCopyTakeWhatOtherProgramsLeaveOnTheClipboard)
                 memory);
         }
         CloseClipboard();
-        EXPECT_EQ(ClickAndClose("cmdPaste"), row.shown);
-        EXPECT_EQ(desktop.BoxText(Box::Source), row.source);
-        EXPECT_EQ(desktop.BoxText(Box::Result), row.result);
+        EXPECT_EQ(ClickAndClose("cmdPaste"), shown);
+        EXPECT_EQ(desktop.BoxText(Box::Source), source);
+        EXPECT_EQ(desktop.BoxText(Box::Result), result);
     }
     EXPECT_EQ(ClickAndClose("cmdCopy"), u"");
     EXPECT_EQ(desktop.ClipboardText(), u"L'été\r\nà\u00A0 Paris");
