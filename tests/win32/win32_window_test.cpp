@@ -89,7 +89,7 @@ protected:
     Win32Desktop& desktop = window.Desktop();
 };
 
-// At the density the test is run at (ORVIK_TEST_DPI, 96 when unset).
+// At the density the test is run at (ORVIK_TEST_DPI, 96 when unset); then a second window.
 TEST_F(Win32Window, ControlsStandWhereDescribed)
 {
     const char* wanted = std::getenv("ORVIK_TEST_DPI");
@@ -133,14 +133,11 @@ TEST_F(Win32Window, ControlsStandWhereDescribed)
         ReleaseDC(control, dc);
         EXPECT_LE(extent.cx, place.right - place.left - 6);
     }
-}
 
-// A second window (another instance, say) opens down and right of the first, not on top of it.
-TEST_F(Win32Window, ASecondWindowOpensBesideTheFirst)
-{
+    // A second window (another instance, say) opens down and right of the first, not on top of it.
     const frmMain second(false);
     RECT first {}, next {};
-    GetWindowRect(window.Handle(), &first);
+    GetWindowRect(frame, &first);
     GetWindowRect(second.Handle(), &next);
     EXPECT_GT(next.left, first.left);
     EXPECT_EQ(next.left - first.left, next.top - first.top);
