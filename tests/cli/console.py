@@ -2,9 +2,9 @@
 # SPDX-License-Identifier: MIT
 # Runs a command in a pseudo-terminal, as a user at a console window would. Given WAIT KEYS CLOSE:
 # once the terminal shows WAIT and is in raw mode (wine's console then reads the keys itself), types
-# KEYS (Python escapes: \r is Enter); once it then shows CLOSE, closes the terminal, as a user closes
-# the window. Prints what the terminal showed, without its escape sequences and carriage returns, and
-# exits with the command's status (124 when the whole run takes over a minute).
+# KEYS (a CR is Enter); once it then shows CLOSE, closes the terminal, as a user closes the window.
+# Prints what the terminal showed, without its escape sequences and carriage returns, and exits
+# with the command's status (124 when the whole run takes over a minute).
 # Usage: console.py [WAIT KEYS CLOSE] -- COMMAND...
 import os
 import pty
@@ -17,8 +17,6 @@ import time
 
 split = sys.argv.index("--")
 steps, command = sys.argv[1:split], sys.argv[split + 1 :]
-if steps:
-    steps[1] = steps[1].encode("latin-1", "backslashreplace").decode("unicode_escape")
 steps = [step.encode() for step in steps]
 pid, terminal = pty.fork()
 if pid == 0:

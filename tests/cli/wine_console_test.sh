@@ -31,7 +31,7 @@ console() { timeout 90 python3 "$tests/console.py" "${@:1:$#-1}" -- wine cmd /c 
 hint="orvik-repair: collez ou tapez le texte, puis Ctrl+Z et Entrée pour finir.
 Pour des fichiers : orvik-repair FICHIER... ; aide : orvik-repair /?"
 for page in 850 65001; do
-    console "aide : orvik-repair /?" 'Ã©tÃ© crÃ¨me\r' "été crème" "chcp $page >nul & orvik-repair.exe"
+    console "aide : orvik-repair /?" $'Ã©tÃ© crÃ¨me\r' "été crème" "chcp $page >nul & orvik-repair.exe"
     [ "$(cat shown)" = "$hint
 Ã©tÃ© crÃ¨me
 été crème" ] || fail "code page $page: $(cat shown)"

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # orvik.exe and orvik-repair.exe as users get them: small, importing only DLLs that every Windows
-# ships, and in the zip that cpack makes, byte for byte, with the French guide, the license and the
-# changelog and nothing else.
+# ships, long-path aware, and in the zip that cpack makes, byte for byte, with the French guide,
+# the license and the changelog and nothing else.
 # Usage: check_program.sh PROGRAM FILTER OBJDUMP BUILD_DIR ZIP_NAME
 set -euo pipefail
 program=$1 filter=$2 objdump=$3 build=$4 zip=$5
 fail() { echo "FAIL: $*"; exit 1; }
 
 size=$(stat -c %s "$program")
+long_paths='<longPathAware xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">true</longPathAware>'
 for exe in "$program" "$filter"; do
     [ "$(stat -c %s "$exe")" -lt 1048576 ] || fail "$exe is not under 1 MB"
     # The system's own DLLs; msvcrt.dll is the C runtime Windows itself carries.
@@ -18,6 +19,9 @@ for exe in "$program" "$filter"; do
         *) fail "$exe imports $dll, which Windows does not ship" ;;
         esac
     done < <("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p')
+    # Paths over 260 characters, where the user enabled them: the manifest (type 24, id 1) says so.
+    [[ $(wrestool --extract --raw --type=24 --name=1 "$exe") == *"$long_paths"* ]] \
+        || fail "$exe is not long-path aware"
 done
 
 work=$(mktemp -d)
