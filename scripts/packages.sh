@@ -51,7 +51,7 @@ ORVIK_TEST_PACKAGES=(libgtest-dev libbenchmark-dev xvfb xauth xclip xdotool desk
 
 # What building orvik.exe for Windows and testing it under wine needs: the mingw-w64 cross compiler
 # with the posix thread model, GoogleTest's sources to cross-build it, wine with the fonts of its
-# dialogs, and icoutils, whose wrestool reads the icon back from the program.
+# dialogs, and icoutils, whose wrestool reads the icon and the manifest back from the program.
 ORVIK_WINDOWS_PACKAGES=(mingw-w64 g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-wine icoutils
     xvfb xauth xclip xdotool)
 
