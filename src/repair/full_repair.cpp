@@ -906,6 +906,18 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
             // is replaced whatever it encodes. Its units take 4 bytes or more, so the character's
             // 4-byte store stays over them.
             while (end - p >= 32) {
+                // Two units, the second for any continuation byte: most letters of such words.
+                if (p[0] == 0xC3 && p[1] - 0x82u <= 0x9F - 0x82) {
+                    unsigned size;
+                    const unsigned b = ContinuationAt(p + 2, size);
+                    if (b != 0) {
+                        WriteFour(w, (p[1] + 0x40u) | b << 8);
+                        w += 2;
+                        p += 2 + size;
+                        changed = true;
+                        continue;
+                    }
+                }
                 Sequence s = SequenceFromBytes(p);
                 if (s.units == 0) {
                     // A space between two such words is copied, and the next word's first
