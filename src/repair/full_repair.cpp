@@ -534,13 +534,17 @@ inline unsigned MayApply16(const Byte* p)
     const auto load
         = [](const Byte* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
     const auto all = [](int byte) { return _mm_set1_epi8(char(byte)); };
-    // x <= y, unsigned.
-    const auto atMost = [](__m128i x, __m128i y) { return _mm_cmpeq_epi8(_mm_min_epu8(x, y), x); };
-    const __m128i second = _mm_sub_epi8(load(p + 1), all(0x82)), third = load(p + 2);
+    const __m128i second = load(p + 1), third = load(p + 2);
+    // "Â" or "Ã": the second byte is 82 or 83.
+    const __m128i aCircumflexOrTilde = _mm_cmpeq_epi8(_mm_and_si128(second, all(0xFE)), all(0x82));
+    // From C2 up (the sum saturates at FF), but C3.
     const __m128i follower
-        = _mm_andnot_si128(_mm_cmpeq_epi8(third, all(0xC3)), atMost(all(0xC2), third));
-    const __m128i before = _mm_or_si128(_mm_or_si128(atMost(second, all(0x01)), follower),
-        _mm_and_si128(atMost(second, all(0x9F - 0x82)), _mm_cmpeq_epi8(third, all(' '))));
+        = _mm_andnot_si128(_mm_cmpeq_epi8(third, all(0xC3)),
+            _mm_cmpeq_epi8(_mm_adds_epu8(third, all(0xFF - 0xC2)), all(0xFF)));
+    // A space after "Â" to "ß" (second byte 82 to 9F: at most 9F).
+    const __m128i beforeSpace = _mm_and_si128(_mm_cmpeq_epi8(third, all(' ')),
+        _mm_cmpeq_epi8(_mm_min_epu8(second, all(0x9F)), second));
+    const __m128i before = _mm_or_si128(_mm_or_si128(aCircumflexOrTilde, follower), beforeSpace);
     return unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(load(p), all(0xC3)), before)));
 }
 #endif
@@ -550,10 +554,13 @@ inline unsigned MayApply16(const Byte* p)
 inline Byte* FindSite(Byte* p, const Byte* limit, const Byte* end)
 {
 #if defined(__SSE2__)
-    for (; end - p >= 18 && p < limit; p += 16) {
-        if (const unsigned bits = MayApply16(p)) {
-            Byte* site = p + __builtin_ctz(bits);
-            return site < limit ? site : const_cast<Byte*>(limit);
+    if (end - p >= 18) {
+        const Byte* const last = std::min<const Byte*>(limit, end - 17);
+        for (; p < last; p += 16) {
+            if (const unsigned bits = MayApply16(p)) {
+                Byte* site = p + __builtin_ctz(bits);
+                return site < limit ? site : const_cast<Byte*>(limit);
+            }
         }
     }
 #endif
