@@ -1005,7 +1005,7 @@ static_assert(FullRepairer::kHeadroom == kRounds * FullRepairer::kMaxHeldPerRoun
 
 FullRepairer::FullRepairer(std::size_t readSize)
     : m_readSize(readSize == 0 ? 1 : readSize)
-    , m_buffer(std::make_unique<Byte[]>(kHeadroom + m_readSize))
+    , m_buffer(std::make_unique_for_overwrite<Byte[]>(kHeadroom + m_readSize))
     , m_rounds(std::make_unique<Round[]>(kRounds))
 { }
 
