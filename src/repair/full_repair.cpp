@@ -829,21 +829,6 @@ done:
     return stopped;
 }
 
-// Moves the `n` bytes at `from` down to `to`, at or below it, before the end of the text at `end`:
-// a few bytes, once the output lags 16 behind, as one block loaded before it is stored.
-inline void MoveDown(Byte* to, const Byte* from, std::ptrdiff_t n, const Byte* end)
-{
-#if defined(__SSE2__)
-    if (n <= 16 && from - to >= 16 && end - from >= 16) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
-        return;
-    }
-#endif
-    if (to != from)
-        std::memmove(to, from, std::size_t(n));
-}
-
 // Where the bytes before `end` may be cut without hiding a site: three bytes before it (enough for
 // MayApply() to see one), moved back to the start of a character.
 const Byte* CutBefore(const Byte* begin, const Byte* end)
@@ -902,7 +887,8 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
         if (!stepHere) {
             // A step may end past `limit`: then there is nothing to move.
             Byte* site = p < limit ? FindSite(p, limit, end) : p;
-            MoveDown(w, p, site - p, end);
+            if (w != p)
+                std::memmove(w, p, std::size_t(site - p));
             w += site - p;
             p = site;
             if (p >= limit)
@@ -979,7 +965,8 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
             w += step.outSize;
             changed = true;
         } else {
-            MoveDown(w, p, step.consumed, end);
+            if (w != p)
+                std::memmove(w, p, step.consumed);
             w += step.consumed;
         }
         p += step.consumed;
