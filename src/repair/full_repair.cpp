@@ -538,12 +538,11 @@ inline unsigned MayApply16(const Byte* p)
     // "Â" or "Ã": the second byte is 82 or 83.
     const __m128i aCircumflexOrTilde = _mm_cmpeq_epi8(_mm_and_si128(second, all(0xFE)), all(0x82));
     // From C2 up (the sum saturates at FF), but C3.
-    const __m128i follower
-        = _mm_andnot_si128(_mm_cmpeq_epi8(third, all(0xC3)),
-            _mm_cmpeq_epi8(_mm_adds_epu8(third, all(0xFF - 0xC2)), all(0xFF)));
+    const __m128i follower = _mm_andnot_si128(_mm_cmpeq_epi8(third, all(0xC3)),
+        _mm_cmpeq_epi8(_mm_adds_epu8(third, all(0xFF - 0xC2)), all(0xFF)));
     // A space after "Â" to "ß" (second byte 82 to 9F: at most 9F).
-    const __m128i beforeSpace = _mm_and_si128(_mm_cmpeq_epi8(third, all(' ')),
-        _mm_cmpeq_epi8(_mm_min_epu8(second, all(0x9F)), second));
+    const __m128i beforeSpace = _mm_and_si128(
+        _mm_cmpeq_epi8(third, all(' ')), _mm_cmpeq_epi8(_mm_min_epu8(second, all(0x9F)), second));
     const __m128i before = _mm_or_si128(_mm_or_si128(aCircumflexOrTilde, follower), beforeSpace);
     return unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(load(p), all(0xC3)), before)));
 }
@@ -913,7 +912,8 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
             // is replaced whatever it encodes. Its units take 4 bytes or more, so the character's
             // 4-byte store stays over them.
             while (end - p >= 32) {
-                // Two units, the second for any continuation byte: most letters of such words.
+                // A sequence of two units, its first for a lead byte C2 to DF, needs only its
+                // second to stand for a continuation byte: most letters of such words.
                 if (p[0] == 0xC3 && p[1] - 0x82u <= 0x9F - 0x82) {
                     unsigned size;
                     const unsigned b = ContinuationAt(p + 2, size);
@@ -990,6 +990,8 @@ static_assert(FullRepairer::kHeadroom == kRounds * FullRepairer::kMaxHeldPerRoun
 
 } // namespace
 
+// The buffer is not zeroed: a repair reads only the bytes it was given and those it held back, so
+// the pages no read reaches are never touched.
 FullRepairer::FullRepairer(std::size_t readSize)
     : m_readSize(readSize == 0 ? 1 : readSize)
     , m_buffer(std::make_unique_for_overwrite<Byte[]>(kHeadroom + m_readSize))
