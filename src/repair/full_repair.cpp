@@ -598,6 +598,15 @@ inline Sequence SequenceFromBytes(const Byte* p)
     if (p[0] != 0xC3 || p[1] < 0x82 || p[1] > 0xB4)
         return {};
     const Byte first = Byte(p[1] + 0x40);
+    if (first <= 0xDF) {
+        // Two units, the second for any continuation byte: one look-up (most letters of Greek
+        // and Russian words).
+        unsigned size;
+        const unsigned b = ContinuationAt(p + 2, size);
+        if (b == 0)
+            return {};
+        return { 2, first | b << 8, char32_t(first & 0x1F) << 6 | (b & 0x3F), 2 + size };
+    }
     const Lead lead = kLeads[first];
     Sequence s { lead.length, first, char32_t(first & (0x7F >> lead.length)), 2 };
     for (int i = 1; i < lead.length; ++i) {
@@ -912,19 +921,6 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
             // is replaced whatever it encodes. Its units take 4 bytes or more, so the character's
             // 4-byte store stays over them.
             while (end - p >= 32) {
-                // A sequence of two units, its first for a lead byte C2 to DF, needs only its
-                // second to stand for a continuation byte: most letters of such words.
-                if (p[0] == 0xC3 && p[1] - 0x82u <= 0x9F - 0x82) {
-                    unsigned size;
-                    const unsigned b = ContinuationAt(p + 2, size);
-                    if (b != 0) {
-                        WriteFour(w, (p[1] + 0x40u) | b << 8);
-                        w += 2;
-                        p += 2 + size;
-                        changed = true;
-                        continue;
-                    }
-                }
                 Sequence s = SequenceFromBytes(p);
                 if (s.units == 0) {
                     // A space between two such words is copied, and the next word's first
