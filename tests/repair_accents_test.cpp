@@ -69,8 +69,7 @@ TEST_P(RepairKernelTest, NamedCasesAtEveryOffsetAndEveryCodeUnitAfterALead)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKernels, RepairKernelTest,
-    testing::ValuesIn(orvik::Kernels(orvik::KernelFamily::Accents).begin(),
-        orvik::Kernels(orvik::KernelFamily::Accents).end()),
+    testing::ValuesIn(orvik::Kernels(orvik::KernelFamily::Accents)),
     [](const auto& info) { return std::string(orvik::KernelName(info.param)); });
 
 TEST(RepairAccents, LengthLimit)

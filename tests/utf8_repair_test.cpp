@@ -76,8 +76,7 @@ TEST_P(Utf8RepairTest, NamedCasesAndEveryByteAfterALeadEverywhere)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKernels, Utf8RepairTest,
-    testing::ValuesIn(orvik::Kernels(orvik::KernelFamily::Bytes).begin(),
-        orvik::Kernels(orvik::KernelFamily::Bytes).end()),
+    testing::ValuesIn(orvik::Kernels(orvik::KernelFamily::Bytes)),
     [](const auto& info) { return std::string(orvik::KernelName(info.param)); });
 
 } // namespace
