@@ -289,7 +289,6 @@ TEST_F(CommandTest, InPlaceKeepsOwnerGroupModeAclAndAttributes)
     } cases[] = {
         { "set_group_id_folder_of_another_group",
             "chgrp 12345 d && chmod 2775 d && chgrp 0 d/f && chmod 640 d/f", false },
-        { "acl_whose_group_has_nothing", "chmod 600 d/f && setfacl -m u:12345:r,g::- d/f", false },
         { "folder_default_acl_not_taken", "setfacl -d -m u:12345:rwx d", false },
         // The ACL listed first: the user attribute after it must not make it look absent.
         { "acl_then_user_attribute",
