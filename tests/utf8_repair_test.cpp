@@ -38,11 +38,12 @@ const struct
 };
 
 // `text` at every offset of the widest kernel's four-block chunk, fed whole, so that it meets
-// every lane, block end and chunk end; then, last in the input, cut at every position (a cut
-// leaves the repairer in each state a sequence can be held in across reads).
+// every lane, block end and chunk end, and followed by a whole chunk without a lead, which must
+// still take what the chunk before hands on; then, last in the input, cut at every position (a
+// cut leaves the repairer in each state a sequence can be held in across reads).
 void ExpectEverywhere(Kernel kernel, const std::string& text, const std::string& expected)
 {
-    const std::string pad(37, 'x');
+    const std::string pad(131, 'x');
     for (std::size_t offset = 0; offset <= 132; ++offset) {
         const std::string before(offset, 'x');
         ASSERT_EQ(FeedCut(kernel, before + text + pad, {}), before + expected + pad)
