@@ -151,14 +151,13 @@ TEST_F(Win32Window, TabMovesTheFocusAndEnterPressesAFocusedButton)
     EXPECT_EQ(GetFocus(), Control("rtbResult"));
     // The control the focus reaches, then what Enter there shows, whether it takes the key, and the
     // lower box after it.
-    for (const auto& [next, shown, pressed, result] :
-        std::vector<std::tuple<const char*, std::u16string, bool, std::u16string>> {
-            { "rtbSource", u"", false, u"" },
-            { "CmdConvert", u"[Orvik : conversion] Il n'y a rien à convertir.", true, u"" },
-            { "cmdCopy", u"", true, u"" },
-            { "cmdPaste", u"", true, u"été" },
-            { "rtbResult", u"", false, u"" },
-        }) {
+    for (const auto& [next, shown, pressed, result] : {
+             std::tuple { "rtbSource", u"", false, u"" },
+             { "CmdConvert", u"[Orvik : conversion] Il n'y a rien à convertir.", true, u"" },
+             { "cmdCopy", u"", true, u"" },
+             { "cmdPaste", u"", true, u"été" },
+             { "rtbResult", u"", false, u"" },
+         }) {
         SCOPED_TRACE(next);
         desktop.SetClipboardText(u"Ã©tÃ©");
         desktop.SetBoxText(Box::Source, u"");
@@ -215,15 +214,14 @@ TEST_F(Win32Window, ARightClickInABoxShowsItsMenuAndItsCommandsAct)
     // On "été" with its first letter selected: the command, then the box's text and the
     // clipboard's after it.
     SendMessageW(source, EM_SETSEL, 0, 1);
-    for (const auto& [command, text, clipboard] :
-        std::vector<std::tuple<BoxMenuCommand, std::u16string, std::u16string>> {
-            { BoxMenuCommand::Copy, u"été", u"é" },
-            { BoxMenuCommand::Cut, u"té", u"é" },
-            { BoxMenuCommand::Undo, u"été", u"é" },
-            { BoxMenuCommand::SelectAll, u"été", u"é" },
-            { BoxMenuCommand::Delete, u"", u"é" },
-            { BoxMenuCommand::Paste, u"é", u"é" },
-        }) {
+    for (const auto& [command, text, clipboard] : {
+             std::tuple { BoxMenuCommand::Copy, u"été", u"é" },
+             { BoxMenuCommand::Cut, u"té", u"é" },
+             { BoxMenuCommand::Undo, u"été", u"é" },
+             { BoxMenuCommand::SelectAll, u"été", u"é" },
+             { BoxMenuCommand::Delete, u"", u"é" },
+             { BoxMenuCommand::Paste, u"é", u"é" },
+         }) {
         SCOPED_TRACE(int(command));
         RunBoxMenuCommand(source, command);
         EXPECT_EQ(desktop.BoxText(Box::Source), text);
