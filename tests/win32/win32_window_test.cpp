@@ -341,19 +341,19 @@ TEST_F(Win32Window, APasteShowsItsStartAndCtrlZUndoesIt)
     const auto canUndo
         = [this](const char* box) { return SendMessageW(Control(box), EM_CANUNDO, 0, 0) != 0; };
     EXPECT_FALSE(canUndo("rtbSource") || canUndo("rtbResult"));
-    const auto type = [this](const char* box, const std::u16string& text) {
-        SendMessageW(Control(box), EM_SETSEL, 0, -1);
-        SendMessageW(Control(box), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
-    };
-    type("rtbSource", u"tapé");
-    type("rtbResult", u"aussi");
+    // What the user typed in each box.
+    const std::array typed { std::pair { Box::Source, u"tapé" },
+        std::pair { Box::Result, u"aussi" } };
+    for (const auto& [box, text] : typed) {
+        SendMessageW(BoxControl(box), EM_SETSEL, 0, -1);
+        SendMessageW(BoxControl(box), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
+    }
     std::u16string text;
     for (int line = 0; line < 200; ++line)
         text += u"Une ligne d'Ã©tÃ©\n";
     desktop.SetClipboardText(text);
     EXPECT_EQ(ClickAndClose("cmdPaste"), u"");
-    for (const auto& [box, before] :
-        { std::pair { Box::Source, u"tapé" }, { Box::Result, u"aussi" } }) {
+    for (const auto& [box, before] : typed) {
         const HWND control = BoxControl(box);
         EXPECT_EQ(SendMessageW(control, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
         DWORD start = 1, end = 1;
