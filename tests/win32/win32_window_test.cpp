@@ -255,8 +255,7 @@ TEST_F(Win32Window, ADroppedFileIsReadAndConverted)
         const std::size_t size = (names.size() + 1) * sizeof(wchar_t);
         const HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + size);
         auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
-        files->pFiles = sizeof(DROPFILES);
-        files->fWide = TRUE;
+        *files = { sizeof(DROPFILES), {}, FALSE, TRUE };
         std::memcpy(files + 1, names.c_str(), size);
         GlobalUnlock(drop);
         EXPECT_EQ(Shown([&] {
