@@ -16,11 +16,10 @@ import termios
 import time
 
 split = sys.argv.index("--")
-steps, command = sys.argv[1:split], sys.argv[split + 1 :]
-steps = [step.encode() for step in steps]
+steps = [step.encode() for step in sys.argv[1:split]]
 pid, terminal = pty.fork()
 if pid == 0:
-    os.execvp(command[0], command)
+    os.execvp(sys.argv[split + 1], sys.argv[split + 1 :])
 
 
 def plain(text):
@@ -39,8 +38,7 @@ while time.monotonic() < deadline:
     if len(steps) == 1 and steps[0] in plain(shown[since:]):
         os.close(terminal)
         break
-    ready, _, _ = select.select([terminal], [], [], 0.05)
-    if not ready:
+    if not select.select([terminal], [], [], 0.05)[0]:
         continue
     try:
         data = os.read(terminal, 4096)

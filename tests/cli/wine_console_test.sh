@@ -56,10 +56,7 @@ done
 desktop=$(timeout 30 xdotool search --sync --name 'Wine desktop$' | head -n1)
 xdotool windowfocus --sync "$desktop"
 xdotool type --delay 50 'l été' && xdotool key --delay 50 Return ctrl+z Return
-for _ in $(seq 300); do
-    kill -0 "$console_pid" 2>/dev/null || break
-    sleep 0.1
-done
+timeout 35 tail --pid="$console_pid" -f /dev/null
 kill "$console_pid" 2>/dev/null && fail "the program still waits after Ctrl+Z"
 cmp -s typed.txt <(printf 'l été\r\n') || fail "typed: $(od -An -c typed.txt)"
 
