@@ -36,7 +36,6 @@ rows=(
     "text|@411206|paste|orvik : erreur|$source_text|$result_text|150"
     "html|<p>Ã©tÃ© <b>chaud</b></p>|paste|-|Ã©tÃ© chaud|été chaud"
     "both|Ã©tÃ©|paste|-|Ã©tÃ©|été"
-    "text|${bom}Ã©tÃ©|paste|-|${bom}Ã©tÃ©|${bom}été"
     "text|${bom}Ã©|ctrl+v|-|${bom}Ã©|$result_text"
     "text|${bom}L'Ã©tÃ©|open|-|L'Ã©tÃ©|L'été"
 )

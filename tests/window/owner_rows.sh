@@ -14,10 +14,11 @@ orvik_start_xvfb "$workdir" "$screen_size" || fail "Xvfb did not start"
 source_text='Collez ici votre texte à convertir'
 result_text='Votre texte sera converti ici.'
 bom=$'\xef\xbb\xbf'
-# What a careless path would change: no-break space, narrow no-break space, U+2028, a tab, line
-# breaks, an emoji, a combining accent, and damage the repair leaves (printf escapes).
-line1='Ã©tÃ© Ã\xc2\xa0Paris\xe2\x80\xaf: Ã§a, Ã®le\tâ€”\n2e\xe2\x80\xa8ligne \xf0\x9f\x98\x80 e\xcc\x81'
-line2='été à\xc2\xa0Paris\xe2\x80\xaf: ça, île\tâ€”\n2e\xe2\x80\xa8ligne \xf0\x9f\x98\x80 e\xcc\x81'
+# What a careless path would change: a leading byte-order mark, no-break space, narrow no-break
+# space, U+2028, a tab, line breaks, an emoji, a combining accent, and damage the repair leaves
+# (printf escapes).
+line1='\xef\xbb\xbfÃ©tÃ© Ã\xc2\xa0Paris\xe2\x80\xaf: Ã§a, Ã®le\tâ€”\n2e\xe2\x80\xa8ligne \xf0\x9f\x98\x80 e\xcc\x81'
+line2='\xef\xbb\xbfété à\xc2\xa0Paris\xe2\x80\xaf: ça, île\tâ€”\n2e\xe2\x80\xa8ligne \xf0\x9f\x98\x80 e\xcc\x81'
 
 write_payload() { # payload ("@N": N lines of damaged prose, 51 bytes each) directory: writes
     # payload there, and for "@N" the lines repaired too

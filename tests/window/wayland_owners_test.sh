@@ -33,7 +33,6 @@ rows=(
     "hang|Ã©tÃ©|paste+close|orvik : erreur|*|*"
     "hang|Ã©tÃ©|ctrl+v|-|$source_text|$result_text"
     "text|$line1|paste|-|$line1|$line2"
-    "text|${bom}Ã©tÃ©|paste|-|${bom}Ã©tÃ©|${bom}été"
     "html|<p>Ã©tÃ© <b>chaud</b></p>|paste|-|Ã©tÃ© chaud|été chaud"
     "text|@25000|paste|-|@|@"
     "text|Ã©tÃ©|maximise|-|$source_text|$result_text"
