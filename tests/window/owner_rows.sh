@@ -37,6 +37,8 @@ wait_ready() { # tries 0.2 s apart, then a command run between them: the owner h
 since() { # start: the milliseconds since then, beyond the window's own answer time
     echo $((($(date +%s%N) - $1) / 1000000 - answer))
 }
+# answer: how long the window takes to answer when nothing holds it; start: now
+time_answer() { start=$(date +%s%N) answer=0; answered; answer=$(since "$start") start=$(date +%s%N); }
 box_text() { # x y: the text of the box at that point, through the clipboard, once it is there
     printf placeholder | "${clip_in[@]}"
     click "$1" "$2"
@@ -54,3 +56,4 @@ check_box() { # name y text ("@": the file's) file: the box at that height holds
     if [ "$3" = @ ]; then cp "$workdir/$4" "$workdir/expected"; else printf '%b' "$3" >"$workdir/expected"; fi
     cmp -s "$workdir/$1" "$workdir/expected" || fail "$mode: $1 box holds \"$(head -c 200 "$workdir/$1")\""
 }
+check_boxes() { check_box source 50 "$source" payload; check_box result 200 "$result" repaired; }
