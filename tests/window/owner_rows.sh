@@ -21,7 +21,10 @@ line1='\xef\xbb\xbfÃ©tÃ© Ã\xc2\xa0Paris\xe2\x80\xaf: Ã§a, Ã®le\tâ€�
 line2='\xef\xbb\xbfété à\xc2\xa0Paris\xe2\x80\xaf: ça, île\tâ€”\n2e\xe2\x80\xa8ligne \xf0\x9f\x98\x80 e\xcc\x81'
 
 write_payload() { # payload ("@N": N lines of damaged prose, 51 bytes each) directory: writes
-    # payload there, and for "@N" the lines repaired too
+    # payload there, and for "@N" the lines repaired too. It empties the owner's log there first:
+    # the next owner's shell may open it only after wait_ready has looked, and a "ready" left by the
+    # last row's owner would be taken for the new one's.
+    : >"$2/owner.log"
     case $1 in
     @*)
         { yes 'Ã©tÃ© au bord de la mer, prÃ¨s du chÃ¢teau' || true; } | head -n "${1#@}" >"$2/payload"
