@@ -35,10 +35,13 @@ if d.get_selection_owner(clipboard) != window:
 print("ready", flush=True)
 
 
-def answer(request, prop):
+# Stores data in the requestor's property as kind and tells it so; without kind, refuses.
+def answer(request, kind=None, size=8, data=b""):
+    if kind:
+        request.requestor.change_property(request.property, kind, size, data)
     request.requestor.send_event(event.SelectionNotify(time=request.time,
         requestor=request.requestor, selection=request.selection, target=request.target,
-        property=prop))
+        property=request.property if kind else X.NONE))
     d.flush()
 
 
@@ -47,20 +50,16 @@ while True:
     if request.type != X.SelectionRequest or mode == "hang":
         continue
     if request.target == targets:
-        request.requestor.change_property(request.property, Xatom.ATOM, 32,
-            [targets] + ([html] if html else []) + [offered])
-        answer(request, request.property)
+        answer(request, Xatom.ATOM, 32, [targets] + ([html] if html else []) + [offered])
     elif html and request.target == html:
-        request.requestor.change_property(request.property, html, 8, b"<p>HTML</p>")
-        answer(request, request.property)
+        answer(request, html, 8, b"<p>HTML</p>")
     elif request.target != offered:
-        answer(request, X.NONE)
+        answer(request)
     elif len(payload) > 65536:
         # Too large for one request: a transfer in pieces, each sent once the last is taken. The
         # owner that dies ends after the first piece.
         request.requestor.change_attributes(event_mask=X.PropertyChangeMask)
-        request.requestor.change_property(request.property, incr, 32, [len(payload)])
-        answer(request, request.property)
+        answer(request, incr, 32, [len(payload)])
         pieces = [payload[i:i + 65536] for i in range(0, len(payload), 65536)] + [b""]
         while pieces:
             e = d.next_event()
@@ -72,5 +71,4 @@ while True:
                 if mode == "die":
                     os._exit(0)
     elif mode != "targets-only":
-        request.requestor.change_property(request.property, offered, 8, payload)
-        answer(request, request.property)
+        answer(request, offered, 8, payload)

@@ -115,7 +115,9 @@ struct Texts
     std::u16string source = kSource, result = kResult, clipboard = u"ancien";
 };
 
-enum class Click { Convert, Paste, Copy };
+using Click = void (MainCommands::*)() noexcept;
+constexpr Click kConvert = &MainCommands::CmdConvert_Click, kPaste = &MainCommands::cmdPaste_Click,
+                kCopy = &MainCommands::cmdCopy_Click;
 
 struct Case
 {
@@ -130,31 +132,27 @@ struct Case
 
 const Case kCases[] = {
     // name, click, before, operations that fail (each once), after, messages shown, result writes
-    { "ConvertRepairsTheSource", Click::Convert, { kDamaged }, {}, { kDamaged, kRepaired }, u"",
-        1 },
-    { "ConvertRefusesAnEmptySource", Click::Convert, { u"" }, {}, { u"" }, kNothing },
-    { "ConvertTakesBlanksAsText", Click::Convert, { u" \n\t" }, {}, { u" \n\t", u" \n\t" }, u"",
-        1 },
+    { "ConvertRepairsTheSource", kConvert, { kDamaged }, {}, { kDamaged, kRepaired }, u"", 1 },
+    { "ConvertRefusesAnEmptySource", kConvert, { u"" }, {}, { u"" }, kNothing },
+    { "ConvertTakesBlanksAsText", kConvert, { u" \n\t" }, {}, { u" \n\t", u" \n\t" }, u"", 1 },
     // The conversion's own report fails; the handler reports that failure.
-    { "ConvertReportsAFailedDescription", Click::Convert, {}, { "ReadSource", "Describe" }, {},
-        kFailed },
-    { "PasteConvertsTheClipboard", Click::Paste, { kSource, kResult, kDamaged }, {},
+    { "ConvertReportsAFailedDescription", kConvert, {}, { "ReadSource", "Describe" }, {}, kFailed },
+    { "PasteConvertsTheClipboard", kPaste, { kSource, kResult, kDamaged }, {},
         { kDamaged, kRepaired, kDamaged }, u"", 1 },
-    { "PasteOfNoTextEmptiesTheSourceAndRefuses", Click::Paste, { kSource, kResult, u"" }, {},
+    { "PasteOfNoTextEmptiesTheSourceAndRefuses", kPaste, { kSource, kResult, u"" }, {},
         { u"", kResult, u"" }, kNothing },
-    { "PasteReportsAFailedClipboardRead", Click::Paste, {}, { "ReadClipboard" }, {}, kFailed },
-    { "PasteKeepsThePastedSourceWhenConversionFails", Click::Paste, { kSource, kResult, kDamaged },
+    { "PasteReportsAFailedClipboardRead", kPaste, {}, { "ReadClipboard" }, {}, kFailed },
+    { "PasteKeepsThePastedSourceWhenConversionFails", kPaste, { kSource, kResult, kDamaged },
         { "WriteResult" }, { kDamaged, kResult, kDamaged }, kFailed },
     // Nothing can be shown at all: the window goes on, both boxes as they were.
-    { "PasteSurvivesAFailedErrorMessage", Click::Paste, {}, { "ReadClipboard", "Show" }, {} },
-    { "CopyPutsTheResultOnTheClipboard", Click::Copy, {}, {}, { kSource, kResult, kResult } },
-    { "CopyOfAnEmptyResultEmptiesTheClipboard", Click::Copy, { kSource, u"" }, {},
+    { "PasteSurvivesAFailedErrorMessage", kPaste, {}, { "ReadClipboard", "Show" }, {} },
+    { "CopyPutsTheResultOnTheClipboard", kCopy, {}, {}, { kSource, kResult, kResult } },
+    { "CopyOfAnEmptyResultEmptiesTheClipboard", kCopy, { kSource, u"" }, {},
         { kSource, u"", u"" } },
     // The result box is read before the clipboard is touched.
-    { "CopyReportsAFailedReadAndLeavesTheClipboard", Click::Copy, {}, { "ReadResult" }, {},
-        kFailed },
-    { "CopyReportsAFailedClear", Click::Copy, {}, { "ClearClipboard" }, {}, kFailed },
-    { "CopyReportsAFailedWrite", Click::Copy, {}, { "WriteClipboard" }, { kSource, kResult, u"" },
+    { "CopyReportsAFailedReadAndLeavesTheClipboard", kCopy, {}, { "ReadResult" }, {}, kFailed },
+    { "CopyReportsAFailedClear", kCopy, {}, { "ClearClipboard" }, {}, kFailed },
+    { "CopyReportsAFailedWrite", kCopy, {}, { "WriteClipboard" }, { kSource, kResult, u"" },
         kFailed },
 };
 
@@ -184,12 +182,7 @@ TEST(MainCommandsTest, LeaveBoxesClipboardAndMessagesAsExpected)
             if (const auto at = shown.find(u"Échec simulé."); at != std::u16string::npos)
                 shown.replace(at, std::u16string_view(u"Échec simulé.").size(), description);
             MainCommands commands(p);
-            if (c.click == Click::Convert)
-                commands.CmdConvert_Click();
-            else if (c.click == Click::Paste)
-                commands.cmdPaste_Click();
-            else
-                commands.cmdCopy_Click();
+            (commands.*c.click)();
             EXPECT_EQ(p.source, c.after.source);
             EXPECT_EQ(p.result, c.after.result);
             EXPECT_EQ(p.clipboard, c.after.clipboard);

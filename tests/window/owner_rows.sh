@@ -14,13 +14,17 @@ orvik_start_xvfb "$workdir" "$screen_size" || fail "Xvfb did not start"
 source_text='Collez ici votre texte à convertir'
 result_text='Votre texte sera converti ici.'
 bom=$'\xef\xbb\xbf'
-# What a careless path would change: no-break space, narrow no-break space, U+2028, a tab, line
-# breaks, an emoji, a combining accent, and damage the repair leaves (printf escapes).
-line1='Ã©tÃ© Ã\xc2\xa0Paris\xe2\x80\xaf: Ã§a, Ã®le\tâ€”\n2e\xe2\x80\xa8ligne \xf0\x9f\x98\x80 e\xcc\x81'
-line2='été à\xc2\xa0Paris\xe2\x80\xaf: ça, île\tâ€”\n2e\xe2\x80\xa8ligne \xf0\x9f\x98\x80 e\xcc\x81'
+# What a careless path would change: a leading byte-order mark, no-break space, narrow no-break
+# space, U+2028, a tab, line breaks, an emoji, a combining accent, and damage the repair leaves
+# (printf escapes).
+line1='\xef\xbb\xbfÃ©tÃ© Ã\xc2\xa0Paris\xe2\x80\xaf: Ã§a, Ã®le\tâ€”\n2e\xe2\x80\xa8ligne \xf0\x9f\x98\x80 e\xcc\x81'
+line2='\xef\xbb\xbfété à\xc2\xa0Paris\xe2\x80\xaf: ça, île\tâ€”\n2e\xe2\x80\xa8ligne \xf0\x9f\x98\x80 e\xcc\x81'
 
 write_payload() { # payload ("@N": N lines of damaged prose, 51 bytes each) directory: writes
-    # payload there, and for "@N" the lines repaired too
+    # payload there, and for "@N" the lines repaired too. It empties the owner's log there first:
+    # the next owner's shell may open it only after wait_ready has looked, and a "ready" left by the
+    # last row's owner would be taken for the new one's.
+    : >"$2/owner.log"
     case $1 in
     @*)
         { yes 'Ã©tÃ© au bord de la mer, prÃ¨s du chÃ¢teau' || true; } | head -n "${1#@}" >"$2/payload"
@@ -36,6 +40,8 @@ wait_ready() { # tries 0.2 s apart, then a command run between them: the owner h
 since() { # start: the milliseconds since then, beyond the window's own answer time
     echo $((($(date +%s%N) - $1) / 1000000 - answer))
 }
+# answer: how long the window takes to answer when nothing holds it; start: now
+time_answer() { start=$(date +%s%N) answer=0; answered; answer=$(since "$start") start=$(date +%s%N); }
 box_text() { # x y: the text of the box at that point, through the clipboard, once it is there
     printf placeholder | "${clip_in[@]}"
     click "$1" "$2"
@@ -53,3 +59,4 @@ check_box() { # name y text ("@": the file's) file: the box at that height holds
     if [ "$3" = @ ]; then cp "$workdir/$4" "$workdir/expected"; else printf '%b' "$3" >"$workdir/expected"; fi
     cmp -s "$workdir/$1" "$workdir/expected" || fail "$mode: $1 box holds \"$(head -c 200 "$workdir/$1")\""
 }
+check_boxes() { check_box source 50 "$source" payload; check_box result 200 "$result" repaired; }

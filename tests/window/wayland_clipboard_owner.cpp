@@ -64,10 +64,8 @@ int main(int argc, char* argv[])
     QGuiApplication::setQuitOnLastWindowClosed(false);
     QFile file(argc >= 3 ? QString::fromLocal8Bit(argv[2]) : QString());
     const bool hang = argc == 4 && std::strcmp(argv[3], "hang") == 0;
-    if (argc != 3 + hang || !file.open(QIODevice::ReadOnly)) {
-        std::fputs("usage: wayland_clipboard_owner TYPE FILE [hang]\n", stderr);
-        return 2;
-    }
+    if (argc != 3 + hang || !file.open(QIODevice::ReadOnly))
+        qFatal("usage: wayland_clipboard_owner TYPE FILE [hang]");
     auto data = hang ? std::make_unique<HangingData>() : std::make_unique<QMimeData>();
     data->setData(QString::fromLatin1(argv[1]), file.readAll());
     OwnerWindow window(std::move(data));
