@@ -117,10 +117,11 @@ std::vector<Case> EdgeCases()
          "\u1DFF\u1F00\u1FFF\u2C00\uFAFF\uFB07\uFEFE\uFF00\uFFFC\uFFFE\uFFFF\U00040000\U0010FFFF",
         "aDa", "aDa");
     // Latin capitals and lower-case Latin letters, before "ğ" damaged: after a space it needs a
-    // lower-case letter before it, inside a word anything but a capital.
-    each("AZÀÖØÞĀǄǅɎḀẞ", " XÄŸ aXÄŸa", " XÄŸ aXÄŸa");
-    each("azµßöøÿāĸŉſƀǆɏḁẕẖẝẟỿ", " XÄŸ aXÄŸa", " Xğ aXğa");
-    each("@[`{ªº¿×÷ƻǀɐ\u1DFFἀ", " XÄŸ aXÄŸa", " XÄŸ aXğa");
+    // lower-case letter before it, inside a word anything but a capital (also after a capital
+    // that follows them).
+    each("AZÀÖØÞĀǄǅɎḀẞ", " XÄŸ aXÄŸa XAÄŸa", " XÄŸ aXÄŸa XAÄŸa");
+    each("azµßöøÿāĸŉſƀǆɏḁẕẖẝẟỿ", " XÄŸ aXÄŸa XAÄŸa", " Xğ aXğa XAÄŸa");
+    each("@[`{ªº¿×÷ƻǀɐ\u1DFFἀ", " XÄŸ aXÄŸa XAÄŸa", " XÄŸ aXğa XAğa");
     // The capitals that keep "Ã" from becoming "à".
     each("AZÀÖØÞ", "SXÃ.", "SXÃ.");
     each("@[a¿×ßĀ", "SXÃ.", "SXà.");
