@@ -728,6 +728,18 @@ inline void WriteFour(Byte* w, std::uint32_t bytes)
     std::memcpy(w, &bytes, 4);
 }
 
+// For ReplaceAlone(), whether a sequence whose first unit is C3 `unit`, whose second byte is
+// `second` and which is `formed` (1) or not (0), encodes a letter beyond Windows-1252 that the
+// ASCII bytes around it support: those after it at `next`, and the output before `w`. Out of line:
+// French prose needs it rarely.
+[[gnu::noinline]] bool SupportedLetter(
+    const Byte* next, const Byte* w, unsigned unit, unsigned second, unsigned formed)
+{
+    const unsigned shift = second & 0x3F;
+    return (unsigned(kBeyond1252Sequences[unit] >> shift) & formed)
+        && SupportedByAsciiLetters(*next, w[-1], w[-2], (kLowerBeyond1252Pairs[unit] >> shift) & 1);
+}
+
 // Rule 1 for a lone sequence of two or three units that it replaces whatever surrounds it, or
 // whose letter beyond Windows-1252 the ASCII letters around it support, read straight from the
 // bytes at `p`, 8 of them at most, with 2 bytes or more of output before `w`: writes the character
@@ -743,15 +755,10 @@ inline void WriteFour(Byte* w, std::uint32_t bytes)
     const unsigned three = unit >= 0xA0;
     // Both bytes are continuation bytes (from 80 up), or the second when there is no third.
     const unsigned formed = (second & (three ? third : 0x80)) >> 7;
-    const unsigned shift = second & 0x3F;
     const unsigned taken = 2 + size1 + (size2 & (0u - three));
-    if (!(unsigned(kAloneSequences[unit] >> shift) & formed)) {
-        if (!(unsigned(kBeyond1252Sequences[unit] >> shift) & formed))
-            return 0;
-        const bool lowerPair = (kLowerBeyond1252Pairs[unit] >> shift) & 1;
-        if (!SupportedByAsciiLetters(p[taken], w[-1], w[-2], lowerPair))
-            return 0;
-    }
+    if (!(unsigned(kAloneSequences[unit] >> (second & 0x3F)) & formed)
+        && !SupportedLetter(p + taken, w, unit, second, formed))
+        return 0;
     WriteFour(w, (unit + 0x40) | second << 8 | third << 16);
     written = 2 + three;
     return taken;
