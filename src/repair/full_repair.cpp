@@ -624,8 +624,10 @@ inline Sequence SequenceFromBytes(const Byte* p)
 // Whether a lone letter beyond Windows-1252 has support from its word, read from the bytes
 // around it when they are ASCII letters or ASCII bytes that are not, as LetterSupported() decides
 // in its first two cases: `next` the byte after the sequence, `last` and `previous` the last two
-// bytes written, `lowerPair` a lower-case letter of two bytes. False when those do not tell.
-inline bool SupportedByAsciiLetters(unsigned next, unsigned last, unsigned previous, bool lowerPair)
+// bytes written, `lowerPair` a lower-case letter of two bytes. False when those do not tell. Out of
+// line: the quick step for French prose seldom needs it.
+[[gnu::noinline]] bool SupportedByAsciiLetters(
+    unsigned next, unsigned last, unsigned previous, bool lowerPair)
 {
     const auto lower = [](unsigned b) { return b - 'a' <= 'z' - 'a'; };
     const auto capital = [](unsigned b) { return b - 'A' <= 'Z' - 'A'; };
@@ -692,7 +694,7 @@ Step StepFromBytes(const Byte* p, bool afterSequence, const Byte* begin, const B
 // Sequences of two or three units by their first unit, "Â" to "ï" (C3 82 to C3 AF), and the byte
 // their second stands for: bit b & 0x3F of entry s says whether a sequence whose first unit is
 // C3 s and whose second byte is b is well-formed so far and encodes a character that has all the
-// traits `wanted`, whatever its third byte when it has three and `length` allows three.
+// traits `wanted`, whatever its third byte when it has three and `longest` allows three.
 constexpr std::array<std::uint64_t, 256> SequenceBits(std::uint8_t wanted, int longest)
 {
     std::array<std::uint64_t, 256> bits {};
@@ -728,18 +730,6 @@ inline void WriteFour(Byte* w, std::uint32_t bytes)
     std::memcpy(w, &bytes, 4);
 }
 
-// For ReplaceAlone(), whether a sequence whose first unit is C3 `unit`, whose second byte is
-// `second` and which is `formed` (1) or not (0), encodes a letter beyond Windows-1252 that the
-// ASCII bytes around it support: those after it at `next`, and the output before `w`. Out of line:
-// French prose needs it rarely.
-[[gnu::noinline]] bool SupportedLetter(
-    const Byte* next, const Byte* w, unsigned unit, unsigned second, unsigned formed)
-{
-    const unsigned shift = second & 0x3F;
-    return (unsigned(kBeyond1252Sequences[unit] >> shift) & formed)
-        && SupportedByAsciiLetters(*next, w[-1], w[-2], (kLowerBeyond1252Pairs[unit] >> shift) & 1);
-}
-
 // Rule 1 for a lone sequence of two or three units that it replaces whatever surrounds it, or
 // whose letter beyond Windows-1252 the ASCII letters around it support, read straight from the
 // bytes at `p`, 8 of them at most, with 2 bytes or more of output before `w`: writes the character
@@ -756,9 +746,13 @@ inline void WriteFour(Byte* w, std::uint32_t bytes)
     // Both bytes are continuation bytes (from 80 up), or the second when there is no third.
     const unsigned formed = (second & (three ? third : 0x80)) >> 7;
     const unsigned taken = 2 + size1 + (size2 & (0u - three));
-    if (!(unsigned(kAloneSequences[unit] >> (second & 0x3F)) & formed)
-        && !SupportedLetter(p + taken, w, unit, second, formed))
-        return 0;
+    const unsigned shift = second & 0x3F;
+    if (!(unsigned(kAloneSequences[unit] >> shift) & formed)) {
+        if (!(unsigned(kBeyond1252Sequences[unit] >> shift) & formed)
+            || !SupportedByAsciiLetters(
+                p[taken], w[-1], w[-2], (kLowerBeyond1252Pairs[unit] >> shift) & 1))
+            return 0;
+    }
     WriteFour(w, (unit + 0x40) | second << 8 | third << 16);
     written = 2 + three;
     return taken;
