@@ -621,35 +621,28 @@ inline Sequence SequenceFromBytes(const Byte* p)
     return s;
 }
 
-// Whether a lone letter beyond Windows-1252 has support from its word, read from the bytes
-// around it when they are ASCII letters or ASCII bytes that are not, as LetterSupported() decides
-// in its first two cases: `next` the byte after the sequence, `last` and `previous` the last two
-// bytes written, `lowerPair` a lower-case letter of two bytes. False when those do not tell. Out of
-// line: the quick step for French prose seldom needs it.
-[[gnu::noinline]] bool SupportedByAsciiLetters(
-    unsigned next, unsigned last, unsigned previous, bool lowerPair)
-{
-    const auto lower = [](unsigned b) { return b - 'a' <= 'z' - 'a'; };
-    const auto capital = [](unsigned b) { return b - 'A' <= 'Z' - 'A'; };
-    if (last >= 0x80)
-        return false;
-    if (lower(next))
-        return !capital(last) || (previous < 0x80 && !lower(previous) && !capital(previous));
-    return lowerPair && lower(last);
-}
-
 // Whether a lone sequence at `p` whose letter is beyond Windows-1252 has support from its word, as
 // LetterSupported() decides, read straight from the bytes where the units on both sides are ASCII
 // (nearly always: such a letter stands among the letters of a Latin word): 1 yes, 0 no, -1 when
 // the rules must read further. The round's output so far is [begin, w) in this chunk.
 int LetterSupportedFromBytes(const Sequence& s, const Byte* p, const Byte* begin, const Byte* w)
 {
-    const unsigned next = p[s.size], last = w > begin ? w[-1] : 0x80;
-    const unsigned previous = w - begin >= 2 ? w[-2] : 0x80;
-    if (SupportedByAsciiLetters(next, last, previous, s.units == 2 && (Traits(s.c) & kLower)))
+    const unsigned next = p[s.size], before = w > begin ? w[-1] : 0x80;
+    if (next >= 0x80 || before >= 0x80)
+        return -1;
+    if (next >= 'a' && next <= 'z') {
+        if (!(before >= 'A' && before <= 'Z'))
+            return 1;
+        // After a capital, the unit before it tells; after a capital within a word, further
+        // letters may.
+        if (w - begin < 2 || w[-2] >= 0x80 || IsAsciiLetter(w[-2]))
+            return -1;
         return 1;
-    // Further letters before it may tell, and another sequence counts only after ASCII letters.
-    return next >= 0x80 || last >= 0x80 || IsAsciiLetter(next) ? -1 : 0;
+    }
+    if (s.units == 2 && (Traits(s.c) & kLower) && before >= 'a' && before <= 'z')
+        return 1;
+    // Another sequence counts only after ASCII letters.
+    return IsAsciiLetter(next) ? -1 : 0;
 }
 
 // The step at `p`, a C3 byte 32 bytes or more before the end, when the sequences there decide it;
@@ -691,36 +684,26 @@ Step StepFromBytes(const Byte* p, bool afterSequence, const Byte* begin, const B
     return { 2, -1, 0, false };
 }
 
-// Sequences of two or three units by their first unit, "Â" to "ï" (C3 82 to C3 AF), and the byte
-// their second stands for: bit b & 0x3F of entry s says whether a sequence whose first unit is
-// C3 s and whose second byte is b is well-formed so far and encodes a character that has all the
-// traits `wanted`, whatever its third byte when it has three and `longest` allows three.
-constexpr std::array<std::uint64_t, 256> SequenceBits(std::uint8_t wanted, int longest)
-{
+// The lone sequences of two or three units that rule 1 replaces whatever surrounds them, by their
+// first unit, "Â" to "ï" (C3 82 to C3 AF), and the byte their second stands for: bit b & 0x3F of
+// entry s says whether a sequence whose first unit is C3 s and whose second byte is b is
+// well-formed so far and encodes a character that needs no support, whatever its third byte when
+// it has three (only the E2 sequences, U+2000 to U+2BFF, among those).
+constexpr auto kAloneSequences = [] {
     std::array<std::uint64_t, 256> bits {};
     for (int unit = 0x82; unit <= 0xAF; ++unit) {
         const Lead lead = kLeads[unit + 0x40];
-        if (lead.length > longest)
-            continue;
         for (int second = lead.low; second <= lead.high; ++second) {
             const char32_t c
                 = char32_t((unit + 0x40) & (0x7F >> lead.length)) << 6 | (second & 0x3F);
-            bool all = true;
-            for (int third = 0x80; all && third <= (lead.length == 3 ? 0xBF : 0x80); ++third)
-                all = (Traits(lead.length == 3 ? c << 6 | (third & 0x3F) : c) & wanted) == wanted;
-            bits[unit] |= std::uint64_t(all) << (second & 0x3F);
+            bool alone = true;
+            for (int third = 0x80; alone && third <= (lead.length == 3 ? 0xBF : 0x80); ++third)
+                alone = Traits(lead.length == 3 ? c << 6 | (third & 0x3F) : c) & kAlone;
+            bits[unit] |= std::uint64_t(alone) << (second & 0x3F);
         }
     }
     return bits;
-}
-
-// The lone sequences that rule 1 replaces whatever surrounds them (among those of three units,
-// only the E2 ones, U+2000 to U+2BFF); those whose letter is beyond Windows-1252 (of three units,
-// the E1 B8 to E1 BB ones: Vietnamese), which need support from their word; and, among these, the
-// lower-case ones of two units.
-constexpr auto kAloneSequences = SequenceBits(kAlone, 3);
-constexpr auto kBeyond1252Sequences = SequenceBits(kBeyond1252, 3);
-constexpr auto kLowerBeyond1252Pairs = SequenceBits(kBeyond1252 | kLower, 2);
+}();
 
 // Writes the 4 bytes of `bytes` at `w`, the first from the lowest 8 bits, with one store.
 inline void WriteFour(Byte* w, std::uint32_t bytes)
@@ -730,11 +713,10 @@ inline void WriteFour(Byte* w, std::uint32_t bytes)
     std::memcpy(w, &bytes, 4);
 }
 
-// Rule 1 for a lone sequence of two or three units that it replaces whatever surrounds it, or
-// whose letter beyond Windows-1252 the ASCII letters around it support, read straight from the
-// bytes at `p`, 8 of them at most, with 2 bytes or more of output before `w`: writes the character
-// at `w` (4 bytes, over those it takes) and returns the bytes it takes, with `written` the bytes
-// of the character; 0 for anything else. Nearly all damage in French prose is replaced here.
+// Rule 1 for a lone sequence of two or three units that it replaces whatever surrounds it, read
+// straight from the bytes at `p`, 8 of them at most: writes the character at `w` (4 bytes, over
+// those it takes) and returns the bytes it takes, with `written` the bytes of the character; 0
+// for anything else. Nearly all damage in French prose is replaced here.
 [[gnu::always_inline]] inline unsigned ReplaceAlone(const Byte* p, Byte* w, unsigned& written)
 {
     // Without branches, but the one at the end: damaged text mixes the forms at random.
@@ -745,17 +727,11 @@ inline void WriteFour(Byte* w, std::uint32_t bytes)
     const unsigned three = unit >= 0xA0;
     // Both bytes are continuation bytes (from 80 up), or the second when there is no third.
     const unsigned formed = (second & (three ? third : 0x80)) >> 7;
-    const unsigned taken = 2 + size1 + (size2 & (0u - three));
-    const unsigned shift = second & 0x3F;
-    if (!(unsigned(kAloneSequences[unit] >> shift) & formed)) {
-        if (!(unsigned(kBeyond1252Sequences[unit] >> shift) & formed)
-            || !SupportedByAsciiLetters(
-                p[taken], w[-1], w[-2], (kLowerBeyond1252Pairs[unit] >> shift) & 1))
-            return 0;
-    }
+    if (!(unsigned(kAloneSequences[unit] >> (second & 0x3F)) & formed))
+        return 0;
     WriteFour(w, (unit + 0x40) | second << 8 | third << 16);
     written = 2 + three;
-    return taken;
+    return 2 + size1 + (size2 & (0u - three));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -927,7 +903,7 @@ Byte* RunRound(Byte* begin, Byte* end, bool final, FullRepairer::Round& round, B
                 break;
             // Most steps are decided by the sequences at hand; nearly all damage is replaced
             // whatever surrounds it.
-            if (end - p >= 32 && w - begin >= 2) {
+            if (end - p >= 32) {
                 unsigned written;
                 if (const unsigned taken = ReplaceAlone(p, w, written)) {
                     w += written;
