@@ -234,12 +234,15 @@ TEST_F(CommandTest, ExitStatusOutputAndMessages)
 TEST_F(CommandTest, InPlaceTakesEachFileOnItsOwn)
 {
     const fs::path big = Path("big"), link = Path("link"), fifo = Path("fifo"),
-                   folder = Path("folder"), damaged = Path("damaged"), clean = Path("clean");
+                   folder = Path("folder"), damaged = Path("damaged"), clean = Path("clean"),
+                   end = Path("end");
     const std::string bigText = kDamaged + std::string(1 << 20, '.'); // over the limit set below
     WriteFile(big, bigText);
     // With --full: damaged twice, and "SÃO", sound to the full repair alone.
     WriteFile(damaged, "\xC3\x83\xC6\x92\xC3\x82\xC2\xA9t\xC3\x83\xE2\x80\xB0\n", 0640); // ÃƒÂ©tÃ‰
     WriteFile(clean, kClean + "S\xC3\x83O\n", 0604);
+    // "voilÃ": damage that only shows once the input ends.
+    WriteFile(end, "voil\xC3\x83");
     // An old modification time, so that a rewrite within the same second would still show.
     fs::last_write_time(clean, fs::file_time_type::clock::now() - std::chrono::hours(24));
     const fs::file_time_type cleanTime = fs::last_write_time(clean);
@@ -248,8 +251,8 @@ TEST_F(CommandTest, InPlaceTakesEachFileOnItsOwn)
     fs::create_directory(folder);
 
     const Outcome outcome
-        = Run({ "--full", "-i", big, link, fifo, folder, Path("absent"), damaged, clean }, "", "",
-            "trap '' XFSZ; ulimit -f 128;");
+        = Run({ "--full", "-i", big, link, fifo, folder, Path("absent"), damaged, clean, end }, "",
+            "", "trap '' XFSZ; ulimit -f 128;");
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(outcome.err,
@@ -266,9 +269,10 @@ TEST_F(CommandTest, InPlaceTakesEachFileOnItsOwn)
     EXPECT_EQ(ReadFile(damaged), "\xC3\xA9t\xC3\x89\n"); // étÉ
     EXPECT_EQ(Status(damaged).st_mode & 07777, 0640u);
     EXPECT_EQ(ReadFile(clean), kClean + "S\xC3\x83O\n");
+    EXPECT_EQ(ReadFile(end), "voil\xC3\xA0");
     EXPECT_EQ(fs::last_write_time(clean), cleanTime);
     EXPECT_EQ(Listing(dir_),
-        (std::set<std::string> { "big", "clean", "damaged", "fifo", "folder", "link" }));
+        (std::set<std::string> { "big", "clean", "damaged", "end", "fifo", "folder", "link" }));
 }
 
 // -i gives the repaired file everything the original had: owner, group, mode, ACL, attributes. A
