@@ -46,8 +46,7 @@ void WriteFile(const fs::path& path, const std::string& content, mode_t mode = 0
 
 struct stat Status(const fs::path& path)
 {
-    struct stat status
-    { };
+    struct stat status = {};
     EXPECT_EQ(lstat(path.c_str(), &status), 0) << path;
     return status;
 }

@@ -28,9 +28,8 @@ int MemoryFile(const std::string& content = "")
 
 // Repairs `text` through RepairStream into `out`, a file in memory unless given: what was written,
 // and the result.
-template <class Repairer>
 std::pair<std::string, StreamResult> RepairToMemory(
-    const std::string& text, Repairer& repairer, int out = MemoryFile())
+    const std::string& text, orvik::FullRepairer& repairer, int out = MemoryFile())
 {
     const int in = MemoryFile(text);
     Output output(out);
