@@ -86,11 +86,8 @@ protected:
         }
         command += " <.in >.out 2>.err " + redirect;
         const int status = std::system(command.c_str());
-        const Outcome outcome { WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-            ReadFile(Path(".out")), ReadFile(Path(".err")) };
-        for (const char* name : { ".in", ".out", ".err" })
-            fs::remove(Path(name));
-        return outcome;
+        return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(Path(".out")),
+            ReadFile(Path(".err")) };
     }
 
     fs::path dir_;
@@ -256,7 +253,8 @@ TEST_F(CommandTest, InPlaceTakesEachFileOnItsOwn)
     EXPECT_EQ(ReadFile(clean), kClean + "S\xC3\x83O\n");
     EXPECT_EQ(ReadFile(end), "voil\xC3\xA0");
     EXPECT_EQ(fs::last_write_time(clean), cleanTime);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 7);
+    // The seven files, and the run's .in, .out and .err.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 10);
 }
 
 // -i gives the repaired file everything the original had: owner, group, mode, ACL, attributes. A
