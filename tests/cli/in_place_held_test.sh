@@ -35,7 +35,7 @@ lease_breaking() { grep -q "LEASE *BREAKING .* $pid " /proc/locks; }
 ended() { ! kill -0 "$pid" 2>/dev/null || { is_stopped && kill -CONT "$pid" 2>/dev/null; false; }; }
 
 status=0
-for row in none open_before written_during mode_changed_during opened_during written_during_swap \
+for row in none open_before mode_changed_during opened_during written_during_swap \
     HUP INT QUIT TERM PIPE ALRM USR1 USR2 XCPU XFSZ VTALRM PROF IO; do
     as=()
     [[ $row == written_during* ]] && as=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
@@ -63,9 +63,6 @@ for row in none open_before written_during mode_changed_during opened_during wri
     open_before)
         echo ajout >&4
         err="${said}un autre programme a ouvert le fichier pour y écrire, réessayez quand il l'aura fermé ; fichier laissé intact"
-        ;;
-    written_during)
-        await held 1 && echo ajout >>"$f"
         ;;
     mode_changed_during) # the new file has the mode the file had when it was opened
         await held 1 && chmod 600 "$f"

@@ -20,13 +20,12 @@ enum class Step { None, Rewind, Create, Metadata, Flush, Close, Replace };
 
 using Error = std::error_code;
 
-// The real layer, but `failing` reports `error` (after doing its work, for Close).
+// The real layer, but `failing` reports an error (after doing its work, for Close).
 class FailingSystem final : public InPlaceSystem
 {
 public:
-    FailingSystem(Step failing, Error error)
+    explicit FailingSystem(Step failing)
         : failing_(failing)
-        , error_(error)
     { }
 
     std::expected<Original, Error> OpenOriginal(const std::string& path) override
@@ -66,7 +65,7 @@ public:
 private:
     InPlaceSystem& real_ = InPlaceSystem::Native();
     Step failing_;
-    Error error_;
+    const Error error_ { 5, std::system_category() }; // EIO, ERROR_ACCESS_DENIED on Windows
     int temporary_ = -1;
 };
 
@@ -74,7 +73,6 @@ TEST(RepairFileInPlace, AFailedStepLeavesTheOriginalAndNoNewFile)
 {
     const std::string damaged = "L'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9\n"; // L'Ã©tÃ©
     const std::string repaired = "L'\xC3\xA9t\xC3\xA9\n";
-    const Error kError(5, std::system_category());
 #ifdef _WIN32
     const std::string described = " (accès refusé) ; fichier laissé intact"; // ERROR_ACCESS_DENIED
 #else
@@ -101,7 +99,7 @@ TEST(RepairFileInPlace, AFailedStepLeavesTheOriginalAndNoNewFile)
         fs::create_directory(folder);
         const fs::path file = folder / "texte";
         std::ofstream(file, std::ios::binary) << damaged;
-        FailingSystem system(c.step, kError);
+        FailingSystem system(c.step);
         orvik::Utf8Repairer repairer(4);
         const auto result = orvik::cli::RepairFileInPlace(file.string(), repairer, system);
         const bool fails = c.step != Step::None;
