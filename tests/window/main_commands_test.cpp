@@ -18,17 +18,14 @@
 namespace orvik {
 namespace {
 
-// What a failing operation throws: the desktop's own error, a lack of memory, or anything else.
-enum class Throws { Desktop, Memory, Other };
-
 // Two boxes and a clipboard in memory, message boxes recorded instead of shown, and each operation
-// named in `failures` made to fail once.
+// named in `failures` made to fail once, throwing `error`.
 class StandIn final : public Desktop
 {
 public:
     std::u16string source, result, clipboard, shown;
     std::multiset<std::string> failures;
-    Throws throws = Throws::Desktop;
+    std::exception_ptr error;
     int busy = 0, busyFaults = 0, resultWrites = 0;
 
     std::u16string BoxText(Box box) override
@@ -90,11 +87,7 @@ private:
         busyFaults += busyFault;
         if (auto failure = failures.find(operation); failure != failures.end()) {
             failures.erase(failure);
-            if (throws == Throws::Memory)
-                throw std::bad_alloc();
-            if (throws == Throws::Other)
-                throw std::runtime_error("Échec simulé.");
-            throw DesktopError("Échec simulé.");
+            std::rethrow_exception(error);
         }
     }
 };
@@ -157,27 +150,33 @@ const Case kCases[] = {
 };
 
 // Every row again with each kind of exception: only the description at the end of the error
-// message changes.
+// message changes. The repair's refusal is already in French; broken UTF-8 in a message has each
+// byte that starts no valid sequence replaced, overlong and surrogate forms included.
 const struct
 {
-    Throws throws;
+    std::exception_ptr error;
     std::u16string description;
 } kThrows[] = {
-    { Throws::Desktop, u"Échec simulé." },
-    { Throws::Memory, u"Mémoire insuffisante pour traiter ce texte." },
-    { Throws::Other, u"Erreur inattendue : Échec simulé." },
+    { std::make_exception_ptr(DesktopError("Échec simulé.")), u"Échec simulé." },
+    { std::make_exception_ptr(std::bad_alloc()), u"Mémoire insuffisante pour traiter ce texte." },
+    { std::make_exception_ptr(std::runtime_error("Échec simulé.")),
+        u"Erreur inattendue : Échec simulé." },
+    { std::make_exception_ptr(std::length_error("Texte trop long.")), u"Texte trop long." },
+    { std::make_exception_ptr(42), u"Erreur inattendue." },
+    { std::make_exception_ptr(DesktopError("a\xC3(\xE2\x82\xC0\xAF\xED\xA0\x80")),
+        u"a\uFFFD(\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD" },
 };
 
 TEST(MainCommandsTest, LeaveBoxesClipboardAndMessagesAsExpected)
 {
     for (const Case& c : kCases)
-        for (const auto& [throws, description] : kThrows) {
-            SCOPED_TRACE(std::string(c.name) + " throwing kind " + std::to_string(int(throws)));
+        for (const auto& [error, description] : kThrows) {
+            SCOPED_TRACE(std::string(c.name) + " throwing " + Utf8FromUtf16(description));
             StandIn p;
             p.source = c.before.source, p.result = c.before.result,
             p.clipboard = c.before.clipboard;
             p.failures = c.failures;
-            p.throws = throws;
+            p.error = error;
             std::u16string shown = c.shown;
             if (const auto at = shown.find(u"Échec simulé."); at != std::u16string::npos)
                 shown.replace(at, std::u16string_view(u"Échec simulé.").size(), description);
@@ -234,25 +233,9 @@ TEST(MainCommandsTest, OpenFileConvertsItsTextOrSaysWhyNot)
     }
 }
 
-TEST(DescribeExceptionTest, TellsTheUserInFrench)
+TEST(DescribeExceptionTest, NoErrorAtAll)
 {
-    const struct
-    {
-        const char* name;
-        std::exception_ptr error;
-        std::u16string description;
-    } cases[] = {
-        { "the repair's refusal as it stands",
-            std::make_exception_ptr(std::length_error("Texte trop long.")), u"Texte trop long." },
-        { "anything else", std::make_exception_ptr(42), u"Erreur inattendue." },
-        { "no error at all", nullptr, u"Erreur inattendue." },
-        // Each byte that starts no valid sequence, overlong and surrogate forms included.
-        { "broken UTF-8 replaced",
-            std::make_exception_ptr(DesktopError("a\xC3(\xE2\x82\xC0\xAF\xED\xA0\x80")),
-            u"a\uFFFD(\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD" },
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(DescribeException(c.error), c.description) << c.name;
+    EXPECT_EQ(DescribeException(nullptr), u"Erreur inattendue.");
 }
 
 } // namespace
