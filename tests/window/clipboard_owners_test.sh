@@ -27,7 +27,6 @@ rows=(
     "hang|Ã©tÃ©|ctrl+v|-|$source_text|$result_text"
     "hang|Ã©tÃ©|shift+Insert|-|$source_text|$result_text"
     "hang|Ã©tÃ©|menu|-|$source_text|$result_text"
-    "hang|Ã©tÃ©|paste|orvik : erreur|$source_text|$result_text"
     "hang|Ã©tÃ©|paste+close|orvik : erreur|*|*"
     "targets-only|Ã©tÃ©|paste|orvik : erreur|$source_text|$result_text"
     "die|@6000|paste|orvik : erreur|$source_text|$result_text"
