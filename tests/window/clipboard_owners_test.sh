@@ -119,15 +119,8 @@ for row in "${rows[@]}"; do
     fi
     sleep 0.5
     answered
-    if [ "$keys" = paste+copy ]; then
-        click 236 344
-        for _ in $(seq 50); do
-            copied=$(xclip -selection clipboard -o 2>/dev/null || true)
-            [ "$copied" = "$(printf '%b' "$result")" ] && break
-            sleep 0.1
-        done
-        [ "$copied" = "$(printf '%b' "$result")" ] || fail "$mode: the copy button left \"$copied\""
-    fi
+    # The copy button, which takes the focus: the Ctrl+A, Ctrl+C box_text sends do nothing there.
+    [ "$keys" != paste+copy ] || check_box copied 344 "$result" repaired
     no_unexpected_box
     kill "${pids[-1]}" 2>/dev/null || true
     check_boxes
