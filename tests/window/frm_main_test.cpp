@@ -214,10 +214,8 @@ private slots:
     // A replacement of up to 256 Ki characters is one edit that one Ctrl+Z undoes.
     void longReplacementIsUndone()
     {
-        orvik::QtDesktop platform(m_window.get(), Control<orvik::TextBox>("rtbSource"),
-            Control<orvik::TextBox>("rtbResult"));
         const QString line = u"Ã©tÃ© prÃ¨s du chÃ¢teau\n"_s;
-        platform.SetBoxText(orvik::Box::Source, line.repeated(10000).toStdU16String());
+        Control<orvik::TextBox>("rtbSource")->ReplaceText(line.repeated(10000).toStdU16String());
         Control<QTextEdit>("rtbSource")->setFocus();
         QTest::keyClick(Control("rtbSource"), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Text("rtbSource"), u"Collez ici votre texte à convertir"_s);
