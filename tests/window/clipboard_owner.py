@@ -3,8 +3,8 @@
 """Owns the X11 CLIPBOARD and serves FILE badly: clipboard_owner.py MODE FILE, MODE one of hang
 (answers nothing), targets-only (lists its formats, never sends the text), die (ends after the
 first piece of a transfer over 64 KiB), slow (pieces 0.3 s apart), html (text/html alone), text
-(UTF8_STRING), both (text/html and another text offered first). Prints "ready" once it owns the
-clipboard. clipboard_owner.py close WINDOW asks WINDOW to close, as a window manager does."""
+(UTF8_STRING). But for html, another text is offered as text/html too, listed first, so that the
+text counts only when plain text is taken first. Prints "ready" once it owns the clipboard. clipboard_owner.py close WINDOW asks WINDOW to close, as a window manager does."""
 import os
 import sys
 import time
@@ -27,7 +27,7 @@ window = d.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
 atom = d.intern_atom
 clipboard, targets, incr = atom("CLIPBOARD"), atom("TARGETS"), atom("INCR")
 offered = atom("text/html") if mode == "html" else atom("UTF8_STRING")
-html = atom("text/html") if mode == "both" else None
+html = None if mode == "html" else atom("text/html")
 window.set_selection_owner(clipboard, X.CurrentTime)
 d.sync()
 if d.get_selection_owner(clipboard) != window:

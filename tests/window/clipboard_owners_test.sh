@@ -21,13 +21,12 @@ click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
 # line1's characters back exactly, as plain text alone. "ctrl+v", "shift+insert" and "menu" (the
 # context menu opened, then closed) against a silent owner must leave the window frozen no longer
 # than the paste button's bounded wait; an owner that sends its pieces 0.3 s apart is waited for
-# piece by piece; plain text is taken before HTML.
+# piece by piece; plain text is taken before the HTML every owner but html's lists first.
 rows=(
     "text|$line1|paste+copy|-|$line1|$line2"
     "hang|Ã©tÃ©|ctrl+v|-|$source_text|$result_text"
     "hang|Ã©tÃ©|shift+Insert|-|$source_text|$result_text"
     "hang|Ã©tÃ©|menu|-|$source_text|$result_text"
-    "hang|Ã©tÃ©|paste|orvik : erreur|$source_text|$result_text"
     "hang|Ã©tÃ©|paste+close|orvik : erreur|*|*"
     "targets-only|Ã©tÃ©|paste|orvik : erreur|$source_text|$result_text"
     "die|@6000|paste|orvik : erreur|$source_text|$result_text"
@@ -35,7 +34,6 @@ rows=(
     "text|@411206|paste|-|@|@"
     "text|@411206|paste|orvik : erreur|$source_text|$result_text|150"
     "html|<p>Ã©tÃ© <b>chaud</b></p>|paste|-|Ã©tÃ© chaud|été chaud"
-    "both|Ã©tÃ©|paste|-|Ã©tÃ©|été"
     "text|${bom}Ã©|ctrl+v|-|${bom}Ã©|$result_text"
     "text|${bom}L'Ã©tÃ©|open|-|L'Ã©tÃ©|L'été"
 )
@@ -121,15 +119,8 @@ for row in "${rows[@]}"; do
     fi
     sleep 0.5
     answered
-    if [ "$keys" = paste+copy ]; then
-        click 236 344
-        for _ in $(seq 50); do
-            copied=$(xclip -selection clipboard -o 2>/dev/null || true)
-            [ "$copied" = "$(printf '%b' "$result")" ] && break
-            sleep 0.1
-        done
-        [ "$copied" = "$(printf '%b' "$result")" ] || fail "$mode: the copy button left \"$copied\""
-    fi
+    # The copy button, which takes the focus: the Ctrl+A, Ctrl+C box_text sends do nothing there.
+    [ "$keys" != paste+copy ] || check_box copied 344 "$result" repaired
     no_unexpected_box
     kill "${pids[-1]}" 2>/dev/null || true
     check_boxes

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <new>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -18,17 +19,14 @@
 namespace orvik {
 namespace {
 
-// What a failing operation throws: the desktop's own error, a lack of memory, or anything else.
-enum class Throws { Desktop, Memory, Other };
-
 // Two boxes and a clipboard in memory, message boxes recorded instead of shown, and each operation
-// named in `failures` made to fail once.
+// named in `failures` made to fail once, throwing `error`.
 class StandIn final : public Desktop
 {
 public:
     std::u16string source, result, clipboard, shown;
     std::multiset<std::string> failures;
-    Throws throws = Throws::Desktop;
+    std::exception_ptr error;
     int busy = 0, busyFaults = 0, resultWrites = 0;
 
     std::u16string BoxText(Box box) override
@@ -90,11 +88,7 @@ private:
         busyFaults += busyFault;
         if (auto failure = failures.find(operation); failure != failures.end()) {
             failures.erase(failure);
-            if (throws == Throws::Memory)
-                throw std::bad_alloc();
-            if (throws == Throws::Other)
-                throw std::runtime_error("Échec simulé.");
-            throw DesktopError("Échec simulé.");
+            std::rethrow_exception(error);
         }
     }
 };
@@ -115,9 +109,15 @@ struct Texts
     std::u16string source = kSource, result = kResult, clipboard = u"ancien";
 };
 
-using Click = void (MainCommands::*)() noexcept;
-constexpr Click kConvert = &MainCommands::CmdConvert_Click, kPaste = &MainCommands::cmdPaste_Click,
-                kCopy = &MainCommands::cmdCopy_Click;
+// The commands, and a file dropped on the window or named when it starts.
+using Click = void (*)(MainCommands&);
+constexpr Click kConvert = [](MainCommands&m) { m.CmdConvert_Click(); },
+                kPaste = [](MainCommands&m) { m.cmdPaste_Click(); },
+                kCopy = [](MainCommands&m) { m.cmdCopy_Click(); },
+                kOpen = [](MainCommands&m) { m.OpenFile(u"zéro.txt"); };
+const std::u16string kNotUtf8 = u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\nLe "
+                                u"fichier « zéro.txt » n'est pas un texte en UTF-8, le seul "
+                                u"qu'orvik sache lire.";
 
 struct Case
 {
@@ -128,6 +128,7 @@ struct Case
     Texts after;
     std::u16string shown = u"";
     int resultWrites = 0;
+    std::optional<std::string> file = {}; // the bytes of kOpen's file, if there is one
 };
 
 const Case kCases[] = {
@@ -154,35 +155,52 @@ const Case kCases[] = {
     { "CopyReportsAFailedClear", kCopy, {}, { "ClearClipboard" }, {}, kFailed },
     { "CopyReportsAFailedWrite", kCopy, {}, { "WriteClipboard" }, { kSource, kResult, u"" },
         kFailed },
+    // A file's UTF-8 text converted, or a message naming it and both boxes as they were.
+    { "OpenConvertsTheFile", kOpen, {}, {}, { u"L'Ã©tÃ©\r\n", u"L'été\r\n" }, u"", 1,
+        "L'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9\r\n" },
+    { "OpenOfAnEmptyFileRefuses", kOpen, {}, {}, { u"", kResult }, kNothing, 0, "" },
+    { "OpenRefusesLatin1", kOpen, {}, {}, {}, kNotUtf8, 0, "caf\xE9" },
+    { "OpenRefusesANul", kOpen, {}, {}, {}, kNotUtf8, 0, std::string("a\0b", 3) },
+    { "OpenSaysAFileIsMissing", kOpen, {}, {}, {},
+        u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\nLe fichier « zéro.txt » est "
+        u"introuvable." },
 };
 
 // Every row again with each kind of exception: only the description at the end of the error
-// message changes.
+// message changes. The repair's refusal is already in French; broken UTF-8 in a message has each
+// byte that starts no valid sequence replaced, overlong and surrogate forms included.
 const struct
 {
-    Throws throws;
+    std::exception_ptr error;
     std::u16string description;
 } kThrows[] = {
-    { Throws::Desktop, u"Échec simulé." },
-    { Throws::Memory, u"Mémoire insuffisante pour traiter ce texte." },
-    { Throws::Other, u"Erreur inattendue : Échec simulé." },
+    { std::make_exception_ptr(DesktopError("Échec simulé.")), u"Échec simulé." },
+    { std::make_exception_ptr(std::bad_alloc()), u"Mémoire insuffisante pour traiter ce texte." },
+    { std::make_exception_ptr(std::runtime_error("Échec simulé.")),
+        u"Erreur inattendue : Échec simulé." },
+    { std::make_exception_ptr(std::length_error("Texte trop long.")), u"Texte trop long." },
+    { std::make_exception_ptr(42), u"Erreur inattendue." },
+    { std::make_exception_ptr(DesktopError("a\xC3(\xE2\x82\xC0\xAF\xED\xA0\x80")),
+        u"a\uFFFD(\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD" },
 };
 
 TEST(MainCommandsTest, LeaveBoxesClipboardAndMessagesAsExpected)
 {
     for (const Case& c : kCases)
-        for (const auto& [throws, description] : kThrows) {
-            SCOPED_TRACE(std::string(c.name) + " throwing kind " + std::to_string(int(throws)));
+        for (const auto& [error, description] : kThrows) {
+            SCOPED_TRACE(std::string(c.name) + " throwing " + Utf8FromUtf16(description));
             StandIn p;
             p.source = c.before.source, p.result = c.before.result,
             p.clipboard = c.before.clipboard;
             p.failures = c.failures;
-            p.throws = throws;
+            p.error = error;
+            if (c.file)
+                p.files[u"zéro.txt"] = *c.file;
             std::u16string shown = c.shown;
             if (const auto at = shown.find(u"Échec simulé."); at != std::u16string::npos)
                 shown.replace(at, std::u16string_view(u"Échec simulé.").size(), description);
             MainCommands commands(p);
-            (commands.*c.click)();
+            c.click(commands);
             EXPECT_EQ(p.source, c.after.source);
             EXPECT_EQ(p.result, c.after.result);
             EXPECT_EQ(p.clipboard, c.after.clipboard);
@@ -196,63 +214,9 @@ TEST(MainCommandsTest, LeaveBoxesClipboardAndMessagesAsExpected)
         }
 }
 
-// A file dropped on the window or named when it starts: its UTF-8 text converted, or a message
-// naming it and both boxes as they were.
-TEST(MainCommandsTest, OpenFileConvertsItsTextOrSaysWhyNot)
+TEST(DescribeExceptionTest, NoErrorAtAll)
 {
-    const std::u16string error = u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\n";
-    const auto notUtf8 = [&error](std::u16string_view name) {
-        return error + u"Le fichier « " + std::u16string(name)
-            + u" » n'est pas un texte en UTF-8, le seul qu'orvik sache lire.";
-    };
-    const struct
-    {
-        std::u16string name;
-        std::string bytes;
-        std::u16string source, result, shown;
-    } cases[] = {
-        { u"lettre.txt", "L'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9\r\n", u"L'Ã©tÃ©\r\n", u"L'été\r\n",
-            u"" },
-        { u"bom.txt", "\xEF\xBB\xBF\xC3\x83\xC2\xA9", u"Ã©", u"é", u"" },
-        { u"vide.txt", "", u"", kResult, kNothing },
-        { u"latin1.txt", "caf\xE9", kSource, kResult, notUtf8(u"latin1.txt") },
-        { u"zéro.bin", std::string("a\0b", 3), kSource, kResult, notUtf8(u"zéro.bin") },
-        { u"absent.txt", "", kSource, kResult,
-            error + u"Le fichier « absent.txt » est introuvable." },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Utf8FromUtf16(c.name));
-        StandIn p;
-        p.source = kSource, p.result = kResult;
-        if (c.name != u"absent.txt")
-            p.files[c.name] = c.bytes;
-        MainCommands(p).OpenFile(c.name);
-        EXPECT_EQ(p.source, c.source);
-        EXPECT_EQ(p.result, c.result);
-        EXPECT_EQ(p.shown, c.shown);
-        EXPECT_EQ(p.busyFaults, 0);
-    }
-}
-
-TEST(DescribeExceptionTest, TellsTheUserInFrench)
-{
-    const struct
-    {
-        const char* name;
-        std::exception_ptr error;
-        std::u16string description;
-    } cases[] = {
-        { "the repair's refusal as it stands",
-            std::make_exception_ptr(std::length_error("Texte trop long.")), u"Texte trop long." },
-        { "anything else", std::make_exception_ptr(42), u"Erreur inattendue." },
-        { "no error at all", nullptr, u"Erreur inattendue." },
-        // Each byte that starts no valid sequence, overlong and surrogate forms included.
-        { "broken UTF-8 replaced",
-            std::make_exception_ptr(DesktopError("a\xC3(\xE2\x82\xC0\xAF\xED\xA0\x80")),
-            u"a\uFFFD(\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD" },
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(DescribeException(c.error), c.description) << c.name;
+    EXPECT_EQ(DescribeException(nullptr), u"Erreur inattendue.");
 }
 
 } // namespace

@@ -16,8 +16,8 @@
 #include <QRasterWindow>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -34,25 +34,18 @@ protected:
 class OwnerWindow final : public QRasterWindow
 {
 public:
-    explicit OwnerWindow(std::unique_ptr<QMimeData> data)
-        : m_data(std::move(data))
-    {
-        resize(16, 16);
-    }
+    QMimeData* m_data = nullptr;
 
 protected:
     void keyPressEvent(QKeyEvent*) override
     {
         if (!m_data)
             return;
-        QGuiApplication::clipboard()->setMimeData(m_data.release());
+        QGuiApplication::clipboard()->setMimeData(std::exchange(m_data, nullptr));
         hide();
         std::puts("ready");
         std::fflush(stdout);
     }
-
-private:
-    std::unique_ptr<QMimeData> m_data;
 };
 
 } // namespace
@@ -66,9 +59,10 @@ int main(int argc, char* argv[])
     const bool hang = argc == 4 && std::strcmp(argv[3], "hang") == 0;
     if (argc != 3 + hang || !file.open(QIODevice::ReadOnly))
         qFatal("usage: wayland_clipboard_owner TYPE FILE [hang]");
-    auto data = hang ? std::make_unique<HangingData>() : std::make_unique<QMimeData>();
-    data->setData(QString::fromLatin1(argv[1]), file.readAll());
-    OwnerWindow window(std::move(data));
+    OwnerWindow window;
+    window.m_data = hang ? new HangingData : new QMimeData;
+    window.m_data->setData(QString::fromLatin1(argv[1]), file.readAll());
+    window.resize(16, 16);
     window.show();
     return QGuiApplication::exec();
 }

@@ -52,11 +52,8 @@ window_place() {
     done
     fail "no window found on the screen: $size"
 }
-click() { # x y, inside the window's client area
+click() { # x y, from the window's client area (y -15: the buttons of the frame Qt draws above it)
     xdotool mousemove "$((wx + 3 + $1))" "$((wy + 32 + 30 + $2))" click 1
-}
-frame_click() { # x: a button of the frame Qt draws
-    xdotool mousemove "$((wx + $1))" "$((wy + 32 + 15))" click 1
 }
 no_unexpected_box() { # the program's log says which message it showed
     [ "$title" != - ] || [ -z "$(box_title)" ] || fail "$mode: an unexpected message box shows"
@@ -111,14 +108,14 @@ for row in "${rows[@]}"; do
         # The close button, once the program reads: it has then answered weston's ping of the
         # click, without which weston takes a click for the move of a window not responding.
         for _ in $(seq 200); do grep -q 'receive(' "$workdir/orvik.log" && break; sleep 0.05; done
-        frame_click 453
+        click 450 -15
         ;;
     ctrl+v)
         click 200 50
         xdotool key ctrl+a ctrl+v
         ;;
     maximise)
-        frame_click 431
+        click 428 -15
         sleep 1.5
         kill -0 "$orvik" 2>/dev/null || fail "maximise ended the program"
         ! grep -E 'set_window_geometry\(0, 0, [0-9]+, [0-9]+\)' "$workdir/orvik.log" \
