@@ -122,6 +122,23 @@ TEST_F(Win32Window, ControlsStandWhereDescribed)
         GetClassNameW(control, kind, 32);
         if (described.kind == ControlKind::TextBox) {
             EXPECT_EQ(_wcsicmp(kind, MSFTEDIT_CLASS), 0) << kind;
+            // Its text, as written (selected) and as typed (the default), plain and in the
+            // described font and language.
+            SendMessageW(control, EM_SETSEL, 0, -1);
+            for (const WPARAM which : { SCF_DEFAULT, SCF_SELECTION }) {
+                CHARFORMAT2W format {};
+                format.cbSize = sizeof format;
+                const auto mask = DWORD(SendMessageW(
+                    control, EM_GETCHARFORMAT, which, reinterpret_cast<LPARAM>(&format)));
+                constexpr DWORD kWhole = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT
+                    | CFM_FACE | CFM_SIZE | CFM_LCID;
+                EXPECT_EQ(mask & kWhole, kWhole) << "the same format throughout";
+                EXPECT_EQ(
+                    format.dwEffects & (CFE_BOLD | CFE_ITALIC | CFE_UNDERLINE | CFE_STRIKEOUT), 0u);
+                EXPECT_EQ(std::wstring(format.szFaceName), L"MS Sans Serif");
+                EXPECT_EQ(format.yHeight, 170); // 8.5 points, in twips
+                EXPECT_EQ(format.lcid, 0x040Cu); // French (France)
+            }
             continue;
         }
         // The whole caption in the font the button draws it in, inside its edges.
@@ -305,30 +322,6 @@ TEST_F(Win32Window, BoxesAndClipboardKeepEveryCodeUnit)
     for (const char* box : { "rtbSource", "rtbResult" })
         EXPECT_GE(
             std::size_t(SendMessageW(Control(box), EM_GETLIMITTEXT, 0, 0)), kMaxBoxTextLength);
-}
-
-// The boxes' text, typed or written, in the described font and language, and plain.
-TEST_F(Win32Window, BoxTextIsInTheDescribedFormat)
-{
-    desktop.SetBoxText(Box::Result, u"écrit");
-    for (const char* box : { "rtbSource", "rtbResult" }) {
-        SCOPED_TRACE(box);
-        SendMessageW(Control(box), EM_SETSEL, 0, -1);
-        for (const WPARAM which : { SCF_DEFAULT, SCF_SELECTION }) {
-            CHARFORMAT2W format {};
-            format.cbSize = sizeof format;
-            const auto mask = DWORD(SendMessageW(
-                Control(box), EM_GETCHARFORMAT, which, reinterpret_cast<LPARAM>(&format)));
-            constexpr DWORD kWhole = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT
-                | CFM_FACE | CFM_SIZE | CFM_LCID;
-            EXPECT_EQ(mask & kWhole, kWhole) << "the same format throughout";
-            EXPECT_EQ(
-                format.dwEffects & (CFE_BOLD | CFE_ITALIC | CFE_UNDERLINE | CFE_STRIKEOUT), 0u);
-            EXPECT_EQ(std::wstring(format.szFaceName), L"MS Sans Serif");
-            EXPECT_EQ(format.yHeight, 170); // 8.5 points, in twips
-            EXPECT_EQ(format.lcid, 0x040Cu); // French (France)
-        }
-    }
 }
 
 // A paste of a long text shows the start of both texts, the caret there too, and Ctrl+Z (EM_UNDO)
