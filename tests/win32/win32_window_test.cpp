@@ -477,34 +477,28 @@ TEST_F(Win32Window, BusyClipboardIsWaitedForThenReported)
     desktop.SetClipboardText(u"ancien");
     desktop.SetBoxText(Box::Result, u"résultat");
     // Another thread holds the clipboard open, as another program would, until `until` passes.
-    std::atomic<bool> held = false, release = false;
-    const auto hold = [&held](auto until) {
-        held = false;
-        std::thread holder([&held, until] {
-            held = OpenClipboard(nullptr);
-            while (!until())
-                std::this_thread::sleep_for(5ms);
-            CloseClipboard();
-        });
-        while (!held)
-            std::this_thread::sleep_for(1ms);
-        return holder;
-    };
-    const auto end = std::chrono::steady_clock::now() + 150ms;
-    std::thread brief = hold([end] { return std::chrono::steady_clock::now() > end; });
-    EXPECT_EQ(ClickAndClose("cmdCopy"), u"");
-    brief.join();
-    EXPECT_EQ(desktop.ClipboardText(), u"résultat");
-
-    std::thread holder = hold([&release] { return release.load(); });
+    using Clock = std::chrono::steady_clock;
+    std::atomic<Clock::time_point> until = Clock::time_point::max();
+    std::atomic<bool> held = false;
+    std::thread holder([&held, &until] {
+        held = OpenClipboard(nullptr);
+        while (Clock::now() < until.load())
+            std::this_thread::sleep_for(5ms);
+        CloseClipboard();
+    });
+    while (!held)
+        std::this_thread::sleep_for(1ms);
     for (const char* button : { "cmdCopy", "cmdPaste" }) {
         SCOPED_TRACE(button);
         EXPECT_EQ(ClickAndClose(button),
             u"[orvik : erreur] Petite erreur, veuillez réessayer, merci\n\nLe presse-papiers est "
             u"occupé par un autre programme ; réessayez dans un instant.");
     }
-    release = true;
+    // Let go of in a moment: the copy waits for it.
+    until = Clock::now() + 150ms;
+    EXPECT_EQ(ClickAndClose("cmdCopy"), u"");
     holder.join();
+    EXPECT_EQ(desktop.ClipboardText(), u"résultat");
 }
 
 // Both programs' version records, the window's in US English, the filter's in French.
