@@ -59,9 +59,8 @@ TEST(ConsoleInput, TypedTextComesAsUtf8UntilCtrlZ)
         { { u"\u00C3\u00A9t\u00C3\u00A9\r\n", u"cr\u00E8me\r\n", u"\x1A\r\n" }, // Ã©tÃ©
             "\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9\r\ncr\xC3\xA8me\r\n<fin>" },
         { { u"fin\x1A reste\r\n", u"encore\r\n" }, "fin<fin>encore\r\n" },
-        { { u"a\xD83D", u"\xDE00", u"\x1A" }, "a\xF0\x9F\x98\x80<fin>" }, // a pair cut in two
-        { { u"\xDC00!\r\n", u"\x1A" }, "\xEF\xBF\xBD!\r\n<fin>" }, // a lone surrogate
-        { { u"texte", u"" }, "texte<fin>" }, // the console closed
+        // A lone surrogate, a pair cut in two, and the console closed.
+        { { u"\xDC00!\xD83D", u"\xDE00", u"" }, "\xEF\xBF\xBD!\xF0\x9F\x98\x80<fin>" },
     };
     for (const auto& [reads, expected] : rows) {
         orvik::cli::ConsoleInput input;
