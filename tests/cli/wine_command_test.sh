@@ -40,24 +40,19 @@ damaged=$'L\'\xc3\x83\xc2\xa9t\xc3\x83\xc2\xa9 \xc3\x83 la plage.\r\n' # L'Ã©t
 repaired=$'L\'\xc3\xa9t\xc3\xa9 \xc3\xa0 la plage.\r\n'
 clean=$'D\xc3\xa9j\xc3\xa0 l\'\xc3\xa9t\xc3\xa9.\r\n'
 
-# Bytes that a text-mode stream would change: a BOM, CR LF, a lone CR, Ctrl-Z, NUL and bytes that
-# are not UTF-8, around a lead.
-printf '\xef\xbb\xbf\xc3\x83\xc2\xa9\r\n\r\x1a\x00\xff\xc0\xaf\x1a\n' >in
-run -
-expect "binary standard streams" 0 '\xef\xbb\xbf\xc3\xa9\r\n\r\x1a\x00\xff\xc0\xaf\x1a\n' ""
-
-# Several files and standard input; neither cmd.exe nor PowerShell expands a pattern: the program
-# does, in alphabetical order, and says when one matches nothing.
+# Several files and standard input, in bytes that a text-mode stream would change: a BOM, CR LF, a
+# lone CR, Ctrl-Z, NUL and bytes that are not UTF-8, around a lead. Neither cmd.exe nor PowerShell
+# expands a pattern: the program does, in alphabetical order, and says when one matches nothing.
 mkdir motifs
 printf '%s' "$damaged" >motifs/B.txt
 printf '%s' "$clean" >motifs/a.txt
 : >motifs/c.md
 printf '%s' "$damaged" >"été.txt"
-printf '%s' "$clean" >in
+printf '\xef\xbb\xbf\xc3\x83\xc2\xa9\r\n\r\x1a\x00\xff\xc0\xaf\x1a\n' >in
 run "été.txt" 'motifs\*.txt' 'motifs\*.doc' - 'motifs\?.md' "l'été où.txt"
 absent=$(sed -n "s/^orvik-repair: \"l'été où.txt\": //p" err)
 [ -n "$absent" ] || fail "no reason given for a missing file, named as cmd.exe reads it: $(cat err)"
-expect "files and patterns" 1 "$repaired$clean$repaired$clean" "$(said "motifs\\*.doc: aucun fichier ne correspond à ce motif")
+expect "files, patterns, binary streams" 1 "$repaired$clean$repaired"'\xef\xbb\xbf\xc3\xa9\r\n\r\x1a\x00\xff\xc0\xaf\x1a\n' "$(said "motifs\\*.doc: aucun fichier ne correspond à ce motif")
 $(said "\"l'été où.txt\": $absent")"
 
 run --help
