@@ -160,7 +160,7 @@ TEST_F(CommandTest, ExitStatusOutputAndMessages)
     } cases[] = {
         { "stdin_by_default", {}, 0, "", kRepaired },
         { "help_after_files_ends_options", { absent, "-h", "-z" }, 0, "", kHelp },
-        { "version_ends_options", { "--version", "--help", "-z" }, 0, "", kVersion },
+        { "version_abbreviated_ends_options", { "--vers", "--help", "-z" }, 0, "", kVersion },
         { "unknown_short_option_in_group", { "-xiy", a }, 2, usage("option inconnue : -x") },
         { "unknown_accented_option_shown_whole", { "-\xC3\xA9" }, 2, // -é
             usage("option inconnue : -\xC3\xA9") },
@@ -171,6 +171,8 @@ TEST_F(CommandTest, ExitStatusOutputAndMessages)
         { "backup_suffix_refused", { "-i.bak", a }, 2,
             usage("l'option -i n'accepte pas d'argument : -i.bak") },
         { "option_quoted", { "--fr\nob" }, 2, usage("option inconnue : '--fr'$'\\n''ob'") },
+        { "empty_long_option_ambiguous", { "--=x" }, 2,
+            usage("option ambiguë : -- (--in-place, --help, --version, --full)") },
         { "in_place_refuses_stdin", { "--in-place", "-" }, 2,
             usage("-i (--in-place) ne s'applique pas à l'entrée standard (-)") },
         { "double_dash_ends_options", { "--", "-h" }, 1, Said("-h: fichier introuvable") },
