@@ -70,6 +70,15 @@ std::string DescribeError(std::error_code code)
         return "opération impossible sur ce fichier";
     case EOVERFLOW:
         return "valeur trop grande pour ce système";
+    // What a network or FUSE file system gives once its connection is lost or its server changed.
+    case ENOTCONN:
+        return "système de fichiers distant déconnecté";
+    case ESTALE:
+        return "fichier distant périmé, le serveur ne le connaît plus";
+    case ETIMEDOUT:
+        return "délai d'attente dépassé";
+    case EOPNOTSUPP:
+        return "opération non prise en charge par ce système de fichiers";
     default:
         return "erreur système n° " + std::to_string(error);
     }
