@@ -9,8 +9,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <limits.h>
 #include <poll.h>
+#include <random>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -103,21 +103,36 @@ bool WaitFor(int fd, short events)
     return true;
 }
 
-// The new file of the repair under way, for the signal handler. A fixed buffer because the handler
-// may only call async-signal-safe functions.
-char g_temporaryPath[PATH_MAX];
+// The new file of the repair under way, for the signal handler: the folder it is in, open (so that
+// a folder moved or renamed meanwhile still holds it), and its name there. Fixed storage because
+// the handler may only call async-signal-safe functions.
+volatile std::sig_atomic_t g_temporaryFolder = -1;
+char g_temporaryName[] = ".orvik-repair-XXXXXX";
 volatile std::sig_atomic_t g_temporaryActive = 0;
 
 // Every signal whose default action ends the program and that a user, a terminal, a limit or
-// another program sends from outside. Faults (SIGSEGV, SIGBUS...) are left alone: after one, the
-// program's memory cannot be trusted to name the file. SIGKILL and SIGSTOP cannot be caught.
-constexpr int kEndingSignals[] = { SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1,
-    SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGPOLL };
+// another program sends from outside, the real-time ones included. Faults (SIGSEGV, SIGBUS,
+// SIGSYS, SIGTRAP...) are left alone: after one, the program's memory cannot be trusted to name
+// the file. SIGKILL and SIGSTOP cannot be caught.
+const sigset_t& EndingSignals()
+{
+    static const sigset_t signals = [] {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int signal : { SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2,
+                 SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGPOLL, SIGPWR, SIGSTKFLT })
+            sigaddset(&set, signal);
+        for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal)
+            sigaddset(&set, signal);
+        return set;
+    }();
+    return signals;
+}
 
 extern "C" void RemoveTemporaryAndDie(int signal)
 {
     if (g_temporaryActive)
-        unlink(g_temporaryPath);
+        unlinkat(g_temporaryFolder, g_temporaryName, 0);
     struct sigaction action
     { };
     action.sa_handler = SIG_DFL;
@@ -150,14 +165,7 @@ bool SameTime(const timespec& a, const timespec& b)
 class SignalsHeld
 {
 public:
-    SignalsHeld()
-    {
-        sigset_t held;
-        sigemptyset(&held);
-        for (int signal : kEndingSignals)
-            sigaddset(&held, signal);
-        sigprocmask(SIG_BLOCK, &held, &m_previous);
-    }
+    SignalsHeld() { sigprocmask(SIG_BLOCK, &EndingSignals(), &m_previous); }
     SignalsHeld(const SignalsHeld&) = delete;
     SignalsHeld& operator=(const SignalsHeld&) = delete;
     ~SignalsHeld() { sigprocmask(SIG_SETMASK, &m_previous, nullptr); }
@@ -347,6 +355,7 @@ public:
     std::expected<Original, std::error_code> OpenOriginal(const std::string& path) override
     {
         ReleaseLease();
+        CloseFolder();
         // O_NOFOLLOW refuses a symbolic link; O_NONBLOCK keeps a FIFO from blocking the open.
         const int fd
             = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -369,8 +378,19 @@ public:
             const int flags = fcntl(fd, F_GETFL);
             if (flags >= 0)
                 fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-            m_opened = status;
-            return Original { fd, TakeLease(fd) };
+            // The new file is made in the folder as it was opened here, and put in place there:
+            // moved or renamed meanwhile, the folder still holds the file. Should the name now
+            // lead to another folder, the replace finds another file under it and refuses.
+            const std::filesystem::path name(path);
+            const std::filesystem::path folder = name.parent_path();
+            m_folder
+                = open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (m_folder >= 0) {
+                m_name = name.filename();
+                m_opened = status;
+                return Original { fd, TakeLease(fd) };
+            }
+            refused = LastError();
         }
         close(fd);
         return std::unexpected(refused);
@@ -381,19 +401,30 @@ public:
         return lseek(fd, 0, SEEK_SET) == 0 ? std::error_code() : LastError();
     }
 
-    std::expected<int, std::error_code> CreateTemporary(const std::string& original) override
+    // A name of its own, ".orvik-repair-" and six letters or digits drawn at random, that no file
+    // had.
+    std::expected<int, std::error_code> CreateTemporary(const std::string&) override
     {
-        const std::string path
-            = (std::filesystem::path(original).parent_path() / ".orvik-repair-XXXXXX").native();
-        if (path.size() >= sizeof g_temporaryPath)
-            return std::unexpected(std::error_code(ENAMETOOLONG, std::system_category()));
+        constexpr std::string_view kLetters
+            = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        std::uniform_int_distribution<std::size_t> letter(0, kLetters.size() - 1);
         const SignalsHeld held;
-        std::memcpy(g_temporaryPath, path.c_str(), path.size() + 1);
-        const int fd = mkostemp(g_temporaryPath, O_CLOEXEC);
-        if (fd < 0)
-            return std::unexpected(LastError());
-        g_temporaryActive = 1;
-        return fd;
+        g_temporaryFolder = m_folder;
+        constexpr std::size_t kDrawn = 6;
+        char* const drawn = g_temporaryName + sizeof g_temporaryName - 1 - kDrawn;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            for (std::size_t i = 0; i < kDrawn; ++i)
+                drawn[i] = kLetters[letter(m_random)];
+            const int fd = openat(m_folder, g_temporaryName,
+                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+            if (fd >= 0) {
+                g_temporaryActive = 1;
+                return fd;
+            }
+            if (errno != EEXIST)
+                return std::unexpected(LastError());
+        }
+        return std::unexpected(std::error_code(EEXIST, std::system_category()));
     }
 
     std::string KeepMetadata(int original, int temporary) override
@@ -415,10 +446,10 @@ public:
     // the new file's name, is checked again before it is removed. A write that reached it in
     // between swaps them back. File systems that cannot swap (EINVAL), and kernels older than
     // Linux 3.15 (ENOSYS), get a plain rename right after the check.
-    std::error_code Replace(const std::string& original) override
+    std::error_code Replace(const std::string&) override
     {
         const SignalsHeld held;
-        std::error_code error = SwapIn(original);
+        std::error_code error = SwapIn();
         ReleaseLease();
         return error;
     }
@@ -428,18 +459,15 @@ public:
         ReleaseLease();
         const SignalsHeld held;
         if (g_temporaryActive)
-            unlink(g_temporaryPath);
+            unlinkat(m_folder, g_temporaryName, 0);
         g_temporaryActive = 0;
     }
 
     // Some file systems cannot sync a folder; the text is already in place by then, so a failure
     // here is not reported.
-    void SyncFolder(const std::string& original) override
+    void SyncFolder(const std::string&) override
     {
-        std::filesystem::path folder = std::filesystem::path(original).parent_path();
-        if (folder.empty())
-            folder = ".";
-        const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int fd = openat(m_folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd >= 0) {
             fsync(fd);
             close(fd);
@@ -470,6 +498,13 @@ private:
         m_lease = -1;
     }
 
+    void CloseFolder()
+    {
+        if (m_folder >= 0)
+            close(m_folder);
+        m_folder = -1;
+    }
+
     // Whether `now` is still the file that was opened: the same inode, not written to since (its
     // size and modification time), nor opened to write to it while the lease was held, and, with
     // `changeTime`, without a change of owner, mode or links either (a rename, the swap included,
@@ -482,28 +517,38 @@ private:
             && (m_lease < 0 || fcntl(m_lease, F_GETLEASE) == F_RDLCK);
     }
 
-    std::error_code SwapIn(const std::string& original)
+    // The state of `name` in the folder, not following a link; false when it has none.
+    bool StateOf(const char* name, struct stat& state) const
+    {
+        return fstatat(m_folder, name, &state, AT_SYMLINK_NOFOLLOW) == 0;
+    }
+
+    // Swaps the two files by their names in the folder; false with errno when it cannot.
+    bool Swap() const
+    {
+        return renameat2(m_folder, g_temporaryName, m_folder, m_name.c_str(), RENAME_EXCHANGE) == 0;
+    }
+
+    std::error_code SwapIn()
     {
         struct stat now;
-        if (lstat(original.c_str(), &now) != 0 || !StillAsOpened(now, true))
+        if (!StateOf(m_name.c_str(), now) || !StillAsOpened(now, true))
             return Refusal::ChangedMeanwhile;
-        if (renameat2(AT_FDCWD, g_temporaryPath, AT_FDCWD, original.c_str(), RENAME_EXCHANGE)
-            != 0) {
+        if (!Swap()) {
             if ((errno != EINVAL && errno != ENOSYS)
-                || rename(g_temporaryPath, original.c_str()) != 0)
+                || renameat(m_folder, g_temporaryName, m_folder, m_name.c_str()) != 0)
                 return LastError();
             g_temporaryActive = 0;
             return {};
         }
         // The original is now under the new file's name.
-        if (lstat(g_temporaryPath, &now) != 0 || !StillAsOpened(now, false)) {
-            if (renameat2(AT_FDCWD, g_temporaryPath, AT_FDCWD, original.c_str(), RENAME_EXCHANGE)
-                == 0)
+        if (!StateOf(g_temporaryName, now) || !StillAsOpened(now, false)) {
+            if (Swap())
                 return Refusal::ChangedMeanwhile;
             g_temporaryActive = 0; // the old text with its change is all that is left of it
             return Refusal::ChangedKeptAside;
         }
-        unlink(g_temporaryPath);
+        unlinkat(m_folder, g_temporaryName, 0);
         g_temporaryActive = 0;
         return {};
     }
@@ -511,6 +556,9 @@ private:
     struct stat m_opened
     { };
     int m_lease = -1;
+    int m_folder = -1; // the folder of the file being repaired, O_PATH
+    std::string m_name; // its name there
+    std::mt19937 m_random { std::random_device {}() };
 };
 
 } // namespace
@@ -534,14 +582,14 @@ bool HoldClosedStandardStreams()
 
 void RemoveTemporaryFileOnInterrupt()
 {
-    for (int signal : kEndingSignals) {
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (sigismember(&EndingSignals(), signal) != 1)
+            continue;
         struct sigaction action
         { };
         action.sa_handler = RemoveTemporaryAndDie;
         // One handler at a time: a second signal waits until the first has removed the file.
-        sigemptyset(&action.sa_mask);
-        for (int other : kEndingSignals)
-            sigaddset(&action.sa_mask, other);
+        action.sa_mask = EndingSignals();
         // A signal that was ignored when the program started (nohup, a background job) stays so.
         struct sigaction previous
         { };

@@ -225,7 +225,7 @@ TEST_F(CommandTest, InPlaceTakesEachFileOnItsOwn)
     // With --full: damaged twice, and "SÃO", sound to the full repair alone.
     WriteFile(damaged, "\xC3\x83\xC6\x92\xC3\x82\xC2\xA9t\xC3\x83\xE2\x80\xB0\n", 0640); // ÃƒÂ©tÃ‰
     WriteFile(clean, kClean + "S\xC3\x83O\n", 0604);
-    // "voilÃ": damage that only shows once the input ends.
+    // "voilÃ": damage that only shows once the input ends; named from its folder.
     WriteFile(end, "voil\xC3\x83");
     // An old modification time, so that a rewrite within the same second would still show.
     fs::last_write_time(clean, fs::file_time_type::clock::now() - std::chrono::hours(24));
@@ -235,8 +235,8 @@ TEST_F(CommandTest, InPlaceTakesEachFileOnItsOwn)
     fs::create_directory(folder);
 
     const Outcome outcome
-        = Run({ "--full", "-i", big, link, fifo, folder, Path("absent"), damaged, clean, end }, "",
-            "", "trap '' XFSZ; ulimit -f 128;");
+        = Run({ "--full", "-i", big, link, fifo, folder, Path("absent"), damaged, clean, "end" },
+            "", "", "trap '' XFSZ; ulimit -f 128;");
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(outcome.err,

@@ -3,7 +3,8 @@
 # orvik-repair -i held by strace at two steps, with a SIGSTOP injected after its first fsync (the
 # new file's flush, before any check) and after its first renameat2 (the swap of the two files),
 # so that another program acts exactly there. Whatever that program writes must stay in the file;
-# a signal that ends the repair must leave the original as it was and no new file. As root the
+# a signal that ends the repair must leave the original as it was and no new file; a folder moved
+# meanwhile still has the file repaired in it. As root the
 # repair holds a lease on the file; as the user 65534, on root's file, it cannot, and relies on the
 # file's state alone.
 set -uo pipefail
@@ -19,7 +20,9 @@ dir=$(mktemp -d /tmp/orvik-held-test.XXXXXX)
 trap 'rm -rf "$dir"' EXIT
 chmod 777 "$dir"
 cp "$program" "$dir/orvik-repair" # where the user 65534 can run it
-f=$dir/f
+mkdir "$dir/d"
+chmod 777 "$dir/d"
+f=$dir/d/f
 damaged=$'L\'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9\n' # L'Ã©tÃ©
 said="orvik-repair: $f: "
 changed="${said}un autre programme a modifié le fichier pendant sa réparation ; fichier laissé intact"
@@ -35,13 +38,13 @@ lease_breaking() { grep -q "LEASE *BREAKING .* $pid " /proc/locks; }
 ended() { ! kill -0 "$pid" 2>/dev/null || { is_stopped && kill -CONT "$pid" 2>/dev/null; false; }; }
 
 status=0
-for row in none open_before mode_changed_during opened_during written_during_swap \
-    HUP INT QUIT TERM PIPE ALRM USR1 USR2 XCPU XFSZ VTALRM PROF IO; do
+for row in none open_before mode_changed_during opened_during written_during_swap folder_moved \
+    HUP INT QUIT TERM PIPE ALRM USR1 USR2 XCPU XFSZ VTALRM PROF IO PWR STKFLT RTMIN RTMAX; do
     as=()
     [[ $row == written_during* ]] && as=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
     printf '%s' "$damaged" >"$f"
     chmod 666 "$f"
-    rm -f "$dir/pid" "$dir"/.orvik-repair-*
+    rm -f "$dir/pid" "$dir"/d/.orvik-repair-*
     inode=$(stat -c %i "$f")
     exec 4>&-
     [ "$row" = open_before ] && exec 4>>"$f"
@@ -56,8 +59,8 @@ for row in none open_before mode_changed_during opened_during written_during_swa
     pid=$(cat "$dir/pid")
     code=1 err=$changed expected=$damaged"ajout"$'\n'
     case $row in
-    none)
-        await held 1 && kill -CONT "$pid"
+    none | folder_moved)
+        await held 1 && { [ "$row" = none ] || mv "$dir/d" "$dir/moved"; } && kill -CONT "$pid"
         code=0 err="" expected=$'L\'\xC3\xA9t\xC3\xA9\n' # L'été
         ;;
     open_before)
@@ -88,6 +91,7 @@ for row in none open_before mode_changed_during opened_during written_during_swa
     await ended
     wait "$tracer"; got=$?
     wait
+    [ -d "$dir/moved" ] && mv "$dir/moved" "$dir/d"
     # The new file was flushed before the swap.
     calls=$(grep -oE 'fsync\([0-9]+<[^>]*>|renameat2' "$dir/trace" | sed 's|<.*/|<|' | head -n 2)
     if [ "$row" = none ] && [[ $calls != fsync\(*\<.orvik-repair-*$'>\nrenameat2' ]]; then
@@ -95,9 +99,9 @@ for row in none open_before mode_changed_during opened_during written_during_swa
         status=1
     elif [ "$got" -ne "$code" ] || [ "$(cat "$dir/err")" != "$err" ] \
         || [ "$(cat "$f"; echo .)" != "$expected." ] \
-        || [ "$(ls -A "$dir")" != $'err\nf\norvik-repair\npid\ntrace' ]; then
+        || [ "$(ls -A "$dir/d")" != f ]; then
         echo "FAIL $row: exit status $got, stderr: $(cat "$dir/err"), file: $(cat "$f")," \
-            "folder:" $(ls -A "$dir")
+            "folder:" $(ls -A "$dir/d")
         status=1
     fi
 done
