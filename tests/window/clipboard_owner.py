@@ -4,7 +4,7 @@
 (answers nothing), targets-only (lists its formats, never sends the text), die (ends after the
 first piece of a transfer over 64 KiB), slow (pieces 0.3 s apart), html (text/html alone), text
 (UTF8_STRING). But for html, another text is offered as text/html too, listed first, so that the
-text counts only when plain text is taken first. Prints "ready" once it owns the clipboard. clipboard_owner.py close WINDOW asks WINDOW to close, as a window manager does."""
+text counts only when plain text is taken first. Prints "ready" once it owns the clipboard. clipboard_owner.py close WINDOW asks WINDOW to close, as a window manager does; clipboard_owner.py drop-primary - takes the primary selection and leaves, so that no program holds it."""
 import os
 import sys
 import time
@@ -20,6 +20,11 @@ if mode == "close":
     window.send_event(event.ClientMessage(window=window, client_type=protocols,
         data=(32, [delete, X.CurrentTime, 0, 0, 0])))
     d.flush()
+    sys.exit()
+if mode == "drop-primary":
+    d.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent).set_selection_owner(
+        Xatom.PRIMARY, X.CurrentTime)
+    d.sync()
     sys.exit()
 with open(path, "rb") as f:
     payload = f.read()

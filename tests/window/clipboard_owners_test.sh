@@ -21,9 +21,11 @@ click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
 # line1's characters back exactly, as plain text alone. "ctrl+v", "shift+insert" and "menu" (the
 # context menu opened, then closed) against a silent owner must leave the window frozen no longer
 # than the paste button's bounded wait; an owner that sends its pieces 0.3 s apart is waited for
-# piece by piece; plain text is taken before the HTML every owner but html's lists first.
+# piece by piece; plain text is taken before the HTML every owner but html's lists first. "middle"
+# clicks the middle button in the upper box while no program holds the primary selection.
 rows=(
     "text|$line1|paste+copy|-|$line1|$line2"
+    "text|Ã©tÃ©|middle|-|$source_text|$result_text"
     "hang|Ã©tÃ©|ctrl+v|-|$source_text|$result_text"
     "hang|Ã©tÃ©|shift+Insert|-|$source_text|$result_text"
     "hang|Ã©tÃ©|menu|-|$source_text|$result_text"
@@ -90,6 +92,10 @@ for row in "${rows[@]}"; do
     case $keys in
     ctrl+v | shift+Insert) xdotool mousemove --window "$window" 200 50 click 1 key ctrl+a "$keys" ;;
     menu) xdotool mousemove --window "$window" 200 50 click 3 sleep 0.5 key Escape ;;
+    middle)
+        /usr/bin/python3 "$here/clipboard_owner.py" drop-primary -
+        xdotool mousemove --window "$window" 200 50 click 2
+        ;;
     open) ;;
     *)
         click 236 16

@@ -92,9 +92,12 @@ bool TextBox::canInsertFromMimeData(const QMimeData* source) const
 
 void TextBox::insertFromMimeData(const QMimeData* source)
 {
-    // Text dragged in, rather than pasted, keeps Qt's way.
+    // Text dragged in, and on X11 the primary selection a middle click pastes, keep Qt's way; but
+    // not a source that offers no format (a selection that no program holds, or whose owner lists
+    // nothing), whose first format Qt 6.4 would read all the same, and crash.
     if (!IsClipboard(source)) {
-        QTextEdit::insertFromMimeData(source);
+        if (source && !source->formats().isEmpty())
+            QTextEdit::insertFromMimeData(source);
         return;
     }
     std::u16string text;
