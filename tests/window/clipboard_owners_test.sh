@@ -22,10 +22,12 @@ click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
 # context menu opened, then closed) against a silent owner must leave the window frozen no longer
 # than the paste button's bounded wait; an owner that sends its pieces 0.3 s apart is waited for
 # piece by piece; plain text is taken before the HTML every owner but html's lists first. "middle"
-# clicks the middle button in the upper box while no program holds the primary selection.
+# clicks the middle button in the upper box while no program holds the primary selection, and
+# "display" starts the program with -display and no $DISPLAY: it must paste from that display.
 rows=(
     "text|$line1|paste+copy|-|$line1|$line2"
     "text|Ã©tÃ©|middle|-|$source_text|$result_text"
+    "text|Ã©tÃ©|display|-|Ã©tÃ©|été"
     "hang|Ã©tÃ©|ctrl+v|-|$source_text|$result_text"
     "hang|Ã©tÃ©|shift+Insert|-|$source_text|$result_text"
     "hang|Ã©tÃ©|menu|-|$source_text|$result_text"
@@ -67,7 +69,9 @@ for row in "${rows[@]}"; do
     write_payload "$payload" "$workdir"
     args=()
     [ "$keys" != open ] || args=("$workdir/payload")
-    "$program" "${args[@]}" >"$workdir/orvik.log" 2>&1 &
+    shown=$DISPLAY
+    [ "$keys" != display ] || { args=(-display "$DISPLAY") && shown=; }
+    DISPLAY=$shown "$program" "${args[@]}" >"$workdir/orvik.log" 2>&1 &
     orvik=$!
     window=$(find_window '^orvik - tq 11/2007$' 600)
     [ -n "$window" ] || fail "the window did not show"

@@ -116,6 +116,18 @@ struct ProbeConnection
 #endif
 };
 
+// Qt reaches the X display that "-display NAME" names, while the program's own connections (the
+// probe below, the clipboard's reader) follow $DISPLAY: set from it, all reach the same display.
+void FollowDisplayArgument(int argc, char* argv[])
+{
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "-display") == 0 || std::strcmp(argv[i], "--display") == 0) {
+            qputenv("DISPLAY", argv[i + 1]);
+            return;
+        }
+    }
+}
+
 // Asks Qt for its X11 platform wherever an X display is reachable, in a Wayland session too
 // (through XWayland, which GNOME, KDE and most compositors provide), whether or not Qt's Wayland
 // plugin is installed: the window then behaves alike on every desktop, with the frame its window
@@ -143,6 +155,7 @@ ProbeConnection ChoosePlatform(int argc, char* argv[])
 
 int RunProgram(int& argc, char* argv[], std::unique_ptr<QObject> eventFilter)
 {
+    FollowDisplayArgument(argc, argv);
     ProbeConnection probe = ChoosePlatform(argc, argv);
     StartupMessageGuard startupMessages;
     QApplication app(argc, argv);
