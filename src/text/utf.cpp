@@ -38,7 +38,7 @@ std::optional<Utf8Sequence> DecodeUtf8(std::string_view text, std::size_t at, Lo
             return std::nullopt;
         code = (code << 6) | (next & 0x3F);
     }
-    if (code < lowest || code > 0x10FFFF || (IsSurrogate(code) && lone == LoneSurrogates::Replace))
+    if (code < lowest || code > 0x10FFFF || (IsSurrogate(code) && lone != LoneSurrogates::Keep))
         return std::nullopt;
     return Utf8Sequence { code, length };
 }
@@ -69,7 +69,9 @@ std::u16string Utf16FromUtf8(std::string_view text, LoneSurrogates lone)
     for (std::size_t i = 0; i < text.size();) {
         const std::optional<Utf8Sequence> sequence = DecodeUtf8(text, i, lone);
         if (!sequence) {
-            out += char16_t(kReplacement);
+            out += lone == LoneSurrogates::EscapeBytes
+                ? char16_t(0xDC00 + static_cast<unsigned char>(text[i]))
+                : char16_t(kReplacement);
             ++i;
             continue;
         }
@@ -94,7 +96,10 @@ std::string Utf8FromUtf16(std::u16string_view text, LoneSurrogates lone)
         if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00
             && text[i + 1] <= 0xDFFF)
             code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
-        else if (IsSurrogate(code) && lone == LoneSurrogates::Replace)
+        else if (lone == LoneSurrogates::EscapeBytes && code >= 0xDC80 && code <= 0xDCFF) {
+            out += char(code - 0xDC00);
+            continue;
+        } else if (IsSurrogate(code) && lone != LoneSurrogates::Keep)
             code = kReplacement;
         AppendUtf8(out, code);
     }

@@ -10,6 +10,10 @@
 // no UTF-8 character stands for. It becomes U+FFFD, or, with LoneSurrogates::Keep, the three bytes
 // it would take if it were a character (as "WTF-8" does); decoding with Keep reads those three
 // bytes back as the surrogate, so that a Windows file name holding one comes back whole.
+//
+// A Linux file name is bytes, and may hold some that are not UTF-8 (an old Latin-1 name): with
+// LoneSurrogates::EscapeBytes each such byte B decodes as the lone surrogate U+DC00 + B, and
+// encodes back as B, so that the name comes back whole.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +26,7 @@ namespace orvik {
 enum class LoneSurrogates {
     Replace, // U+FFFD, both ways
     Keep, // encoded as if they were characters, and decoded back
+    EscapeBytes, // U+DC80 to U+DCFF stand for the bytes 80 to FF that start no character
 };
 
 struct Utf8Sequence

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -54,6 +55,23 @@ TEST(Utf8FromUtf16, EdgesAndLoneSurrogatesReplacedOrKept)
         EXPECT_EQ(orvik::Utf8FromUtf16(utf16, LoneSurrogates::Keep), kept);
         EXPECT_EQ(orvik::Utf16FromUtf8(kept, LoneSurrogates::Keep), utf16);
     }
+}
+
+// A file name's bytes that start no character come and go as U+DC80 to U+DCFF; a lone surrogate
+// that stands for no byte becomes U+FFFD.
+TEST(Utf16FromUtf8, BytesEscapedComeBackWhole)
+{
+    const std::pair<std::string, std::u16string> cases[] = {
+        { "r\xE9sum\xE9", { u'r', 0xDCE9, u's', u'u', u'm', 0xDCE9 } }, // résumé in Latin-1
+        { "\xC3\xA9\xC3", { u'\u00E9', 0xDCC3 } }, // é, then a lead cut short
+        { "\xED\xA0\x80\xF0\x9F\x98\x80", { 0xDCED, 0xDCA0, 0xDC80, 0xD83D, 0xDE00 } }, // 😀
+    };
+    for (const auto& [bytes, utf16] : cases) {
+        EXPECT_EQ(orvik::Utf16FromUtf8(bytes, LoneSurrogates::EscapeBytes), utf16);
+        EXPECT_EQ(orvik::Utf8FromUtf16(utf16, LoneSurrogates::EscapeBytes), bytes);
+    }
+    EXPECT_EQ(orvik::Utf8FromUtf16(std::u16string { 0xDC41, 0xD800 }, LoneSurrogates::EscapeBytes),
+        "\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 } // namespace

@@ -68,7 +68,8 @@ for row in "${rows[@]}"; do
     [ -z "$room" ] || ! ldd "$program" | grep -q libasan || continue
     write_payload "$payload" "$workdir"
     args=()
-    [ "$keys" != open ] || args=("$workdir/payload")
+    # Opened by a name in Latin-1, as old files have: "l'été".
+    [ "$keys" != open ] || { cp "$workdir/payload" "$workdir/l'"$'\xe9t\xe9' && args=("$workdir/l'"$'\xe9t\xe9'); }
     shown=$DISPLAY
     [ "$keys" != display ] || { args=(-display "$DISPLAY") && shown=; }
     DISPLAY=$shown "$program" "${args[@]}" >"$workdir/orvik.log" 2>&1 &

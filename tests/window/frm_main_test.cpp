@@ -28,6 +28,7 @@
 #include <QTextList>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -233,15 +234,16 @@ private slots:
         QCOMPARE(Text("rtbResult"), u"été chaud"_s);
     }
 
-    // A file dropped on a box or on the window is opened, not inserted as its name; a folder is
-    // refused with a message.
+    // A file dropped on a box or on the window is opened, not inserted as its name, even one
+    // named in Latin-1 as old files are; a folder is refused with a message.
     void droppedFileIsReadAndConverted()
     {
         QTemporaryDir folder;
-        QFile file(folder.filePath(u"lettre d'été.txt"_s));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("\xEF\xBB\xBFL'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9");
-        file.close();
+        const QByteArray name = QFile::encodeName(folder.path()) + "/lettre d'\xE9t\xE9.txt";
+        std::FILE* file = std::fopen(name.constData(), "wb");
+        QVERIFY(file);
+        std::fputs("\xEF\xBB\xBFL'\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9", file);
+        std::fclose(file);
         // Each message box closed once it shows, noting its title, its text, and whether it is
         // plain: no icon, plain text, one button, and wide enough for its title in bold beside a
         // window manager's icon and buttons.
@@ -261,9 +263,9 @@ private slots:
             }
         });
         closer.start(10);
-        const auto drop = [](QWidget* target, const QString& path) {
+        const auto drop = [](QWidget* target, const QByteArray& path) {
             QMimeData data;
-            data.setUrls({ QUrl::fromLocalFile(path) });
+            data.setUrls({ QUrl::fromEncoded("file://" + path.toPercentEncoding("/")) });
             // As the windowing system delivers one: entering, then the drop.
             QDragEnterEvent enter(
                 QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -271,10 +273,10 @@ private slots:
             QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
             QCoreApplication::sendEvent(target, &event);
         };
-        drop(Control<QTextEdit>("rtbSource")->viewport(), file.fileName());
+        drop(Control<QTextEdit>("rtbSource")->viewport(), name);
         QCOMPARE(Text("rtbSource"), u"L'Ã©tÃ©"_s);
         QCOMPARE(Text("rtbResult"), u"L'été"_s);
-        drop(m_window.get(), folder.path());
+        drop(m_window.get(), QFile::encodeName(folder.path()));
         QCOMPARE(seen,
             QStringList({ u"orvik : erreur"_s,
                 u"Petite erreur, veuillez réessayer, merci\n\nLe fichier « "_s + folder.path()

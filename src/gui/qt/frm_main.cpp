@@ -202,8 +202,12 @@ namespace {
 QString DraggedFile(const QMimeData* data)
 {
     for (const QUrl& url : data ? data->urls() : QList<QUrl>())
-        if (url.isLocalFile())
-            return url.toLocalFile();
+        if (url.isLocalFile()) {
+            // The path's bytes, percent-decoded: a name that is not UTF-8 keeps them.
+            const QByteArray path
+                = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+            return FileNameFromBytes({ path.constData(), std::size_t(path.size()) });
+        }
     return {};
 }
 

@@ -4,20 +4,24 @@
 #include "gui/qt/clipboard_text.h"
 #include "gui/qt/qt_text.h"
 #include "gui/qt/text_box.h"
+#include "text/utf.h"
 #include "window/desktop_error.h"
 #include "window/error_description.h"
 #include "window/text_file.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFile>
-#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QSpacerItem>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvik {
 
@@ -116,23 +120,36 @@ void QtDesktop::ShowMessage(std::u16string_view prompt, std::u16string_view titl
 
 std::string QtDesktop::ReadFile(std::u16string_view file, std::size_t limit)
 {
-    const QFileInfo information(ToQString(file));
-    if (!information.exists())
+    // The name's own bytes: one that is not UTF-8 (an old Latin-1 name) came with them kept.
+    const std::string name = Utf8FromUtf16(file, LoneSurrogates::EscapeBytes);
+    struct stat status;
+    if (stat(name.c_str(), &status) != 0)
         throw FileError(FileProblem::Missing, file);
-    if (information.isDir())
+    if (S_ISDIR(status.st_mode))
         throw FileError(FileProblem::Folder, file);
-    if (!information.isFile())
+    if (!S_ISREG(status.st_mode))
         throw FileError(FileProblem::NotAFile, file);
-    if (std::uint64_t(information.size()) > limit)
+    if (std::uint64_t(status.st_size) > limit)
         throw FileError(FileProblem::TooLarge, file);
-    QFile in(information.filePath());
-    if (!in.open(QIODevice::ReadOnly))
-        throw FileError(FileProblem::Unreadable, file,
-            in.error() == QFileDevice::PermissionsError ? u"accès refusé" : u"");
-    const QByteArray bytes = in.readAll();
-    if (in.error() != QFileDevice::NoError)
-        throw FileError(FileProblem::Unreadable, file);
-    return std::string(bytes.constData(), std::size_t(bytes.size()));
+    const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw FileError(FileProblem::Unreadable, file, errno == EACCES ? u"accès refusé" : u"");
+    const std::unique_ptr<const int, void (*)(const int*)> closed(
+        &fd, [](const int* f) { close(*f); });
+    std::string bytes;
+    bytes.reserve(std::size_t(status.st_size));
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got == 0)
+            return bytes;
+        if (got < 0 && errno != EINTR)
+            throw FileError(FileProblem::Unreadable, file);
+        bytes.append(buffer, std::size_t(std::max<ssize_t>(got, 0)));
+        // Grown since it was measured.
+        if (bytes.size() > limit)
+            throw FileError(FileProblem::TooLarge, file);
+    }
 }
 
 std::u16string QtDesktop::DescribeCurrentError()

@@ -2,11 +2,11 @@
 #include "gui/qt/startup.h"
 
 #include "gui/qt/frm_main.h"
+#include "gui/qt/qt_text.h"
 #include "orvik_version.h"
 
 #include <QApplication>
 #include <QByteArray>
-#include <QFile>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QString>
@@ -173,7 +173,7 @@ int RunProgram(int& argc, char* argv[], std::unique_ptr<QObject> eventFilter)
     // "orvik lettre.txt", or the desktop's "Open with": the file's text, converted. QApplication
     // has taken its own options out of the arguments.
     if (argc > 1)
-        window.OpenFile(QFile::decodeName(argv[1]));
+        window.OpenFile(FileNameFromBytes(argv[1]));
     const int status = QApplication::exec();
     // Qt 6.4's Wayland plugin can deadlock while it closes its connection (its event thread waits
     // for a read that the main thread, then waiting for that thread, never makes), which leaves
