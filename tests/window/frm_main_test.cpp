@@ -223,15 +223,15 @@ private slots:
     }
 
     // Where the toolkit's own clipboard is read (Qt's path, the one a Wayland session takes), an
-    // offer of HTML alone is pasted as its plain text, not as markup.
+    // offer of HTML alone is pasted as its plain text, not as markup, a line break as LF.
     void htmlAloneIsPastedAsPlainText()
     {
         auto* html = new QMimeData;
-        html->setHtml(u"<p>Ã©tÃ© <b>chaud</b></p>"_s);
+        html->setHtml(u"<p>Ã©tÃ© <b>chaud</b><br>prÃ¨s</p>"_s);
         QGuiApplication::clipboard()->setMimeData(html);
         QTest::mouseClick(Control<QPushButton>("cmdPaste"), Qt::LeftButton);
-        QCOMPARE(Text("rtbSource"), u"Ã©tÃ© chaud"_s);
-        QCOMPARE(Text("rtbResult"), u"été chaud"_s);
+        QCOMPARE(Text("rtbSource"), u"Ã©tÃ© chaud\nprÃ¨s"_s);
+        QCOMPARE(Text("rtbResult"), u"été chaud\nprès"_s);
     }
 
     // A file dropped on a box or on the window is opened, not inserted as its name, even one

@@ -15,6 +15,8 @@
 #include <QPointer>
 #include <QStringDecoder>
 #include <QTextDocumentFragment>
+#include <algorithm>
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <utility>
@@ -134,7 +136,11 @@ std::u16string ReadWaylandOffer(const QMimeData& data)
 
 std::u16string PlainTextOfHtml(const QString& html)
 {
-    return FromRawText(QTextDocumentFragment::fromHtml(html).toRawText());
+    // A line break (<br>) comes out as U+2028, which many programs show as nothing: LF, as in
+    // plain text.
+    std::u16string text = FromRawText(QTextDocumentFragment::fromHtml(html).toRawText());
+    std::replace(text.begin(), text.end(), u'\u2028', u'\n');
+    return text;
 }
 
 std::u16string PlainTextOf(const QMimeData& data)
