@@ -76,6 +76,10 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), Control(next));
         }
+        // Enter clicks the focused button: the source box's text converted.
+        Control("CmdConvert")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(Text("rtbResult"), u"Collez ici votre texte à convertir"_s);
         // The boxes' own context menu, as the user would open it.
         std::unique_ptr<QMenu> menu(Control<QTextEdit>("rtbSource")->createStandardContextMenu());
         QStringList actions;

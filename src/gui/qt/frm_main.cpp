@@ -15,6 +15,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMimeData>
 #include <QPixmap>
@@ -126,7 +127,8 @@ QPushButton* MakeButton(QWidget* parent, const char* name)
     const ControlDescription& control = *FindControl(name);
     auto* button = new QPushButton(ToQString(control.text), parent);
     Describe(*button, control);
-    // No button answers Enter or Esc for the whole window; Space clicks the focused one.
+    // No button answers Enter or Esc for the whole window; Space clicks the focused one, and so
+    // does Enter (frmMain::eventFilter), as on Windows.
     button->setAutoDefault(false);
     button->setDefault(false);
     FitCaption(*button);
@@ -172,6 +174,8 @@ frmMain::frmMain(QWidget* parent)
     setAcceptDrops(true);
     for (TextBox* box : { rtbSource, rtbResult })
         box->viewport()->installEventFilter(this);
+    for (QPushButton* button : { cmdPaste, CmdConvert, cmdCopy })
+        button->installEventFilter(this);
 
     connect(cmdPaste, &QPushButton::clicked, this, &frmMain::cmdPaste_Click);
     connect(CmdConvert, &QPushButton::clicked, this, &frmMain::CmdConvert_Click);
@@ -240,6 +244,13 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         auto* drop = static_cast<QDropEvent*>(event);
         if (!DraggedFile(drop->mimeData()).isEmpty()) {
             dropEvent(drop);
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            button->click();
             return true;
         }
     }
