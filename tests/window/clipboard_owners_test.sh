@@ -37,7 +37,7 @@ rows=(
     "slow|@20000|paste|-|@|@"
     "text|@411206|paste|-|@|@"
     "text|@411206|paste|orvik : erreur|$source_text|$result_text|150"
-    "html|<p>Ã©tÃ© <b>chaud</b></p>|paste|-|Ã©tÃ© chaud|été chaud"
+    "html|<meta charset='windows-1252'><p>\xc3\xa9t\xc3\xa9 <b>chaud</b> \x80</p>|paste|-|Ã©tÃ© chaud €|été chaud €"
     "text|${bom}Ã©|ctrl+v|-|${bom}Ã©|$result_text"
     "text|${bom}L'Ã©tÃ©|open|-|L'Ã©tÃ©|L'été"
 )

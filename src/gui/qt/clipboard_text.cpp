@@ -44,9 +44,12 @@ std::u16string TextOf(const ClipboardOffer& offer)
         return text;
     }
     case Kind::Html: {
+        // In the encoding its byte-order mark or its <meta charset> names (windows-1252 among
+        // them), else UTF-8.
         const QByteArrayView bytes(offer.bytes);
-        QStringDecoder decode(
-            QStringConverter::encodingForHtml(bytes).value_or(QStringConverter::Utf8));
+        QStringDecoder decode = QStringDecoder::decoderForHtml(bytes);
+        if (!decode.isValid())
+            decode = QStringDecoder(QStringConverter::Utf8);
         return PlainTextOfHtml(decode(bytes));
     }
     case Kind::None:
