@@ -136,14 +136,12 @@ std::u16string Win32Desktop::ClipboardText()
     const GlobalLockScope lock(data);
     if (!lock.Data())
         ThrowLastError(u"Le texte du presse-papiers n'a pas pu être lu.");
-    // The text ends at the NUL that ends the block, or at the end of the block should a careless
-    // program leave none. A NUL before the end is the text's own: it is kept, and a box refuses
-    // the text with a message rather than take it cut short.
+    // The text ends at its first NUL, as the format has it: the block may be larger than the
+    // text, and what follows the NUL is not text (RichEdit's own copy leaves a character there).
+    // Without a NUL, at the end of the block, should a careless program leave none.
     std::u16string_view text(
         static_cast<const char16_t*>(lock.Data()), GlobalSize(data) / sizeof(char16_t));
-    while (!text.empty() && text.back() == u'\0')
-        text.remove_suffix(1);
-    return std::u16string(text);
+    return std::u16string(text.substr(0, text.find(u'\0')));
 }
 
 void Win32Desktop::SetClipboardText(std::u16string_view text)
